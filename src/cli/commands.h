@@ -1,0 +1,16 @@
+// The command groups of tunewright-cli; each file adds its subcommands to the app.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace tw::cli {
+
+void AddSwfCommands(CLI::App& app);
+
+// A failure to report as one line on stderr with exit status 1.
+class CommandError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace tw::cli

@@ -1,0 +1,40 @@
+// The tag factory: a tag code to a new empty object of its class.
+#include "swf/control_tags.h"
+#include "swf/sprite.h"
+#include "swf/tag.h"
+
+namespace tw::swf {
+
+std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
+  switch (tagCode) {
+    // control tags
+    case 0: return std::make_unique<TSWFEnd>();
+    case 1: return std::make_unique<TSWFShowFrame>();
+    case 9: return std::make_unique<TSWFSetBackgroundColor>();
+    case 24: return std::make_unique<TSWFProtect>();
+    case 41: return std::make_unique<TSWFProductInfo>();
+    case 43: return std::make_unique<TSWFFrameLabel>();
+    case 56: return std::make_unique<TSWFExportAssets>();
+    case 57: return std::make_unique<TSWFImportAssets>();
+    case 58: return std::make_unique<TSWFEnableDebugger>();
+    case 64: return std::make_unique<TSWFEnableDebugger2>();
+    case 65: return std::make_unique<TSWFScriptLimits>();
+    case 66: return std::make_unique<TSWFSetTabIndex>();
+    case 69: return std::make_unique<TSWFFileAttributes>();
+    case 71: return std::make_unique<TSWFImportAssets2>();
+    case 76: return std::make_unique<TSWFSymbolClass>();
+    case 77: return std::make_unique<TSWFMetadata>();
+    case 78: return std::make_unique<TSWFDefineScalingGrid>();
+    case 86: return std::make_unique<TSWFDefineSceneAndFrameLabelData>();
+    case 87: return std::make_unique<TSWFDefineBinaryData>();
+    // display list and sprites
+    case 39: return std::make_unique<TSWFDefineSprite>();
+    default: break;
+  }
+  auto raw = std::make_unique<TSWFByteCodeTag>();
+  raw->RawTagID = tagCode;
+  raw->Text = kUnknownTagNote;
+  return raw;
+}
+
+}  // namespace tw::swf

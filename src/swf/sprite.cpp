@@ -1,0 +1,73 @@
+#include "swf/sprite.h"
+
+namespace tw::swf {
+
+void TSWFDefineSprite::Assign(const TBasedSWFObject& source) {
+  TSWFObject::Assign(source);
+  const auto& s = SourceAs<TSWFDefineSprite>(source);
+  ControlTags.clear();
+  ControlTags.reserve(s.ControlTags.size());
+  for (const auto& tag : s.ControlTags) ControlTags.push_back(CloneTag(*tag));
+  FrameCount = s.FrameCount;
+  ParseActions = s.ParseActions;
+  SpriteID = s.SpriteID;
+  SWFVersion = s.SWFVersion;
+}
+
+void TSWFDefineSprite::SetReadContext(const TSWFReadContext& context) {
+  SWFVersion = context.Version;
+  ParseActions = context.ParseActions;
+  FNesting = context.SpriteNesting;
+}
+
+void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
+  if (FNesting >= kMaxSpriteNesting) throw ESWFError("Sprites are nested too deeply");
+  SpriteID = be.ReadWord();
+  FrameCount = be.ReadWord();
+  ControlTags.clear();
+  TSWFReadContext inner;
+  inner.Version = SWFVersion;
+  inner.ParseActions = ParseActions;
+  inner.SpriteNesting = FNesting + 1;
+  for (;;) {
+    const uint16_t word = be.ReadWord();
+    if (word == 0) {
+      auto end = CreateTagObject(0);
+      ControlTags.push_back(std::move(end));
+      break;
+    }
+    const uint16_t code = word >> 6;
+    uint32_t length = word & 0x3F;
+    if (length == 63) length = be.ReadDWord();
+    auto tag = CreateTagObject(code);
+    tag->BodySize = static_cast<int32_t>(std::min<uint32_t>(length, INT32_MAX));
+    // The inner tag reads from a view of exactly its body, so it cannot read past it.
+    TMemoryStream body = TMemoryStream::View(be.ReadBytes(length));
+    TBitsEngine bodyEngine(body);
+    tag->SetReadContext(inner);
+    tag->ReadFromStream(bodyEngine);
+    tag->UpdateReadContext(inner);
+    ControlTags.push_back(std::move(tag));
+  }
+}
+
+void TSWFDefineSprite::WriteTagBody(TBitsEngine& be) {
+  be.WriteWord(SpriteID);
+  be.WriteWord(FrameCount);
+  for (const auto& tag : ControlTags) tag->WriteToStream(be);
+  const bool endsWithEnd = !ControlTags.empty() && !ControlTags.back()->IsBuilderObject() &&
+                           ControlTags.back()->TagID == 0;
+  if (!endsWithEnd) be.WriteWord(0);
+}
+
+void TSWFDefineSprite::VisitReferencedIDs(const TIDVisitor& visit) {
+  for (auto& tag : ControlTags) tag->VisitReferencedIDs(visit);
+}
+
+void TSWFDefineSprite::Describe(TSWFFields& f) const {
+  f.emplace_back("id", std::to_string(SpriteID));
+  f.emplace_back("frames", std::to_string(FrameCount));
+  f.emplace_back("tags", std::to_string(ControlTags.size()));
+}
+
+}  // namespace tw::swf

@@ -129,7 +129,7 @@ class TBitsEngine {
     }
   }
   void WriteRect(const TRect& swfOrder);         // Left, Top, Right, Bottom = XMin, XMax, YMin, YMax
-  void WritePlatformRect(const TRect& r) { WriteRect(ToSWFOrder(NormalizeRect(r))); }
+  void WritePlatformRect(const TRect& r) { WriteRect(NormalizeRect(r)); }
   void WriteMatrix(const TMatrixRec& m);
   void WriteColorTransform(const TCXFormRec& c);
 
@@ -177,9 +177,6 @@ class TBitsEngine {
   TRect ReadRect();                // Left = XMin, Right = XMax, Top = YMin, Bottom = YMax
   TMatrixRec ReadMatrix();
   TCXFormRec ReadColorTransform(bool hasAlpha);
-
- private:
-  static TRect ToSWFOrder(const TRect& n) { return {n.Left, n.Right, n.Top, n.Bottom}; }
 };
 
 // ---- record classes --------------------------------------------------------------------------

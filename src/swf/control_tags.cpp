@@ -40,6 +40,7 @@ void TSWFProtect::Assign(const TBasedSWFObject& source) {
   const auto& s = SourceAs<TSWFProtect>(source);
   Hash = s.Hash;
   Password = s.Password;
+  Reserved = s.Reserved;
   SaltSource = s.SaltSource;
 }
 
@@ -47,7 +48,7 @@ int TSWFProtect::MinVersion() const { return Hash.empty() && Password.empty() ? 
 
 void TSWFProtect::ReadFromStream(TBitsEngine& be) {
   if (BodySize <= 0) return;
-  be.ReadWord();
+  Reserved = be.ReadWord();
   const auto bytes = be.ReadBytes(static_cast<size_t>(BodySize - 2));
   const auto* zero = static_cast<const uint8_t*>(std::memchr(bytes.data(), 0, bytes.size()));
   Hash.assign(reinterpret_cast<const char*>(bytes.data()),
@@ -57,7 +58,7 @@ void TSWFProtect::ReadFromStream(TBitsEngine& be) {
 
 void TSWFProtect::WriteTagBody(TBitsEngine& be) {
   if (Hash.empty() && Password.empty()) return;
-  be.WriteWord(0);
+  be.WriteWord(Reserved);
   if (!Password.empty()) {
     static constexpr char kAlphabet[] =
         "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";

@@ -37,6 +37,7 @@ class TSWFProtect : public TSWFObject {
   TSWFProtect() : TSWFObject(24) {}
   std::string Hash;      // MD5-crypt: "$1$" salt "$" digest
   std::string Password;  // when set, Hash is recomputed from it on writing
+  uint16_t Reserved = 0;  // the word before the hash, kept as found (some movies set it)
   TSaltSource SaltSource;
 
   void Assign(const TBasedSWFObject& source) override;

@@ -12,6 +12,8 @@ void TSWFDefineSprite::Assign(const TBasedSWFObject& source) {
   ParseActions = s.ParseActions;
   SpriteID = s.SpriteID;
   SWFVersion = s.SWFVersion;
+  EndTagMissing = s.EndTagMissing;
+  TrailingBytes = s.TrailingBytes;
 }
 
 void TSWFDefineSprite::SetReadContext(const TSWFReadContext& context) {
@@ -25,15 +27,22 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
   SpriteID = be.ReadWord();
   FrameCount = be.ReadWord();
   ControlTags.clear();
+  EndTagMissing = false;
+  TrailingBytes.clear();
   TSWFReadContext inner;
   inner.Version = SWFVersion;
   inner.ParseActions = ParseActions;
   inner.SpriteNesting = FNesting + 1;
   for (;;) {
+    if (be.Stream.Remaining() == 0) {
+      EndTagMissing = true;
+      break;
+    }
     const uint16_t word = be.ReadWord();
     if (word == 0) {
-      auto end = CreateTagObject(0);
-      ControlTags.push_back(std::move(end));
+      ControlTags.push_back(CreateTagObject(0));
+      const auto rest = be.ReadBytes(be.Stream.Remaining());
+      TrailingBytes.assign(rest.begin(), rest.end());
       break;
     }
     const uint16_t code = word >> 6;
@@ -57,7 +66,8 @@ void TSWFDefineSprite::WriteTagBody(TBitsEngine& be) {
   for (const auto& tag : ControlTags) tag->WriteToStream(be);
   const bool endsWithEnd = !ControlTags.empty() && !ControlTags.back()->IsBuilderObject() &&
                            ControlTags.back()->TagID == 0;
-  if (!endsWithEnd) be.WriteWord(0);
+  if (!endsWithEnd && !EndTagMissing) be.WriteWord(0);
+  be.WriteBytes(TrailingBytes);
 }
 
 void TSWFDefineSprite::VisitReferencedIDs(const TIDVisitor& visit) {

@@ -17,6 +17,10 @@ class TSWFDefineSprite : public TSWFObject {
   bool ParseActions = false;
   uint16_t SpriteID = 0;
   uint8_t SWFVersion = 5;
+  // Real movies carry sprites without an End tag, and bytes after it; both are kept as found so
+  // that a copy writes the sprite as it was.
+  bool EndTagMissing = false;
+  std::vector<uint8_t> TrailingBytes;
 
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }

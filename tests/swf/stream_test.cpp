@@ -1,0 +1,347 @@
+// The container: header, compression, parsing into tag infos, rebuilding, moving resources,
+// renumbering ids.
+#include <random>
+
+#include "support/testing.h"
+#include "swf/control_tags.h"
+#include "swf/sprite.h"
+#include "swf/stream.h"
+#include "util/files.h"
+
+namespace tw::test {
+namespace {
+using namespace tw::swf;
+
+// A movie of 550 x 400 pixels at 12 fps whose body is the given tag bytes.
+Bytes Movie(const Bytes& body, bool compressed = false, uint8_t version = 6) {
+  TBasedSWFStream movie(0, 0, 550, 400, 12, TSystemCoord::Pix);
+  movie.SetVersion(version);
+  movie.SetFrameCount(1);
+  movie.SetCompressed(compressed);
+  movie.BodyStream().WriteBuffer(body);
+  TMemoryStream out;
+  movie.SaveToStream(out);
+  return out.Release();
+}
+
+// Bytes that zlib cannot shrink, so that its output buffer fills and reports progress.
+Bytes Noise(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes out(n);
+  for (auto& b : out) b = static_cast<uint8_t>(rng());
+  return out;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// A whole raw tag of a code with the given body.
+Bytes RawTag(uint16_t code, const Bytes& body) {
+  TSWFByteCodeTag t;
+  t.RawTagID = code;
+  t.Data = body;
+  return WriteWhole(t);
+}
+
+const Bytes kShowFrame = Hex("40 00");
+const Bytes kEnd = Hex("00 00");
+
+TEST(Stream, SmallestMovieIsExact) {
+  EXPECT_EQ(ToHex(Movie(kEnd)),
+            "46 57 53 06 17 00 00 00 78 00 05 5F 00 00 0F A0 00 00 0C 01 00 00 00");
+}
+
+TEST(Stream, CompressionRaisesTheVersion) {
+  TBasedSWFStream movie;
+  EXPECT_EQ(movie.Version(), 5);
+  movie.SetCompressed(true);
+  EXPECT_EQ(movie.Version(), 6);
+  movie.SetVersion(5);
+  EXPECT_EQ(movie.Version(), 6) << "a compressed movie stays at 6 or above";
+  movie.SetCompressed(false);
+  movie.SetVersion(4);
+  EXPECT_EQ(movie.Version(), 4);
+}
+
+TEST(Stream, HeaderValuesAndUnits) {
+  TBasedSWFStream pix(0, 0, 550, 400, 29.97, TSystemCoord::Pix);
+  EXPECT_EQ(pix.FrameRect(), (TRect{0, 0, 11000, 8000}));
+  EXPECT_EQ(pix.Width(), 550);
+  EXPECT_EQ(pix.Height(), 400);
+  EXPECT_EQ(pix.FrameRate(), 0x1DF8);
+  EXPECT_EQ(pix.HeaderSize(), 21u);
+  TBasedSWFStream twips(0, 0, 550, 400, 12, TSystemCoord::Twips);
+  EXPECT_EQ(twips.Width(), 550);
+  EXPECT_EQ(twips.FrameRect().Right, 550);
+  pix.SetMovieRect({10, 10, 20, 30});
+  EXPECT_EQ(pix.FrameRect(), (TRect{200, 200, 400, 600}));
+}
+
+TEST(Stream, CompressedMovieReadsBack) {
+  const Bytes body = Concat({RawTag(3, Bytes(5000, 7)), kShowFrame, kEnd});
+  const Bytes file = Movie(body, true, 5);
+  ASSERT_EQ(std::string(file.begin(), file.begin() + 3), "CWS");
+  EXPECT_EQ(file[3], 6);
+  TSWFStreamReader reader(file);
+  ASSERT_TRUE(reader.IsSWF);
+  EXPECT_TRUE(reader.Compressed());
+  EXPECT_EQ(reader.FileSize(), body.size() + 21);
+  EXPECT_EQ(reader.FrameRect(), (TRect{0, 0, 11000, 8000}));
+  EXPECT_EQ(reader.FrameRate(), 0x0C00);
+  EXPECT_EQ(ToHex(reader.BodyStream().Bytes()), ToHex(body));
+}
+
+TEST(Stream, ProgressIsReportedForEachKind) {
+  Bytes body;
+  for (int i = 0; i < 200; ++i) {
+    const Bytes tag = RawTag(3, Noise(1000, static_cast<uint32_t>(i)));
+    body.insert(body.end(), tag.begin(), tag.end());
+  }
+  TSWFStreamReader reader(Movie(Concat({body, kEnd})));
+  std::vector<std::pair<int, int>> seen;
+  reader.OnProgress = [&](TBasedSWFStream&, int percent, int kind) { seen.emplace_back(kind, percent); };
+  reader.ParseTags(true, false);
+  reader.BuildBody();
+  reader.SetCompressed(true);
+  TMemoryStream out;
+  reader.SaveToStream(out);
+  for (int kind : {0, 1, 2}) {
+    SCOPED_TRACE(kind);
+    std::vector<int> percents;
+    for (auto [k, p] : seen)
+      if (k == kind) percents.push_back(p);
+    ASSERT_FALSE(percents.empty());
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_LE(percents.back(), 100);
+    EXPECT_GE(percents.back(), kind == 2 ? 50 : 100);
+  }
+}
+
+TEST(Stream, NotASWFLeavesEverythingAsItWas) {
+  TSWFStreamReader reader;
+  for (const char* bytes : {"", "46 57 53", "5A 57 53 0A 00 00 00 00", "47 49 46 38 39 61"}) {
+    reader.LoadFromStream(std::span<const uint8_t>(Hex(bytes)));
+    EXPECT_FALSE(reader.IsSWF) << bytes;
+    EXPECT_EQ(reader.Version(), 5);
+    EXPECT_EQ(reader.BodyStream().Size(), 0u);
+  }
+}
+
+TEST(Stream, ParseTagsFillsInfos) {
+  const Bytes body = Concat({RawTag(3, Bytes(70, 1)), kShowFrame, RawTag(9, Hex("FF 00 00")),
+                             kShowFrame, kEnd});
+  TSWFStreamReader reader(Movie(body));
+  reader.ParseTags(false, false);
+  ASSERT_EQ(reader.TagList.size(), 5u);
+  const auto& first = reader.TagInfo(0);
+  EXPECT_EQ(first.TagCode, 3);
+  EXPECT_TRUE(first.LongHeader);
+  EXPECT_EQ(first.TagLength, 70u);
+  EXPECT_EQ(first.TagOffset, 0u);
+  EXPECT_EQ(first.TagObject(), nullptr);
+  EXPECT_EQ(reader.TagInfo(1).FrameNumber, 1u) << "a ShowFrame belongs to the frame it ends";
+  EXPECT_EQ(reader.TagInfo(2).FrameNumber, 2u);
+  EXPECT_EQ(reader.TagInfo(2).TagOffset, 78u);
+  EXPECT_EQ(reader.FrameEndIndex(0), 0u);
+  EXPECT_EQ(reader.FrameEndIndex(2), 3u);
+  EXPECT_EQ(reader.FrameEndIndex(3), 4u) << "fewer frames give the last index";
+
+  reader.BuildBody();
+  EXPECT_EQ(ToHex(reader.BodyStream().Bytes()), ToHex(body));
+
+  reader.ParseTags(true, false);
+  auto* background = dynamic_cast<TSWFSetBackgroundColor*>(reader.TagInfo(2).TagObject());
+  ASSERT_NE(background, nullptr);
+  EXPECT_EQ(background->Color.R, 255);
+  EXPECT_TRUE(reader.TagInfo(2).OwnsObject());
+}
+
+TEST(Stream, OnParseTagChoosesWhichTagsBecomeObjects) {
+  TSWFStreamReader reader(Movie(Concat({RawTag(9, Hex("01 02 03")), kShowFrame, kEnd})));
+  reader.OnParseTag = [](TSWFTagInfo& info, bool& parse) { parse = info.TagCode != 9; };
+  reader.ParseTags(true, false);
+  EXPECT_EQ(reader.TagInfo(0).TagObject(), nullptr);
+  EXPECT_NE(reader.TagInfo(1).TagObject(), nullptr);
+}
+
+TEST(Stream, FailedTagIsKeptAsRawBytes) {
+  // An ExportAssets whose count the body cannot hold, between two good tags.
+  const Bytes bad = RawTag(56, Hex("05 00 01 00 61 00"));
+  const Bytes body = Concat({RawTag(9, Hex("01 02 03")), bad, kShowFrame, kEnd});
+  TSWFStreamReader reader(Movie(body));
+  reader.ParseTags(true, true);
+  ASSERT_EQ(reader.TagList.size(), 4u);
+  const auto& info = reader.TagInfo(1);
+  EXPECT_EQ(info.TagCode, kByteCodeTagID);
+  auto* raw = dynamic_cast<TSWFByteCodeTag*>(info.TagObject());
+  ASSERT_NE(raw, nullptr);
+  EXPECT_EQ(raw->RawTagID, 56);
+  EXPECT_EQ(raw->Text, "Stream read error");
+  EXPECT_NE(dynamic_cast<TSWFShowFrame*>(reader.TagInfo(2).TagObject()), nullptr);
+  reader.BuildBody();
+  EXPECT_EQ(ToHex(reader.BodyStream().Bytes()), ToHex(body));
+}
+
+TEST(Stream, UnknownCodeSurvivesTwoWrites) {
+  const Bytes body = Concat({RawTag(3, Hex("0A 0B")), kEnd});
+  TSWFStreamReader reader(Movie(body));
+  reader.ParseTags(true, true);
+  auto* raw = dynamic_cast<TSWFByteCodeTag*>(reader.TagInfo(0).TagObject());
+  ASSERT_NE(raw, nullptr);
+  EXPECT_EQ(raw->Text, "Uniknow tag");
+  EXPECT_EQ(reader.TagInfo(0).TagCode, 3) << "an unknown code keeps its code in the info";
+  reader.BuildBody();
+  reader.BuildBody();
+  EXPECT_EQ(ToHex(reader.BodyStream().Bytes()), ToHex(body));
+}
+
+TEST(Stream, SpritesListTheirTags) {
+  const Bytes spriteBody = Concat({Hex("05 00 02 00"), RawTag(3, Hex("01")), kShowFrame, kShowFrame, kEnd});
+  const Bytes body = Concat({RawTag(39, spriteBody), kShowFrame, kEnd});
+  TSWFStreamReader reader(Movie(body));
+  reader.ParseTags(true, true);
+  const auto& info = reader.TagInfo(0);
+  auto* sprite = dynamic_cast<TSWFDefineSprite*>(info.TagObject());
+  ASSERT_NE(sprite, nullptr);
+  EXPECT_EQ(sprite->SpriteID, 5);
+  EXPECT_EQ(sprite->FrameCount, 2);
+  ASSERT_EQ(info.SubTags.size(), 4u);
+  EXPECT_EQ(info.SubTags[0]->TagCode, 3);
+  EXPECT_EQ(info.SubTags[0]->TagLength, 1u);
+  EXPECT_FALSE(info.SubTags[0]->OwnsObject());
+  EXPECT_EQ(info.SubTags[0]->TagObject(), sprite->ControlTags[0].get());
+  EXPECT_EQ(info.SubTags[3]->TagCode, 0);
+  reader.BuildBody();
+  EXPECT_EQ(ToHex(reader.BodyStream().Bytes()), ToHex(body)) << "no second End tag";
+}
+
+TEST(Stream, SpriteWithoutEndGetsOne) {
+  TSWFDefineSprite sprite;
+  sprite.SpriteID = 1;
+  sprite.ControlTags.push_back(std::make_unique<TSWFShowFrame>());
+  EXPECT_EQ(ToHex(WriteBody(sprite)), "01 00 00 00 40 00 00 00");
+}
+
+// Resources (here raw DefineBits tags, code 6) in frames 2 and 3 of a four-frame movie.
+Bytes FourFrames() {
+  return Concat({RawTag(9, Hex("00 00 00")), kShowFrame,           // frame 1: 0, 1
+                 RawTag(43, Hex("61 00")), RawTag(6, Hex("01 00")), kShowFrame,  // frame 2: 2-4
+                 RawTag(6, Hex("02 00")), RawTag(14, Hex("03 00")), kShowFrame,  // frame 3: 5-7
+                 RawTag(6, Hex("04 00")), kShowFrame, kEnd});                     // frame 4: 8-10
+}
+
+std::vector<std::string> Order(const TSWFStreamReader& reader) {
+  std::vector<std::string> out;
+  for (const auto& info : reader.TagList) {
+    std::string s = std::to_string(info->TagCode);
+    if (info->TagCode == 6 || info->TagCode == 14) {
+      auto* raw = dynamic_cast<TSWFByteCodeTag*>(info->TagObject());
+      s += ":" + std::to_string(raw->Data[0]);
+    }
+    out.push_back(s);
+  }
+  return out;
+}
+
+TEST(Stream, MoveResourcesToAnEarlierFrame) {
+  struct Case {
+    const char* name;
+    int to, from, last;
+    std::vector<std::string> order;
+  };
+  // Frames count as the operation counts them: ToFrame N inserts after the N-th ShowFrame,
+  // and the range runs from after the FromFrame-th to the (LastFrame + 1)-th.
+  const Case cases[] = {
+      {"frame 2 to the start of the movie", 0, 1, 1,
+       {"6:1", "9", "1", "43", "1", "6:2", "14:3", "1", "6:4", "1", "0"}},
+      {"everything after frame 1 to frame 2, -1 meaning all frames", 1, 1, -1,
+       {"9", "1", "6:1", "6:2", "14:3", "6:4", "43", "1", "1", "1", "0"}},
+      {"last frame 0 means the first frame of the range", 1, 2, 0,
+       {"9", "1", "6:2", "14:3", "43", "6:1", "1", "1", "6:4", "1", "0"}},
+      {"nothing to move when the range is empty", 3, 3, 3,
+       {"9", "1", "43", "6:1", "1", "6:2", "14:3", "1", "6:4", "1", "0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSWFStreamReader reader(Movie(FourFrames()));
+    reader.SetFrameCount(4);
+    reader.ParseTags(true, false);
+    reader.MoveResources(c.to, c.from, c.last);
+    EXPECT_EQ(Order(reader), c.order);
+  }
+}
+
+TEST(Stream, RenumberIDs) {
+  // Shapes 1 and 2 (raw: their id is their first field), a placement of shape 2 (raw
+  // PlaceObject), an export of 2, binary data 1 (a second definition of old id 1), a scaling
+  // grid for 1, a font of the unknown code 91 and a symbol class naming id 0 (the main timeline).
+  auto symbols = std::make_unique<TSWFSymbolClass>();
+  symbols->AddAsset("Main", 0);
+  symbols->AddAsset("Shape", 1);
+  const Bytes body = Concat({RawTag(2, Hex("01 00 AA")), RawTag(2, Hex("02 00 BB")),
+                             RawTag(4, Hex("02 00 01 00 00")), RawTag(56, Hex("01 00 02 00 73 00")),
+                             RawTag(87, Hex("01 00 00 00 00 00")), RawTag(78, Hex("01 00 00")),
+                             RawTag(91, Hex("07 00 00")), WriteWhole(*symbols), kShowFrame, kEnd});
+  TSWFStreamReader reader(Movie(body));
+  reader.ParseTags(true, false);
+  EXPECT_EQ(reader.RenumberIDs(100), 104);
+  auto raw = [&](size_t i) { return dynamic_cast<TSWFByteCodeTag*>(reader.TagInfo(i).TagObject()); };
+  EXPECT_EQ(ToHex(raw(0)->Data), "64 00 AA");
+  EXPECT_EQ(ToHex(raw(1)->Data), "65 00 BB");
+  EXPECT_EQ(ToHex(raw(2)->Data), "65 00 01 00 00") << "the placement follows its shape";
+  auto* exports = dynamic_cast<TSWFExportAssets*>(reader.TagInfo(3).TagObject());
+  EXPECT_EQ(exports->Assets[0].ID, 101);
+  auto* binary = dynamic_cast<TSWFDefineBinaryData*>(reader.TagInfo(4).TagObject());
+  EXPECT_EQ(binary->ID, 102);
+  auto* grid = dynamic_cast<TSWFDefineScalingGrid*>(reader.TagInfo(5).TagObject());
+  EXPECT_EQ(grid->ID, 100) << "a reference takes the first definition of its old id";
+  EXPECT_EQ(ToHex(raw(6)->Data), "67 00 00");
+  auto* classes = dynamic_cast<TSWFSymbolClass*>(reader.TagInfo(7).TagObject());
+  EXPECT_EQ(classes->Assets[0].ID, 0) << "id 0 is not a character";
+  EXPECT_EQ(classes->Assets[1].ID, 100);
+
+  TSWFStreamReader empty;
+  EXPECT_EQ(empty.RenumberIDs(7), 7);
+}
+
+TEST(Stream, RenumberAsksOnlyForDefinitions) {
+  const Bytes body = Concat({RawTag(2, Hex("01 00")), RawTag(2, Hex("02 00")),
+                             RawTag(4, Hex("02 00 01 00 00")), kEnd});
+  TSWFStreamReader reader(Movie(body));
+  reader.ParseTags(true, false);
+  int asked = 0;
+  reader.OnRenumberTag = [&](TSWFObject& tag, bool& renumber) {
+    ++asked;
+    auto* raw = dynamic_cast<TSWFByteCodeTag*>(&tag);
+    renumber = !raw || raw->Data[0] != 1;  // keep shape 1
+  };
+  EXPECT_EQ(reader.RenumberIDs(50), 51);
+  EXPECT_EQ(asked, 4);
+  auto raw = [&](size_t i) { return dynamic_cast<TSWFByteCodeTag*>(reader.TagInfo(i).TagObject()); };
+  EXPECT_EQ(raw(0)->Data[0], 1);
+  EXPECT_EQ(raw(1)->Data[0], 50);
+  EXPECT_EQ(raw(2)->Data[0], 50);
+}
+
+TEST(Stream, SaveToFileNeverLeavesAHalfWrittenFile) {
+  TempDir dir;
+  const auto path = dir / "movie.swf";
+  TSWFStreamReader reader(Movie(kEnd));
+  reader.SaveToFile(path);
+  const Bytes first = ReadWholeFile(path);
+  EXPECT_EQ(first, Movie(kEnd));
+  // A body writer that fails half way: the file on disk stays the old one.
+  reader.SetCompressed(true);
+  reader.OnProgress = [](TBasedSWFStream&, int, int) { throw std::runtime_error("stop"); };
+  reader.BodyStream().WriteBuffer(Noise(1 << 20, 1));
+  EXPECT_THROW(reader.SaveToFile(path), std::runtime_error);
+  EXPECT_EQ(ReadWholeFile(path), first);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  EXPECT_THROW(reader.SaveToFile(dir / "missing" / "movie.swf"), FileError);
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a step needs when they are missing: `deps.sh build` for building
+# the programs, `deps.sh test` for building and running every test.
+set -euo pipefail
+
+build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpugixml-dev
+       libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev)
+engines=(lame ffmpeg)
+test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev sox
+      libsox-fmt-mp3 openssl nodejs npm chromium)
+
+wanted=()
+for group in "$@"; do
+  case "$group" in
+    build) wanted+=("${build[@]}" "${engines[@]}") ;;
+    test) wanted+=("${build[@]}" "${engines[@]}" "${test[@]}") ;;
+    *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing Debian packages: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "deps.sh: run as root to install ${missing[*]}" >&2; exit 1; }
+  sudo=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

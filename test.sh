@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the release build (warnings are errors), then the
+# AddressSanitizer + UndefinedBehaviorSanitizer build with the fuzz targets.
+set -euo pipefail
+cd "$(dirname "$0")"
+jobs=$(nproc)
+
+scripts/deps.sh test
+if [ -x tests/e2e/setup.sh ]; then tests/e2e/setup.sh; fi
+
+echo "== release build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_WERROR=ON
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== sanitizer build"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DTW_SANITIZE=ON -DTW_WERROR=ON -DTW_BUILD_BENCH=OFF -DTW_BUILD_FUZZ=ON
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE e2e
+
+echo "== all tests passed"

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# `cmake --install` lays out the program folder under PREFIX/lib/tunewright with links to the
+# programs in PREFIX/bin, and the linked program runs.
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+test -x "$prefix/lib/tunewright/tunewright-cli"
+test -L "$prefix/bin/tunewright-cli"
+[ "$(readlink "$prefix/bin/tunewright-cli")" = "../lib/tunewright/tunewright-cli" ]
+"$prefix/bin/tunewright-cli" --version | grep -q tunewright-cli
+echo "installed layout ok"

@@ -271,13 +271,13 @@ class TChild {
   // Asks the child's process group to end, and makes sure after two seconds.
   void Terminate() {
     if (TryReap()) return;
-    ::kill(-FPid, SIGTERM);
+    Signal(SIGTERM);
     for (int waited = 0; waited < 2000; waited += 20) {
       if (TryReap()) return;
       WaitForEnd(20);
     }
     if (TryReap()) return;
-    ::kill(-FPid, SIGKILL);
+    Signal(SIGKILL);
     int status = 0;
     while (::waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -286,6 +286,11 @@ class TChild {
   }
 
  private:
+  // The group the child leads, and the child itself should it not lead one.
+  void Signal(int sig) {
+    ::kill(-FPid, sig);
+    ::kill(FPid, sig);
+  }
   void WaitForEnd(int ms) {
     if (FPidFd.Get() >= 0) {
       pollfd p{FPidFd.Get(), POLLIN, 0};

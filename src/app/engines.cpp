@@ -89,12 +89,14 @@ std::optional<TChunkProgress> EncoderChunkProgress(std::string_view chunk) {
   return progress;
 }
 
-TChunkProgress TConverterProgress::Chunk(std::string_view chunk) {
+std::optional<TChunkProgress> TConverterProgress::Chunk(std::string_view chunk) {
   const std::string_view text = UpToZero(chunk);
-  TChunkProgress progress{0, "0%"};
+  std::string work;  // the text the duration is looked for in
+  std::string_view rest = text;  // where the elapsed time is looked for
+  bool durationNow = false;
   if (FDuration < 0) {
     // The "Duration:" line may arrive in pieces: keep the unfinished line for the next chunk.
-    std::string work = FPending + std::string(text);
+    work = FPending + std::string(text);
     FPending.clear();
     const size_t d = work.find("Duration:");
     if (d != std::string::npos) {
@@ -109,24 +111,33 @@ TChunkProgress TConverterProgress::Chunk(std::string_view chunk) {
         std::string value = Trim(std::string_view(work).substr(from, end - from));
         value = value.substr(0, value.find('.'));
         const long long seconds = ClockSeconds(value);
-        if (seconds > 0) FDuration = static_cast<int>(std::min<long long>(seconds, INT32_MAX));
+        if (seconds > 0) {
+          FDuration = static_cast<int>(std::min<long long>(seconds, INT32_MAX));
+          durationNow = true;
+          rest = std::string_view(work).substr(end);
+        }
       }
     } else {
       const size_t lastBreak = work.find_last_of("\r\n");
       FPending = lastBreak == std::string::npos ? work : work.substr(lastBreak + 1);
     }
     if (FPending.size() > 512) FPending.erase(0, FPending.size() - 512);
-    return progress;
+    // Before the duration is known, the bar stands at 0.
+    if (FDuration < 0) return TChunkProgress{0, "0%"};
   }
-  long long elapsed = 0;
-  const size_t t = text.rfind("time=");
-  if (t != std::string_view::npos) {
-    std::string_view value = text.substr(t + 5, 11);
-    value = value.substr(0, value.find_first_of(". "));
-    // Today's converters print the time as hh:mm:ss.ff, older ones as seconds.
-    elapsed = value.find(':') != std::string_view::npos ? ClockSeconds(value) : ReadIntegerOr0(value);
+  // A chunk without an elapsed time (a warning, the closing summary) leaves the bar as it is.
+  const size_t t = rest.rfind("time=");
+  if (t == std::string_view::npos) {
+    if (durationNow) return TChunkProgress{0, "0%"};
+    return std::nullopt;
   }
+  std::string_view value = rest.substr(t + 5, 11);
+  value = value.substr(0, value.find_first_of(". "));
+  // Today's converters print the time as hh:mm:ss.ff, older ones as seconds.
+  long long elapsed =
+      value.find(':') != std::string_view::npos ? ClockSeconds(value) : ReadIntegerOr0(value);
   if (elapsed < 0) elapsed = 0;
+  TChunkProgress progress;
   progress.Percent = static_cast<int>(std::min<long long>(elapsed * 100 / FDuration, 100));
   progress.Text = std::to_string(progress.Percent) + "%";
   return progress;
@@ -363,8 +374,7 @@ class TChunkHandler {
     if (FKind == TEngineKind::Encoder) {
       if (auto p = EncoderChunkProgress(chunk)) FCtx.Progress.SetSinglePercent(p->Percent, p->Text);
     } else {
-      const TChunkProgress p = FConverter.Chunk(chunk);
-      FCtx.Progress.SetSinglePercent(p.Percent, p.Text);
+      if (auto p = FConverter.Chunk(chunk)) FCtx.Progress.SetSinglePercent(p->Percent, p->Text);
     }
   }
 

@@ -36,11 +36,13 @@ struct TChunkProgress {
 std::optional<TChunkProgress> EncoderChunkProgress(std::string_view chunk);
 
 // The converter's progress: the song's duration from its "Duration:" line, then the elapsed
-// time of each chunk's last "time=". Reads both the old forms ("time=102.50", "Duration: ...,
+// time of each chunk's last "time=" (in the chunk that brought the duration too: a short song
+// prints everything at once). Reads both the old forms ("time=102.50", "Duration: ...,
 // start:") and today's ("time=00:01:42.50", a WAV input's "Duration: 00:00:40.00, bitrate:").
+// 0 while the duration is unknown; none (the bar stays) for a chunk without an elapsed time.
 class TConverterProgress {
  public:
-  TChunkProgress Chunk(std::string_view chunk);
+  std::optional<TChunkProgress> Chunk(std::string_view chunk);
   int Duration() const { return FDuration; }  // whole seconds, -1 until known
 
  private:

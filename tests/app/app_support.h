@@ -100,8 +100,9 @@ class RecordingMovieMakers : public app::TMovieMakers {
                            app::TRunContext& ctx) override;
 };
 
-// A song made by sox (WAV) or sox and lame (MP3): a tone of the given length.
-void MakeSong(const std::filesystem::path& path, double seconds);
+// A song made by sox (WAV) or sox and lame (MP3): a tone of the given length. Long songs for
+// cancel tests are made small: 8000 Hz mono.
+void MakeSong(const std::filesystem::path& path, double seconds, bool small = false);
 
 // The names of the regular files in a folder, sorted.
 std::vector<std::string> FolderFiles(const std::filesystem::path& folder);

@@ -378,11 +378,16 @@ class TChunkHandler {
     }
   }
 
-  // The last line of the output that holds something readable.
+  // The last line of the output that holds something readable, without terminal controls.
   std::string LastLine() const {
     std::string line, last;
+    bool escape = false;
     for (char c : FTail) {
-      if (c == '\r' || c == '\n') {
+      if (escape) {
+        escape = !(c >= '@' && c <= '~' && c != '[');  // the end of "ESC [ ... K"
+      } else if (c == '\x1b') {
+        escape = true;
+      } else if (c == '\r' || c == '\n') {
         if (!Trim(line).empty()) last = Trim(line);
         line.clear();
       } else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') {
@@ -403,7 +408,7 @@ class TChunkHandler {
 
 class TSpawnSetup {
  public:
-  TSpawnSetup(int outFd) {
+  explicit TSpawnSetup(int outFd) {
     posix_spawn_file_actions_init(&FActions);
     posix_spawnattr_init(&FAttr);
     // The engines read nothing; the converter would otherwise take the terminal's keys.

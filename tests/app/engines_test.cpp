@@ -231,7 +231,8 @@ TEST_F(RunFixture, ProgressIsShownOnTheCallingThreadUpTo100) {
 
 TEST_F(RunFixture, ExitStatusAndLastLine) {
   const fs::path script =
-      Script(dir, "engine", "echo 'working'\necho 'Unsupported audio format' >&2\nexit 3\n");
+      Script(dir, "engine",
+             "echo 'working'\nprintf 'Unsupported audio format\\033[K\\n\\033[A\\n' >&2\nexit 3\n");
   const TEngineRun run = RunEngine({script.string()}, TEngineKind::Converter, ctx);
   EXPECT_FALSE(run.Succeeded());
   EXPECT_FALSE(run.Cancelled);

@@ -90,14 +90,6 @@ function sleep(ms) {
   return new Promise((resolve) => setTimeout(resolve, Math.max(0, ms)));
 }
 
-function withTimeout(promise, ms, what) {
-  let timer;
-  const timeout = new Promise((_, reject) => {
-    timer = setTimeout(() => reject(new Error(`timed out after ${ms} ms: ${what}`)), ms);
-  });
-  return Promise.race([promise, timeout]).finally(() => clearTimeout(timer));
-}
-
 function ruffleInjection(config) {
   return (
     `<script>window.RufflePlayer = window.RufflePlayer || {};` +
@@ -222,7 +214,10 @@ export async function startServer({ ruffleConfig = RUFFLE_CONFIG } = {}) {
 
 function toMatcher(expected) {
   if (expected instanceof RegExp) {
-    return (line) => expected.test(line);
+    return (line) => {
+      expected.lastIndex = 0;
+      return expected.test(line);
+    };
   }
   if (typeof expected === "function") {
     return expected;
@@ -231,7 +226,7 @@ function toMatcher(expected) {
 }
 
 // Errors after which a movie will never become ready: waiting on would only run into the timeout.
-const FATAL_LOAD_ERROR = /Invalid SWF|Asynchronous error occurred|HTTP Status is not OK|panic|Serious error|Ruffle load failed/i;
+const FATAL_LOAD_ERROR = /Invalid SWF|HTTP Status is not OK|panic|Serious error|Ruffle load failed/i;
 
 // Records every AudioContext the page makes, so a test can read the audio clock Ruffle plays on.
 function recordAudioContexts() {
@@ -268,8 +263,9 @@ function readMetadata(selector) {
 
 /**
  * One movie or page in one browser tab. `traces`, `errors` and `blocked` (requests that tried
- * to leave our server) fill while it runs. Times are milliseconds since the movie was ready
- * (its header read, the stage size known); lines traced while it loaded have times <= 0.
+ * to leave our server) fill while it runs, and `console` keeps every console message for a
+ * look when something puzzles. Times are milliseconds since the movie was ready (its header
+ * read, the stage size known); lines traced while it loaded have times <= 0.
  */
 export class Session {
   constructor(page) {
@@ -529,6 +525,13 @@ export class Harness {
       h.context.setDefaultTimeout(DEFAULT_TIMEOUT_MS);
       h.context.setDefaultNavigationTimeout(DEFAULT_TIMEOUT_MS);
       await h.context.addInitScript(recordAudioContexts);
+      // Pages of sessions record what they block (see _newSession); this catches the rest, such
+      // as a window a movie opens.
+      const origin = h.server.origin;
+      await h.context.route(
+        (url) => url.origin !== origin && url.protocol !== "data:" && url.protocol !== "blob:",
+        (route) => route.abort("blockedbyclient"),
+      );
     } catch (e) {
       await h.close();
       throw e;

@@ -33,6 +33,19 @@ unsigned CheckedWidth(unsigned bits, unsigned limit, const char* what) {
   return bits;
 }
 
+// The width of signed values by their magnitude, as everywhere in the format, except that a
+// negative power of two that the magnitude rule puts one bit beyond the field still fits it (a
+// file may hold such a value in the widest field).
+unsigned SignedWidth(unsigned bits, unsigned limit, std::initializer_list<int64_t> values,
+                     const char* what) {
+  if (bits <= limit) return bits;
+  const int64_t lowest = -(int64_t{1} << (limit - 1));
+  for (int64_t v : values) {
+    if (v < lowest || v > -lowest - 1) CheckedWidth(bits, limit, what);
+  }
+  return limit;
+}
+
 // Every entry of a style list takes at least this many bytes.
 constexpr size_t kMinFillStyleSize = 2;
 constexpr size_t kMinLineStyleSize = 5;
@@ -350,7 +363,7 @@ std::unique_ptr<TSWFShapeRecord> TSWFStraightEdgeRecord::Clone() const {
 void TSWFStraightEdgeRecord::WriteToStream(TBitsEngine& be) {
   unsigned n = GetBitsCount(MaxAbs(X, Y), 1);
   if (n == 0) n = 2;
-  CheckedWidth(n, 17, "edge delta");
+  n = SignedWidth(n, 17, {X, Y}, "edge delta");
   be.WriteBits(3u, 2);
   be.WriteBits(n - 2, 4);
   if (X != 0 && Y != 0) {
@@ -399,7 +412,7 @@ void TSWFStyleChangeRecord::WriteToStream(TBitsEngine& be) {
       StateNewStyles || StateLineStyle || StateFillStyle1 || StateFillStyle0 ? StateMoveTo : true;
   be.WriteBit(moveTo);
   if (moveTo) {
-    const unsigned n = CheckedWidth(GetBitsCount(MaxAbs(X, Y), 1), 31, "move to");
+    const unsigned n = SignedWidth(GetBitsCount(MaxAbs(X, Y), 1), 31, {X, Y}, "move to");
     be.WriteBits(n, 5);
     be.WriteBits(X, n);
     be.WriteBits(Y, n);
@@ -469,8 +482,8 @@ std::unique_ptr<TSWFShapeRecord> TSWFCurvedEdgeRecord::Clone() const {
 void TSWFCurvedEdgeRecord::WriteToStream(TBitsEngine& be) {
   const int64_t m = MaxAbs(AnchorX, AnchorY, ControlX, ControlY);
   if (m == 0) return;
-  const unsigned n = GetBitsCount(m, 1);
-  CheckedWidth(n, 17, "edge delta");
+  const unsigned n =
+      SignedWidth(GetBitsCount(m, 1), 17, {AnchorX, AnchorY, ControlX, ControlY}, "edge delta");
   be.WriteBits(2u, 2);
   be.WriteBits(n - 2, 4);
   be.WriteBits(ControlX, n);

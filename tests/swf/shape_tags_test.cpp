@@ -264,6 +264,12 @@ TEST(ShapeTags, ReadAndWriteRealBytes) {
 
 // ---- records, bit by bit ---------------------------------------------------------------------
 
+template <class T>
+std::unique_ptr<T> RoundTrip(T& shape) {
+  const Bytes body = WriteBody(shape);
+  return ReadTag<T>(body);
+}
+
 Bytes WriteRecord(TSWFShapeRecord& record) {
   TMemoryStream s;
   TBitsEngine be(s);
@@ -331,20 +337,22 @@ TEST(ShapeRecords, WriteExactBits) {
   }
 }
 
-TEST(ShapeRecords, WideEdgesThatDoNotFitFail) {
-  TSWFStraightEdgeRecord edge(70000, 0);
-  EXPECT_THROW(WriteRecord(edge), ESWFError);
-  TSWFStraightEdgeRecord widest(65535, -65535);
-  EXPECT_NO_THROW(WriteRecord(widest));
+TEST(ShapeRecords, EdgesAsWideAsTheFieldAllows) {
+  TSWFStraightEdgeRecord tooWide(70000, 0);
+  EXPECT_THROW(WriteRecord(tooWide), ESWFError);
+  TSWFCurvedEdgeRecord tooWideCurve(0, 0, 0, 65536);
+  EXPECT_THROW(WriteRecord(tooWideCurve), ESWFError);
+  // -65536 takes 17 bits, the widest the 4-bit width field can give.
+  TSWFDefineShape shape;
+  shape.Edges.push_back(std::make_unique<TSWFStraightEdgeRecord>(-65536, 65535));
+  shape.Edges.push_back(std::make_unique<TSWFCurvedEdgeRecord>(-65536, 1, 2, 3));
+  const auto copy = RoundTrip(shape);
+  ASSERT_EQ(copy->Edges.size(), 3u);
+  ExpectStraight(*copy->Edges[0], -65536, 65535);
+  ExpectCurve(*copy->Edges[1], -65536, 1, 2, 3);
 }
 
 // ---- shapes ----------------------------------------------------------------------------------
-
-template <class T>
-std::unique_ptr<T> RoundTrip(T& shape) {
-  const Bytes body = WriteBody(shape);
-  return ReadTag<T>(body);
-}
 
 TEST(ShapeTags, StyleCountsOf255AndMoreTakeTheLongForm) {
   TSWFDefineShape2 shape;

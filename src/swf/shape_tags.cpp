@@ -144,6 +144,7 @@ void TSWFDefineShape4::WriteExtraFields(TBitsEngine& be) {
 void TSWFDefineShape4::Describe(TSWFFields& f) const {
   TSWFDefineShape3::Describe(f);
   f.emplace_back("edges", RectText(EdgeBounds));
+  if (UsesFillWindingRule) f.emplace_back("winding", "nonzero");
 }
 
 // ---- morph fill styles -----------------------------------------------------------------------

@@ -1,7 +1,6 @@
 #include "swf/shape_records.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <utility>
 

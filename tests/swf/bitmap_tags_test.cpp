@@ -35,12 +35,13 @@ struct TagCase {
   const char* file;
   size_t index;
   uint16_t code;
+  uint8_t version;
   std::function<void(const TSWFObject&)> check;
 };
 
 // Expected values read off the bytes by a separate decoder.
 const TagCase kBitmapCases[] = {
-    {"DefineBits with its markers stripped", "from_shumway__bitmapbuttons__test.swf", 5, 6,
+    {"DefineBits with its markers stripped", "from_shumway__bitmapbuttons__test.swf", 5, 6, 9,
      [](const TSWFObject& t) {
        const auto& b = dynamic_cast<const TSWFDefineBits&>(t);
        EXPECT_EQ(b.ID, 1);
@@ -51,22 +52,22 @@ const TagCase kBitmapCases[] = {
        EXPECT_EQ(ImageSize(b.Data).height, 400u);
        EXPECT_EQ(b.MinVersion(), 1);
      }},
-    {"an empty JPEGTables", "from_shumway__bitmapbuttons__test.swf", 4, 8,
+    {"an empty JPEGTables", "from_shumway__bitmapbuttons__test.swf", 4, 8, 9,
      [](const TSWFObject& t) { EXPECT_TRUE(dynamic_cast<const TSWFJPEGTables&>(t).Data.empty()); }},
-    {"JPEGTables with the shared tables", "swfcrate__DefineBits-JpegTables-MX.swf", 1, 8,
+    {"JPEGTables with the shared tables", "swfcrate__DefineBits-JpegTables-MX.swf", 1, 8, 1,
      [](const TSWFObject& t) {
        const auto& j = dynamic_cast<const TSWFJPEGTables&>(t);
        EXPECT_EQ(j.DataSize(), 570u);
        EXPECT_EQ(Prefix(j.Data, 2), "FF DB");
      }},
-    {"DefineBits that uses the shared tables", "swfcrate__DefineBits-JpegTables-MX.swf", 2, 6,
+    {"DefineBits that uses the shared tables", "swfcrate__DefineBits-JpegTables-MX.swf", 2, 6, 1,
      [](const TSWFObject& t) {
        const auto& b = dynamic_cast<const TSWFDefineBits&>(t);
        EXPECT_EQ(b.DataSize(), 62u);
        EXPECT_EQ(ImageSize(b.Data).width, 6u);
        EXPECT_EQ(ImageSize(b.Data).height, 5u);
      }},
-    {"DefineBitsJPEG2", "swfcrate__DefineBitsJpeg2-MX.swf", 1, 21,
+    {"DefineBitsJPEG2", "swfcrate__DefineBitsJpeg2-MX.swf", 1, 21, 2,
      [](const TSWFObject& t) {
        const auto& b = dynamic_cast<const TSWFDefineBitsJPEG2&>(t);
        EXPECT_EQ(b.ID, 1);
@@ -74,7 +75,7 @@ const TagCase kBitmapCases[] = {
        EXPECT_EQ(ImageSize(b.Data).width, 5u);
        EXPECT_EQ(b.MinVersion(), 2);
      }},
-    {"DefineBitsJPEG3 with its alpha channel", "from_shumway__bitmapbuttons__test.swf", 10, 35,
+    {"DefineBitsJPEG3 with its alpha channel", "from_shumway__bitmapbuttons__test.swf", 10, 35, 9,
      [](const TSWFObject& t) {
        const auto& b = dynamic_cast<const TSWFDefineBitsJPEG3&>(t);
        EXPECT_EQ(b.ID, 5);
@@ -85,7 +86,7 @@ const TagCase kBitmapCases[] = {
        EXPECT_EQ(ImageSize(b.Data).height, 220u);
        EXPECT_EQ(b.MinVersion(), 3);
      }},
-    {"DefineBitsLossless", "from_shumway__bitmapbuttons__test.swf", 9, 20,
+    {"DefineBitsLossless", "from_shumway__bitmapbuttons__test.swf", 9, 20, 9,
      [](const TSWFObject& t) {
        const auto& b = dynamic_cast<const TSWFDefineBitsLossless&>(t);
        EXPECT_EQ(b.ID, 4);
@@ -95,7 +96,7 @@ const TagCase kBitmapCases[] = {
        EXPECT_EQ(b.DataSize(), 36u - 7);
        EXPECT_EQ(b.MinVersion(), 2);
      }},
-    {"DefineBitsLossless2", "swfcrate__DefineBitsLossless2.swf", 3, 36,
+    {"DefineBitsLossless2", "swfcrate__DefineBitsLossless2.swf", 3, 36, 12,
      [](const TSWFObject& t) {
        const auto& b = dynamic_cast<const TSWFDefineBitsLossless2&>(t);
        EXPECT_EQ(b.BitmapWidth, 8);
@@ -108,7 +109,9 @@ const TagCase kBitmapCases[] = {
 TEST(BitmapTags, ReadAndWriteRealBytes) {
   for (const auto& c : kBitmapCases) {
     SCOPED_TRACE(c.name);
-    const Bytes body = TagBodyFromCorpus(c.file, c.index);
+    uint8_t version = 0;
+    const Bytes body = TagBodyFromCorpus(c.file, c.index, &version);
+    EXPECT_EQ(version, c.version);
     uint16_t code = 0;
     auto tag = ReadCorpusTag(c.file, c.index, code);
     ASSERT_EQ(code, c.code);

@@ -122,6 +122,25 @@ double CubicBezierPoint(double p0, double p1, double p2, double p3, double t) {
 
 // ---- TBitsEngine: writing --------------------------------------------------------------------
 
+namespace {
+
+// The width of a run of signed fields whose count has 5 bits. The magnitude rule makes a negative
+// power of two one bit wider than it needs, so a value read from the widest field (31 bits) would
+// come out at 32 bits, which the count cannot hold: such values keep 31 bits, and a value that
+// fits in no width fails instead of being written as something else.
+unsigned SignedFieldBits(std::initializer_list<int32_t> values) {
+  int64_t maxAbs = 0;
+  for (int32_t v : values) maxAbs = MaxAbs(maxAbs, v);
+  const unsigned n = GetBitsCount(maxAbs, 1);
+  if (n <= 31) return n;
+  for (int32_t v : values) {
+    if (v < -(1 << 30) || v >= (1 << 30)) throw ESWFError("Value too large for its bit field");
+  }
+  return 31;
+}
+
+}  // namespace
+
 void TBitsEngine::WriteBits(uint32_t value, unsigned n) {
   if (n == 0) return;
   if (n > 32) n = 32;
@@ -188,7 +207,7 @@ void TBitsEngine::WriteChars(const char* chars, size_t count, bool nullTerminate
 
 void TBitsEngine::WriteRect(const TRect& r) {
   // In SWF order: Left = XMin, Top = XMax, Right = YMin, Bottom = YMax.
-  const unsigned nbits = GetBitsCount(MaxAbs(r.Left, r.Top, r.Right, r.Bottom), 1);
+  const unsigned nbits = SignedFieldBits({r.Left, r.Top, r.Right, r.Bottom});
   WriteBits(nbits, 5);
   WriteBits(r.Left, nbits);
   WriteBits(r.Top, nbits);
@@ -200,19 +219,19 @@ void TBitsEngine::WriteRect(const TRect& r) {
 void TBitsEngine::WriteMatrix(const TMatrixRec& m) {
   WriteBit(m.HasScale);
   if (m.HasScale) {
-    const unsigned n = GetBitsCount(MaxAbs(m.ScaleX, m.ScaleY), 1);
+    const unsigned n = SignedFieldBits({m.ScaleX, m.ScaleY});
     WriteBits(n, 5);
     WriteBits(m.ScaleX, n);
     WriteBits(m.ScaleY, n);
   }
   WriteBit(m.HasSkew);
   if (m.HasSkew) {
-    const unsigned n = GetBitsCount(MaxAbs(m.SkewX, m.SkewY), 1);
+    const unsigned n = SignedFieldBits({m.SkewX, m.SkewY});
     WriteBits(n, 5);
     WriteBits(m.SkewY, n);
     WriteBits(m.SkewX, n);
   }
-  const unsigned n = GetBitsCount(MaxAbs(m.TranslateX, m.TranslateY), 1);
+  const unsigned n = SignedFieldBits({m.TranslateX, m.TranslateY});
   WriteBits(n, 5);
   if (n > 0) {
     WriteBits(m.TranslateX, n);

@@ -122,24 +122,17 @@ double CubicBezierPoint(double p0, double p1, double p2, double p3, double t) {
 
 // ---- TBitsEngine: writing --------------------------------------------------------------------
 
-namespace {
-
-// The width of a run of signed fields whose count has 5 bits. The magnitude rule makes a negative
-// power of two one bit wider than it needs, so a value read from the widest field (31 bits) would
-// come out at 32 bits, which the count cannot hold: such values keep 31 bits, and a value that
-// fits in no width fails instead of being written as something else.
-unsigned SignedFieldBits(std::initializer_list<int32_t> values) {
+unsigned SignedFieldBits(std::initializer_list<int32_t> values, unsigned maxBits) {
   int64_t maxAbs = 0;
   for (int32_t v : values) maxAbs = MaxAbs(maxAbs, v);
   const unsigned n = GetBitsCount(maxAbs, 1);
-  if (n <= 31) return n;
+  if (n <= maxBits) return n;
+  const int64_t limit = int64_t{1} << (maxBits - 1);
   for (int32_t v : values) {
-    if (v < -(1 << 30) || v >= (1 << 30)) throw ESWFError("Value too large for its bit field");
+    if (v < -limit || v >= limit) throw ESWFError("Value too large for its bit field");
   }
-  return 31;
+  return maxBits;
 }
-
-}  // namespace
 
 void TBitsEngine::WriteBits(uint32_t value, unsigned n) {
   if (n == 0) return;
@@ -241,10 +234,12 @@ void TBitsEngine::WriteMatrix(const TMatrixRec& m) {
 }
 
 void TBitsEngine::WriteColorTransform(const TCXFormRec& c) {
+  // The count has 4 bits, so no term may need more than 15.
   const unsigned addBits =
-      c.HasAdd ? GetBitsCount(MaxAbs(c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : 0), 1) : 0;
+      c.HasAdd ? SignedFieldBits({c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : int16_t{0}}, 15) : 0;
   const unsigned multBits =
-      c.HasMult ? GetBitsCount(MaxAbs(c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : 0), 1) : 0;
+      c.HasMult ? SignedFieldBits({c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : int16_t{0}}, 15)
+                : 0;
   const unsigned n = std::max(addBits, multBits);
   WriteBit(c.HasAdd);
   WriteBit(c.HasMult);

@@ -115,17 +115,24 @@ void TWaveReader::ReadMPEGInfo(TSourceStream& stream, bool setOffsets) {
   Channels = m.FirstFrame.ChannelMode == kChannelModeMono ? 1 : 2;
   SampleRate = m.SampleRate();
   BitsPerSample = 16;
-  SampleCount = static_cast<uint32_t>(std::nearbyint(SampleRate * m.Duration()));
+  // A VBR header may claim billions of frames: the count stops at what 32 bits hold.
+  SampleCount = static_cast<uint32_t>(
+      std::min(std::nearbyint(SampleRate * m.Duration()), double{UINT32_MAX}));
   FrameSize = m.FirstFrame.Size;
   FrameCount = m.FrameCount();
   BitRate = m.BitRate();
   SamplesPerFrame = m.FirstFrame.SamplesPerFrame();
-  // A count estimated from the first frame cannot exceed what the file holds. Frames of a VBR
-  // file differ in length, so there the first one's length says nothing about the others.
-  const bool variable =
-      m.VBRHeader.Found && (m.VBRHeader.Tag == "Xing" || m.VBRHeader.Tag == "VBRI");
-  if (!variable && FrameSize > 0 && m.FileLength < uint64_t{FrameSize} * FrameCount)
+  // Frames that would run past the end of the file are not counted. For a listed frame that
+  // is where its own bytes end: frames differ in length (VBR files, or a LAME header frame at a
+  // higher bit rate), so the first one's length says nothing about the others. Only an
+  // estimated count is bounded by the first frame's length.
+  if (!m.FrameList.empty()) {
+    while (FrameCount > 0 && m.FrameList[FrameCount - 1].Position +
+                                     m.FrameList[FrameCount - 1].Size > m.FileLength)
+      --FrameCount;
+  } else if (FrameSize > 0 && m.FileLength < uint64_t{FrameSize} * FrameCount) {
     FrameCount = static_cast<uint32_t>(m.FileLength / FrameSize);
+  }
   Duration = m.Duration();
 }
 

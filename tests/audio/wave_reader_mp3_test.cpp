@@ -110,6 +110,11 @@ TEST(WaveReaderMp3, FrameCounts) {
     });
     EXPECT_EQ(out.size(), c.hundredFrames);
   }
+  // A VBR header that claims more frames than 32 bits of samples hold.
+  Bytes huge = XingFrame(0x90, 417, 0xFFFFFFFF);
+  huge.insert(huge.end(), vbr.begin() + 417, vbr.end());
+  WriteBytes(file, huge);
+  EXPECT_EQ(TWaveReader(file).SampleCount, UINT32_MAX);
   // Frames of which none is audio: looping ends with zero bytes.
   WriteBytes(file, Concat({XingFrame(0x90, 417, 1), XingFrame(0x90, 417, 1)}));
   TWaveReader reader(file);

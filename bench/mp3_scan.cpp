@@ -29,10 +29,12 @@ const fs::path& OneHourSong() {
     std::fprintf(stderr, "Making %s once (sox and lame, a minute or two)...\n", file.c_str());
     const std::string command =
         "sox -q -V1 -n -r 44100 -c 2 -b 16 -t wav - synth 3600 sine 440 sine 660 synth pinknoise "
-        "mix vol 0.5 | lame --quiet -b 128 -m j - '" + temp.string() + "'";
+        "mix vol 0.5 | lame --quiet -b 128 -m j - '" +
+        temp.string() + "'";
     if (std::system(command.c_str()) != 0 || !fs::exists(temp)) {
-      std::fprintf(stderr, "Cannot make the song: are the Debian packages sox and lame "
-                           "installed?\n");
+      std::fprintf(stderr,
+                   "Cannot make the song: are the Debian packages sox and lame "
+                   "installed?\n");
       std::exit(1);
     }
     fs::rename(temp, file);

@@ -24,14 +24,16 @@ void Scan(std::span<const uint8_t> bytes) {
   mpeg.Analyze(s);
   (void)mpeg.Duration();
   (void)mpeg.BitRate();
-  if (!bytes.empty()) (void)DecodeId3Text(bytes[0] & 3, {reinterpret_cast<const char*>(bytes.data()) + 1, bytes.size() - 1});
+  if (!bytes.empty())
+    (void)DecodeId3Text(bytes[0] & 3,
+                        {reinterpret_cast<const char*>(bytes.data()) + 1, bytes.size() - 1});
   const auto form = FindRiffForm(s, "WAVE");
   if (!form) return;
   const auto fmt = FindRiffChunk(s, *form, "fmt ");
   const auto data = FindRiffChunk(s, *form, "data");
   if (!fmt || !data) return;
-  const TMsAdpcmFormat format = TMsAdpcmFormat::Parse(
-      bytes.subspan(fmt->Offset, std::min<size_t>(fmt->Size, 50)));
+  const TMsAdpcmFormat format =
+      TMsAdpcmFormat::Parse(bytes.subspan(fmt->Offset, std::min<size_t>(fmt->Size, 50)));
   std::vector<int16_t> out;
   for (uint64_t pos = data->Offset; pos < data->Offset + data->Size && format.BlockAlign > 0;
        pos += format.BlockAlign) {
@@ -43,12 +45,12 @@ void Scan(std::span<const uint8_t> bytes) {
 
 // The readers that open files by name, with every kind of write the builder asks for.
 void ReadAsFile(std::span<const uint8_t> bytes, const char* extension) {
-  const std::filesystem::path file =
-      std::filesystem::temp_directory_path() /
-      ("tw-fuzz-" + std::to_string(::getpid()) + extension);
+  const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                     ("tw-fuzz-" + std::to_string(::getpid()) + extension);
   {
     std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   }
   TMPEGAudio info;
   info.SetFileName(file.string());

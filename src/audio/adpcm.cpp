@@ -16,8 +16,8 @@ constexpr const int8_t* kIndexTables[4] = {kIndex2, kIndex3, kIndex4, kIndex5};
 
 constexpr int16_t kMsAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
                                        768, 614, 512, 409, 307, 230, 230, 230};
-constexpr int16_t kMsStandardCoef[7][2] = {{256, 0},  {512, -256}, {0, 0},     {192, 64},
-                                           {240, 0},  {460, -208}, {392, -232}};
+constexpr int16_t kMsStandardCoef[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                                           {240, 0}, {460, -208}, {392, -232}};
 
 int32_t Clamp16(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -32768, 32767)); }
 
@@ -29,12 +29,12 @@ uint32_t Le32(const uint8_t* p) {
 }  // namespace
 
 const int16_t kAdpcmStepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 // ---- SWF ADPCM encoder -----------------------------------------------------------------------
@@ -217,9 +217,8 @@ size_t DecodeMsAdpcmBlock(const TMsAdpcmFormat& format, std::span<const uint8_t>
     const int code = (i % 2 == 0) ? byte >> 4 : byte & 15;
     const int signedCode = code >= 8 ? code - 16 : code;
     Channel& s = state[i % static_cast<size_t>(ch)];
-    const int64_t predicted =
-        (int64_t{s.sample1} * s.coef1 + int64_t{s.sample2} * s.coef2) / 256 +
-        int64_t{signedCode} * s.delta;
+    const int64_t predicted = (int64_t{s.sample1} * s.coef1 + int64_t{s.sample2} * s.coef2) / 256 +
+                              int64_t{signedCode} * s.delta;
     s.sample2 = s.sample1;
     s.sample1 = Clamp16(predicted);
     int64_t delta = (int64_t{kMsAdaptation[code]} * s.delta) >> 8;

@@ -29,10 +29,9 @@ std::string FieldText(const uint8_t* p, size_t n) {
 // The code of a Unicode character in Windows-1252, or -1.
 int Cp1252Code(char32_t cp) {
   static constexpr char16_t kHigh[32] = {
-      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
   for (int i = 0; i < 32; ++i)
     if (kHigh[i] != 0 && kHigh[i] == cp) return 0x80 + i;
@@ -85,8 +84,13 @@ std::string DecodeId3Text(uint8_t encoding, std::string_view bytes) {
   if (text.size() >= 2) {
     const auto b0 = static_cast<unsigned char>(text[0]);
     const auto b1 = static_cast<unsigned char>(text[1]);
-    if (b0 == 0xFF && b1 == 0xFE) { bigEndian = false; text.remove_prefix(2); }
-    else if (b0 == 0xFE && b1 == 0xFF) { bigEndian = true; text.remove_prefix(2); }
+    if (b0 == 0xFF && b1 == 0xFE) {
+      bigEndian = false;
+      text.remove_prefix(2);
+    } else if (b0 == 0xFE && b1 == 0xFF) {
+      bigEndian = true;
+      text.remove_prefix(2);
+    }
   }
   // A frame cut short may end in the first half of a surrogate pair: drop it, not a U+FFFD.
   if (text.size() >= 2) {
@@ -102,7 +106,10 @@ std::string EncodeId3v1Text(std::string_view utf8, size_t maxBytes) {
   bool fits = true;
   for (size_t i = 0; i < valid.size() && out.size() < maxBytes;) {
     const int code = Cp1252Code(NextCodePoint(valid, i));
-    if (code < 0) { fits = false; break; }
+    if (code < 0) {
+      fits = false;
+      break;
+    }
     out.push_back(static_cast<char>(code));
   }
   if (fits) return out;
@@ -207,12 +214,16 @@ bool TID3v2::ReadTag(TSourceStream& stream) {
   unsigned value = 0;
   bool isNumber = !number.empty();
   for (char c : number) {
-    if (c < '0' || c > '9') { isNumber = false; break; }
+    if (c < '0' || c > '9') {
+      isNumber = false;
+      break;
+    }
     value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 1000u);
   }
   Track = isNumber && value <= 255 ? static_cast<uint8_t>(value) : 0;
   std::string_view g = TrimId3(genre);
-  if (const size_t paren = g.rfind(')'); paren != std::string_view::npos) g.remove_prefix(paren + 1);
+  if (const size_t paren = g.rfind(')'); paren != std::string_view::npos)
+    g.remove_prefix(paren + 1);
   Genre = g;
   return true;
 }

@@ -48,10 +48,14 @@ uint32_t FrameSampleRate(uint8_t versionCode, uint8_t sampleRateIndex) {
 
 uint16_t FrameSamples(uint8_t versionCode, uint8_t layerCode) {
   switch (layerCode) {
-    case kLayerI: return 384;
-    case kLayerII: return 1152;
-    case kLayerIII: return versionCode == kMPEG1 ? 1152 : 576;
-    default: return 0;
+    case kLayerI:
+      return 384;
+    case kLayerII:
+      return 1152;
+    case kLayerIII:
+      return versionCode == kMPEG1 ? 1152 : 576;
+    default:
+      return 0;
   }
 }
 
@@ -99,19 +103,27 @@ uint16_t TMPEGFrameHeader::FrameLength() const {
 
 std::string_view TMPEGFrameHeader::VersionName() const {
   switch (VersionCode) {
-    case kMPEG1: return "1";
-    case kMPEG2: return "2";
-    case kMPEG25: return "2.5";
-    default: return "";
+    case kMPEG1:
+      return "1";
+    case kMPEG2:
+      return "2";
+    case kMPEG25:
+      return "2.5";
+    default:
+      return "";
   }
 }
 
 std::string_view TMPEGFrameHeader::LayerName() const {
   switch (LayerCode) {
-    case kLayerI: return "I";
-    case kLayerII: return "II";
-    case kLayerIII: return "III";
-    default: return "";
+    case kLayerI:
+      return "I";
+    case kLayerII:
+      return "II";
+    case kLayerIII:
+      return "III";
+    default:
+      return "";
   }
 }
 
@@ -167,8 +179,8 @@ TMPEGFrameHeader TMPEGaudio::FindFirstFrame(std::span<const uint8_t> w, TVBRHead
     candidate.Found = true;
     candidate.Position = static_cast<int64_t>(p);
     candidate.Size = static_cast<uint16_t>(length);
-    candidate.Empty = p + 10 <= w.size() &&
-                      std::all_of(w.data() + p + 4, w.data() + p + 10, [](uint8_t b) { return !b; });
+    candidate.Empty = p + 10 <= w.size() && std::all_of(w.data() + p + 4, w.data() + p + 10,
+                                                        [](uint8_t b) { return !b; });
     vbr = ReadVBRHeader(w, p + VBRHeaderOffset(candidate.VersionCode, candidate.ChannelMode));
     return candidate;
   }

@@ -32,7 +32,7 @@ inline bool IsUsableFrameHeader(const uint8_t* b) {
 
 // The table values of a frame header, from its 4 bytes.
 uint16_t FrameBitRate(uint8_t versionCode, uint8_t layerCode, uint8_t bitRateIndex);  // kbit/s
-uint32_t FrameSampleRate(uint8_t versionCode, uint8_t sampleRateIndex);              // Hz
+uint32_t FrameSampleRate(uint8_t versionCode, uint8_t sampleRateIndex);               // Hz
 uint16_t FrameSamples(uint8_t versionCode, uint8_t layerCode);  // samples per frame
 // The byte offset of the VBR header in a frame: just after the header and the side information.
 uint16_t VBRHeaderOffset(uint8_t versionCode, uint8_t channelMode);

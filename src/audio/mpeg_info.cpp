@@ -106,8 +106,7 @@ class TByteScanner {
 
 std::string FormatDuration(uint64_t seconds) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%llu:%02u:%02u",
-                static_cast<unsigned long long>(seconds / 3600),
+  std::snprintf(buf, sizeof buf, "%llu:%02u:%02u", static_cast<unsigned long long>(seconds / 3600),
                 static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
   return buf;
 }
@@ -265,8 +264,7 @@ int TMPEGAudio::Analyse(TSourceStream& stream) {
     if (!readWord(h)) return -1;
   }
 
-  const unsigned offset =
-      FVersion == 1 ? (FMode == 3 ? 21 : 36) : (FMode == 3 ? 13 : 21);
+  const unsigned offset = FVersion == 1 ? (FMode == 3 ? 21 : 36) : (FMode == 3 ? 13 : 21);
   uint8_t xing[120];
   stream.Seek(FHeaderPosition + offset);
   stream.ReadZeroFilled(xing, sizeof xing);
@@ -284,7 +282,10 @@ int TMPEGAudio::Analyse(TSourceStream& stream) {
     const uint32_t flags = BigEndian32(p);
     p += 4;
     uint32_t frames = 0;
-    if (flags & 1) { frames = BigEndian32(p); p += 4; }
+    if (flags & 1) {
+      frames = BigEndian32(p);
+      p += 4;
+    }
     if (flags & 2) p += 4;
     if (flags & 4) p += 100;
     // Without a frame count the header says nothing about the length: the estimate from the
@@ -357,8 +358,7 @@ void TMPEGAudio::WriteTag() {
   record[127] = FGenreNr;
   RemoveTag();
   const int fd = ::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0)
-    throw EAudioError("Cannot write file \"" + FFileName + "\": " + std::strerror(errno));
+  if (fd < 0) throw EAudioError("Cannot write file \"" + FFileName + "\": " + std::strerror(errno));
   size_t done = 0;
   while (done < sizeof record) {
     const ssize_t n = ::write(fd, record + done, sizeof record - done);

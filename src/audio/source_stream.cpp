@@ -42,8 +42,7 @@ TSourceStream TSourceStream::OpenFile(const std::filesystem::path& path) {
   TSourceStream s;
   s.FName = path.string();
   s.FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (s.FFd < 0)
-    throw EAudioError("Cannot open file \"" + s.FName + "\": " + std::strerror(errno));
+  if (s.FFd < 0) throw EAudioError("Cannot open file \"" + s.FName + "\": " + std::strerror(errno));
   struct stat st {};
   if (::fstat(s.FFd, &st) != 0 || !S_ISREG(st.st_mode))
     throw EAudioError("Cannot open file \"" + s.FName + "\": not a regular file");

@@ -20,10 +20,10 @@ std::optional<TWaveFormatInfo> ReadWaveFormatInfo(const std::filesystem::path& p
     TWaveFormatInfo info;
     info.FormatTag = static_cast<uint16_t>(b[0] | (b[1] << 8));
     info.Channels = static_cast<uint16_t>(b[2] | (b[3] << 8));
-    info.SampleRate = b[4] | (uint32_t{b[5]} << 8) | (uint32_t{b[6]} << 16) |
-                      (uint32_t{b[7]} << 24);
-    const uint32_t bytesPerSecond = b[8] | (uint32_t{b[9]} << 8) | (uint32_t{b[10]} << 16) |
-                                    (uint32_t{b[11]} << 24);
+    info.SampleRate =
+        b[4] | (uint32_t{b[5]} << 8) | (uint32_t{b[6]} << 16) | (uint32_t{b[7]} << 24);
+    const uint32_t bytesPerSecond =
+        b[8] | (uint32_t{b[9]} << 8) | (uint32_t{b[10]} << 16) | (uint32_t{b[11]} << 24);
     info.BitsPerSample = static_cast<uint16_t>(b[14] | (b[15] << 8));
     info.DataOffset = data->Offset;
     info.DataSize = data->Size;

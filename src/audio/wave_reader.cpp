@@ -109,8 +109,8 @@ void TWaveReader::ReadMPEGInfo(TSourceStream& stream, bool setOffsets) {
     FormatTag = kFormatMP3File;
     DataOffset = m.FirstFrame.Found ? m.FirstFrameOffset() : 0;
     const uint64_t end = m.FileLength > m.ID3v1.TagSize ? m.FileLength - m.ID3v1.TagSize : 0;
-    DataSize = static_cast<uint32_t>(std::min<uint64_t>(
-        end > DataOffset ? end - DataOffset : 0, UINT32_MAX));
+    DataSize = static_cast<uint32_t>(
+        std::min<uint64_t>(end > DataOffset ? end - DataOffset : 0, UINT32_MAX));
   }
   Channels = m.FirstFrame.ChannelMode == kChannelModeMono ? 1 : 2;
   SampleRate = m.SampleRate();
@@ -127,8 +127,8 @@ void TWaveReader::ReadMPEGInfo(TSourceStream& stream, bool setOffsets) {
   // higher bit rate), so the first one's length says nothing about the others. Only an
   // estimated count is bounded by the first frame's length.
   if (!m.FrameList.empty()) {
-    while (FrameCount > 0 && m.FrameList[FrameCount - 1].Position +
-                                     m.FrameList[FrameCount - 1].Size > m.FileLength)
+    while (FrameCount > 0 &&
+           m.FrameList[FrameCount - 1].Position + m.FrameList[FrameCount - 1].Size > m.FileLength)
       --FrameCount;
   } else if (FrameSize > 0 && m.FileLength < uint64_t{FrameSize} * FrameCount) {
     FrameCount = static_cast<uint32_t>(m.FileLength / FrameSize);
@@ -144,8 +144,10 @@ void TWaveReader::CopySource(swf::TBitsEngine& be, uint64_t count) {
   while (count > 0) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(count, kChunk));
     FScratch.resize(n);
-    if (FSource.IsOpen()) FSource.ReadZeroFilled(FScratch.data(), n);
-    else std::fill(FScratch.begin(), FScratch.end(), 0);
+    if (FSource.IsOpen())
+      FSource.ReadZeroFilled(FScratch.data(), n);
+    else
+      std::fill(FScratch.begin(), FScratch.end(), 0);
     be.WriteBytes(FScratch);
     count -= n;
   }
@@ -228,8 +230,8 @@ void TWaveReader::FillPCMBuffer(size_t frames, bool loop) {
       FPCMBuffer.resize(wanted, 0);
       return;
     }
-    const size_t length = static_cast<size_t>(std::min<uint64_t>(FAdpcmFormat.BlockAlign,
-                                                                 dataEnd - pos));
+    const size_t length =
+        static_cast<size_t>(std::min<uint64_t>(FAdpcmFormat.BlockAlign, dataEnd - pos));
     FScratch.resize(length);
     FSource.ReadZeroFilled(FScratch.data(), length);
     if (DecodeMsAdpcmBlock(FAdpcmFormat, FScratch, FPCMBuffer) > 0) decodedSinceRestart = true;

@@ -67,9 +67,8 @@ void AddMpegFrames(SongInfo& song) {
       .Set("firstFramePosition", mpeg.FirstFrameOffset())
       .Set("firstFrameSize", f.Size)
       .Set("duration", mpeg.Duration());
-  song.frameLines.push_back(
-      {"MPEG", "version " + std::string(f.VersionName()) + ", Layer " +
-                   std::string(f.LayerName()) + ", " + mode});
+  song.frameLines.push_back({"MPEG", "version " + std::string(f.VersionName()) + ", Layer " +
+                                         std::string(f.LayerName()) + ", " + mode});
   song.frameLines.push_back({"Frames", std::to_string(mpeg.FrameCount()) + " (" +
                                            std::to_string(mpeg.AudioFrameCount) + " audio)"});
   song.frameLines.push_back({"First frame", "byte " + std::to_string(mpeg.FirstFrameOffset()) +
@@ -84,11 +83,10 @@ void AddMpegFrames(SongInfo& song) {
                                 .Set("bytes", v.ByteTotal)
                                 .Set("quality", v.Quality)
                                 .Set("vendor", vendor));
-    song.frameLines.push_back(
-        {"VBR header", v.Tag + ", " + std::to_string(v.FrameTotal) + " frames, " +
-                           std::to_string(v.ByteTotal) + " bytes, quality " +
-                           std::to_string(v.Quality) +
-                           (vendor.empty() ? "" : ", " + Quoted(vendor))});
+    song.frameLines.push_back({"VBR header", v.Tag + ", " + std::to_string(v.FrameTotal) +
+                                                 " frames, " + std::to_string(v.ByteTotal) +
+                                                 " bytes, quality " + std::to_string(v.Quality) +
+                                                 (vendor.empty() ? "" : ", " + Quoted(vendor))});
   } else {
     frames.Set("vbrHeader", nullptr);
     song.frameLines.push_back({"VBR header", "none"});
@@ -101,8 +99,8 @@ void AddMpegFrames(SongInfo& song) {
                             .Set("title", t.Title)
                             .Set("artist", t.Artist)
                             .Set("album", t.Album));
-    std::string line = "version 2." + std::to_string(t.VersionID) + ", " +
-                       std::to_string(t.Size) + " bytes";
+    std::string line =
+        "version 2." + std::to_string(t.VersionID) + ", " + std::to_string(t.Size) + " bytes";
     if (!t.Title.empty()) line += ", title " + Quoted(t.Title);
     if (!t.Artist.empty()) line += ", artist " + Quoted(t.Artist);
     if (!t.Album.empty()) line += ", album " + Quoted(t.Album);
@@ -126,9 +124,12 @@ void AddWaveFrames(SongInfo& song) {
       .Set("dataOffset", reader.DataOffset)
       .Set("dataSize", reader.DataSize);
   std::string format = std::to_string(reader.FormatTag);
-  if (reader.FormatTag == kWaveFormatPCM) format += " (PCM)";
-  else if (reader.FormatTag == kWaveFormatMsAdpcm) format += " (Microsoft ADPCM)";
-  else if (reader.FormatTag == kWaveFormatMPEGLayer3) format += " (MPEG Layer III)";
+  if (reader.FormatTag == kWaveFormatPCM)
+    format += " (PCM)";
+  else if (reader.FormatTag == kWaveFormatMsAdpcm)
+    format += " (Microsoft ADPCM)";
+  else if (reader.FormatTag == kWaveFormatMPEGLayer3)
+    format += " (MPEG Layer III)";
   song.frameLines.push_back({"Format", format});
   song.frameLines.push_back({"Channels", std::to_string(reader.Channels)});
   song.frameLines.push_back({"Sample size", std::to_string(reader.BitsPerSample) + " bits"});
@@ -288,8 +289,9 @@ void AddAudioCommands(CLI::App& app) {
 
   auto tagOpts = std::make_shared<TagOptions>();
   auto* tag = app.add_subcommand(
-      "tag", "Write title, artist and album into the ID3v1 tag of an MP3 file; texts not given "
-             "keep their value");
+      "tag",
+      "Write title, artist and album into the ID3v1 tag of an MP3 file; texts not given "
+      "keep their value");
   tag->add_option("FILE", tagOpts->file, "The MP3 file")->required();
   tag->add_option("--title", tagOpts->title, "The title (at most 30 characters are kept)");
   tag->add_option("--artist", tagOpts->artist, "The artist (at most 30 characters are kept)");

@@ -1,8 +1,9 @@
 // SWF ADPCM as ffmpeg's decoder reads it, its bit layout, and Microsoft ADPCM decoded exactly
 // as ffmpeg decodes it; through the sound source for event and stream sounds.
 #include "audio/adpcm.h"
-#include "audio/wave_reader.h"
+
 #include "audio/audio_fixtures.h"
+#include "audio/wave_reader.h"
 
 namespace tw::test {
 namespace {
@@ -58,7 +59,7 @@ TEST(SwfAdpcm, FirstStepIndex) {
   const struct {
     int16_t s1, s2;
     uint32_t index;
-  } cases[] = {{1000, 1010, 3}, {1000, 1000, 0}, {0, 7, 0},   {0, 8, 1},
+  } cases[] = {{1000, 1010, 3}, {1000, 1000, 0}, {0, 7, 0},     {0, 8, 1},
                {5, -5, 3},      {0, 3660, 63},   {0, 3661, 63}, {-32768, 32767, 63}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.s1) + " " + std::to_string(c.s2));
@@ -159,11 +160,33 @@ std::vector<int16_t> DecodeChunks(const std::vector<Bytes>& chunks,
 }
 
 std::vector<int16_t> RawSignal(int rate, int channels, double seconds) {
-  const fs::path raw = MakeAudio(
-      "signal-" + std::to_string(rate) + "-" + std::to_string(channels) + ".raw",
-      {{"sox", "-q", "-n", "-r", std::to_string(rate), "-c", std::to_string(channels), "-b",
-        "16", "-e", "signed-integer", "-t", "raw", "{out}", "synth", std::to_string(seconds),
-        "sine", "440", "sine", "1320", "synth", "pinknoise", "mix", "vol", "0.6"}});
+  const fs::path raw =
+      MakeAudio("signal-" + std::to_string(rate) + "-" + std::to_string(channels) + ".raw",
+                {{"sox",
+                  "-q",
+                  "-n",
+                  "-r",
+                  std::to_string(rate),
+                  "-c",
+                  std::to_string(channels),
+                  "-b",
+                  "16",
+                  "-e",
+                  "signed-integer",
+                  "-t",
+                  "raw",
+                  "{out}",
+                  "synth",
+                  std::to_string(seconds),
+                  "sine",
+                  "440",
+                  "sine",
+                  "1320",
+                  "synth",
+                  "pinknoise",
+                  "mix",
+                  "vol",
+                  "0.6"}});
   const Bytes bytes = ReadBytes(raw);
   std::vector<int16_t> samples(bytes.size() / 2);
   std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
@@ -188,9 +211,10 @@ TEST(SwfAdpcm, FfmpegDecodesOurChunks) {
         std::vector<size_t> counts;
         for (size_t start = 0; start < frames; start += perChunk) {
           const size_t n = std::min(perChunk, frames - start);
-          chunks.push_back(Encode(std::vector<int16_t>(
-              source.begin() + ptrdiff_t(start * channels),
-              source.begin() + ptrdiff_t((start + n) * channels)), channels == 2, bits));
+          chunks.push_back(
+              Encode(std::vector<int16_t>(source.begin() + ptrdiff_t(start * channels),
+                                          source.begin() + ptrdiff_t((start + n) * channels)),
+                     channels == 2, bits));
           counts.push_back(n);
         }
         const std::vector<int16_t> decoded = DecodeChunks(chunks, counts, rate, channels, bits);
@@ -230,8 +254,8 @@ fs::path MakeMsAdpcm(const MsCase& c) {
   if (c.bySox)
     recipe.push_back({"sox", "-q", "{tmp}", "-e", "ms-adpcm", "{out}"});
   else
-    recipe.push_back({"ffmpeg", "-v", "error", "-nostdin", "-y", "-i", "{tmp}", "-c:a",
-                      "adpcm_ms", "{out}"});
+    recipe.push_back(
+        {"ffmpeg", "-v", "error", "-nostdin", "-y", "-i", "{tmp}", "-c:a", "adpcm_ms", "{out}"});
   return MakeAudio(c.name, recipe);
 }
 
@@ -243,7 +267,8 @@ std::vector<int16_t> DecodeAll(const fs::path& file) {
   std::vector<int16_t> out;
   for (uint64_t pos = reader.DataOffset; pos < reader.DataOffset + reader.DataSize;
        pos += format.BlockAlign) {
-    const size_t n = std::min<uint64_t>(format.BlockAlign, reader.DataOffset + reader.DataSize - pos);
+    const size_t n =
+        std::min<uint64_t>(format.BlockAlign, reader.DataOffset + reader.DataSize - pos);
     DecodeMsAdpcmBlock(format, std::span<const uint8_t>(bytes.data() + pos, n), out);
   }
   return out;
@@ -318,8 +343,7 @@ TEST(MsAdpcm, StreamBlocksLoopOrPad) {
 }
 
 // A Microsoft ADPCM file built by hand.
-Bytes MsWave(uint16_t channels, uint16_t blockAlign, uint16_t samplesPerBlock,
-             const Bytes& data) {
+Bytes MsWave(uint16_t channels, uint16_t blockAlign, uint16_t samplesPerBlock, const Bytes& data) {
   Bytes fmt;
   PutLE16(fmt, 2);
   PutLE16(fmt, channels);
@@ -368,8 +392,8 @@ TEST(MsAdpcm, HostileBlocks) {
   const Bytes growing = MsBlock(1, 32767, Bytes(249, 0x88));  // codes 8: the delta grows
   const Case cases[] = {
       {"a sound block", MsWave(1, 256, 500, good), true, 500},
-      {"a predictor index beyond the 7 pairs: silence", MsWave(1, 256, 500, MsBlock(9, 16, Bytes(249, 0x12))),
-       true, 500},
+      {"a predictor index beyond the 7 pairs: silence",
+       MsWave(1, 256, 500, MsBlock(9, 16, Bytes(249, 0x12))), true, 500},
       {"codes that grow the delta without bound", MsWave(1, 256, 500, growing), true, 500},
       {"more samples a block than its bytes hold", MsWave(1, 256, 65535, good), true, 500},
       {"no samples a block given", MsWave(1, 256, 0, good), true, 500},

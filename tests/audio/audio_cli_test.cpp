@@ -26,7 +26,8 @@ TEST(AudioCli, InfoOnEveryCorpusSong) {
   EXPECT_EQ(Count(r.out, "MPEG:        version "), files.size() - 2);
   EXPECT_EQ(Count(r.out, "Format:      1 (PCM)"), 2u);
   // One of them, line by line: a 2.5 s VBR song with an ID3v2.3 tag.
-  EXPECT_NE(r.out.find("File:        " + (CorpusDir() / "audio" / "avm2__id3_info__test_audio.mp3").string() +
+  EXPECT_NE(r.out.find("File:        " +
+                       (CorpusDir() / "audio" / "avm2__id3_info__test_audio.mp3").string() +
                        "\nDuration:    0:00:03\nSample rate: 44100 Hz\nBit rate:    VBR\n"
                        "Mode:        Stereo\nTitle:       avm2__id3_info__test_audio.mp3\n"),
             std::string::npos)
@@ -60,8 +61,9 @@ TEST(AudioCli, InfoReportsEveryFailure) {
                                       (dir / "notes.txt").string(), (dir / "gone.wav").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Count(r.out, "File:        "), 1u);
-  EXPECT_NE(r.err.find("tunewright-cli: error: Error openning file: " + (dir / "noise.mp3").string()),
-            std::string::npos)
+  EXPECT_NE(
+      r.err.find("tunewright-cli: error: Error openning file: " + (dir / "noise.mp3").string()),
+      std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("notes.txt: not an MP3 or WAV file"), std::string::npos);
   EXPECT_NE(r.err.find("gone.wav: not a WAV file that can be read"), std::string::npos);
@@ -70,15 +72,16 @@ TEST(AudioCli, InfoReportsEveryFailure) {
 TEST(AudioCli, TagWritesTheId3v1Tag) {
   TempDir dir;
   const fs::path source = MakeAudio(
-      "cli-tag.mp3", {SoxSignal("{tmp}", 22050, 1, 1), {"lame", "--quiet", "-b", "32", "{tmp}", "{out}"}});
+      "cli-tag.mp3",
+      {SoxSignal("{tmp}", 22050, 1, 1), {"lame", "--quiet", "-b", "32", "{tmp}", "{out}"}});
   ASSERT_FALSE(source.empty());
   const fs::path song = dir / "song.mp3";
   fs::copy_file(source, song);
   fs::permissions(song, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   const auto size = fs::file_size(song);
 
-  CommandResult r = RunCommand({Cli(), "tag", song.string(), "--title", "Caf\xC3\xA9",
-                                "--artist", "An Artist"});
+  CommandResult r =
+      RunCommand({Cli(), "tag", song.string(), "--title", "Caf\xC3\xA9", "--artist", "An Artist"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(fs::file_size(song), size + 128);
   r = RunCommand({Cli(), "tag", song.string(), "--album", "An Album"});

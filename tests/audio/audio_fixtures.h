@@ -75,8 +75,9 @@ inline fs::path MakeAudio(const std::string& name, const std::vector<CommandLine
 // A sox command that writes a test signal: a tone per channel (440 and 660 Hz) mixed with pink
 // noise, so that encoders have something to code.
 inline CommandLine SoxSignal(const std::string& out, int rate, int channels, double seconds) {
-  CommandLine c = {"sox", "-q", "-n", "-r", std::to_string(rate), "-c", std::to_string(channels),
-                   "-b", "16", out, "synth", std::to_string(seconds), "sine", "440"};
+  CommandLine c = {
+      "sox", "-q", "-n", "-r",    std::to_string(rate),    "-c",   std::to_string(channels),
+      "-b",  "16", out,  "synth", std::to_string(seconds), "sine", "440"};
   if (channels == 2) c.insert(c.end(), {"sine", "660"});
   c.insert(c.end(), {"synth", "pinknoise", "mix", "vol", "0.5"});
   return c;
@@ -115,8 +116,8 @@ inline ProbeInfo Probe(const fs::path& file) {
 inline std::vector<int16_t> FfmpegDecode(const fs::path& file) {
   TempDir dir;
   const fs::path raw = dir / "decoded.raw";
-  if (!RunTool({"ffmpeg", "-v", "error", "-nostdin", "-i", file.string(), "-f", "s16le",
-                "-c:a", "pcm_s16le", raw.string()}))
+  if (!RunTool({"ffmpeg", "-v", "error", "-nostdin", "-i", file.string(), "-f", "s16le", "-c:a",
+                "pcm_s16le", raw.string()}))
     return {};
   std::ifstream in(raw, std::ios::binary);
   std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -126,7 +127,8 @@ inline std::vector<int16_t> FfmpegDecode(const fs::path& file) {
 }
 
 // Signal-to-noise ratio in dB of a decoded signal against its source.
-inline double SignalToNoise(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded) {
+inline double SignalToNoise(const std::vector<int16_t>& source,
+                            const std::vector<int16_t>& decoded) {
   double signal = 0, noise = 0;
   const size_t n = std::min(source.size(), decoded.size());
   for (size_t i = 0; i < n; ++i) {
@@ -140,7 +142,8 @@ inline double SignalToNoise(const std::vector<int16_t>& source, const std::vecto
 
 inline void WriteBytes(const fs::path& file, const Bytes& bytes) {
   std::ofstream out(file, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline Bytes ReadBytes(const fs::path& file) {

@@ -1,8 +1,9 @@
 // ID3v1 and ID3v2 tags: records built byte by byte for the edge cases, and tags written by lame
 // and ffmpeg.
-#include "audio/genres.h"
 #include "audio/id3.h"
+
 #include "audio/audio_fixtures.h"
+#include "audio/genres.h"
 
 namespace tw::test {
 namespace {
@@ -126,9 +127,16 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 // A tag with its header (sizes with 7 bits a byte) followed by some audio bytes.
 Bytes Id3v2File(uint8_t version, const Bytes& frames, uint8_t flags = 0, size_t padding = 16) {
   const uint32_t size = static_cast<uint32_t>(frames.size() + padding);
-  Bytes file = {'I', 'D', '3', version, 0, flags,
-                static_cast<uint8_t>((size >> 21) & 0x7F), static_cast<uint8_t>((size >> 14) & 0x7F),
-                static_cast<uint8_t>((size >> 7) & 0x7F), static_cast<uint8_t>(size & 0x7F)};
+  Bytes file = {'I',
+                'D',
+                '3',
+                version,
+                0,
+                flags,
+                static_cast<uint8_t>((size >> 21) & 0x7F),
+                static_cast<uint8_t>((size >> 14) & 0x7F),
+                static_cast<uint8_t>((size >> 7) & 0x7F),
+                static_cast<uint8_t>(size & 0x7F)};
   file.insert(file.end(), frames.begin(), frames.end());
   file.insert(file.end(), padding, 0);
   file.insert(file.end(), 64, 0x11);
@@ -166,25 +174,27 @@ TEST(ID3v2, ReadsVersion3TextFrames) {
        ""},
       {"a track that is not a number is 0", Frame("TRCK", Text(0, "A1")), "", "", "", 0, ""},
       {"UTF-16 with a little-endian byte order mark",
-       Frame("TIT2", Concat({Bytes{1}, Utf16(u"T\u00fcne \u65e5\u672c", false, true), Bytes{0, 0}})),
+       Frame("TIT2",
+             Concat({Bytes{1}, Utf16(u"T\u00fcne \u65e5\u672c", false, true), Bytes{0, 0}})),
        "T\xC3\xBCne \xE6\x97\xA5\xE6\x9C\xAC", "", "", 0, ""},
       {"UTF-16 with a big-endian byte order mark",
-       Frame("TIT2", Concat({Bytes{1}, Utf16(u"\u00c4b", true, true)})), "\xC3\x84" "b", "", "",
-       0, ""},
+       Frame("TIT2", Concat({Bytes{1}, Utf16(u"\u00c4b", true, true)})),
+       "\xC3\x84"
+       "b",
+       "", "", 0, ""},
       {"UTF-16 big-endian without a mark (encoding 2), a pair beyond the BMP",
        Frame("TPE1", Concat({Bytes{2}, Utf16(u"x\U0001F3B5", true, false)})), "",
        "x\xF0\x9F\x8E\xB5", "", 0, ""},
-      {"UTF-8 (encoding 3)", Frame("TIT2", Text(3, "Gr\xC3\xBC\xC3\x9F")), "Gr\xC3\xBC\xC3\x9F",
-       "", "", 0, ""},
+      {"UTF-8 (encoding 3)", Frame("TIT2", Text(3, "Gr\xC3\xBC\xC3\x9F")), "Gr\xC3\xBC\xC3\x9F", "",
+       "", 0, ""},
       {"Windows-1252 bytes in a Latin-1 frame", Frame("TIT2", Text(0, "\x93quoted\x94")),
        "\xE2\x80\x9Cquoted\xE2\x80\x9D", "", "", 0, ""},
       {"a UTF-16 comment", commUtf16, "", "", "", 0, "h\xC3\xA9"},
-      {"a frame longer than 250 bytes is cut to 250",
-       Frame("TIT2", Text(0, std::string(400, 'a'))), a249.c_str(), "", "", 0,
-       ""},
+      {"a frame longer than 250 bytes is cut to 250", Frame("TIT2", Text(0, std::string(400, 'a'))),
+       a249.c_str(), "", "", 0, ""},
       {"unknown frames are skipped",
-       Concat({Frame("PRIV", Bytes(300, 7)), Frame("TIT2", Text(0, "After"))}), "After", "", "",
-       0, ""},
+       Concat({Frame("PRIV", Bytes(300, 7)), Frame("TIT2", Text(0, "After"))}), "After", "", "", 0,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -252,9 +262,9 @@ TEST(ID3, EncodesId3v1Fields) {
 
 TEST(ID3, GenreNames) {
   const std::pair<int, const char*> names[] = {
-      {0, "Blues"},        {1, "Classic Rock"}, {7, "Hip-Hop"},         {9, "Metal"},
-      {17, "Rock"},        {67, "Psychadelic"}, {85, "Bebob"},          {92, "Progessive Rock"},
-      {123, "A capella"},  {124, "Euro-House"}, {125, "Dance Hall"},    {126, "Unknown"},
+      {0, "Blues"},       {1, "Classic Rock"}, {7, "Hip-Hop"},      {9, "Metal"},
+      {17, "Rock"},       {67, "Psychadelic"}, {85, "Bebob"},       {92, "Progessive Rock"},
+      {123, "A capella"}, {124, "Euro-House"}, {125, "Dance Hall"}, {126, "Unknown"},
       {255, "Unknown"}};
   for (const auto& [code, name] : names) EXPECT_EQ(GenreName(static_cast<uint8_t>(code)), name);
 }
@@ -269,8 +279,8 @@ TEST(ID3, ReadsTagsOfLameAndFfmpeg) {
     return c;
   };
   auto ffmpeg = [](std::initializer_list<const char*> tags) {
-    CommandLine c = {"ffmpeg", "-v", "error", "-nostdin", "-y", "-i", "{tmp}", "-c:a",
-                     "libmp3lame", "-b:a", "64k"};
+    CommandLine c = {"ffmpeg", "-v",   "error",      "-nostdin", "-y", "-i",
+                     "{tmp}",  "-c:a", "libmp3lame", "-b:a",     "64k"};
     c.insert(c.end(), tags.begin(), tags.end());
     c.push_back("{out}");
     return c;
@@ -287,21 +297,21 @@ TEST(ID3, ReadsTagsOfLameAndFfmpeg) {
   };
   const Case cases[] = {
       {"lame ID3v2.3, UTF-16 texts",
-       lame({"--id3v2-only", "--tt", "Tune Title", "--ta", "S\xC3\xB4me \xC3\x84rtist \xE2\x82\xAC"}),
+       lame({"--id3v2-only", "--tt", "Tune Title", "--ta",
+             "S\xC3\xB4me \xC3\x84rtist \xE2\x82\xAC"}),
        3, "Tune Title", "S\xC3\xB4me \xC3\x84rtist \xE2\x82\xAC", false, "", ""},
       {"lame ID3v2.3 beyond Latin-1",
        lame({"--id3v2-only", "--id3v2-utf16", "--tt", "T\xC3\xBCne \xE6\x97\xA5\xE6\x9C\xAC"}), 3,
        "T\xC3\xBCne \xE6\x97\xA5\xE6\x9C\xAC", "", false, "", ""},
       {"lame ID3v1 only, Latin-1",
-       lame({"--id3v1-only", "--tt", "Tune Title", "--ta", "S\xC3\xB4me Artist"}), 0, "", "",
-       true, "Tune Title", "S\xC3\xB4me Artist"},
+       lame({"--id3v1-only", "--tt", "Tune Title", "--ta", "S\xC3\xB4me Artist"}), 0, "", "", true,
+       "Tune Title", "S\xC3\xB4me Artist"},
       {"ffmpeg ID3v2.3 and ID3v1",
        ffmpeg({"-id3v2_version", "3", "-write_id3v1", "1", "-metadata",
                "title=\xC3\x9Cn\xC3\xAF \xE2\x82\xAC \xE6\x97\xA5", "-metadata", "artist=Plain"}),
        3, "\xC3\x9Cn\xC3\xAF \xE2\x82\xAC \xE6\x97\xA5", "Plain", true, nullptr, "Plain"},
       {"ffmpeg ID3v2.4: no frame is read",
-       ffmpeg({"-id3v2_version", "4", "-metadata", "title=Tune Title"}), 4, "", "", false, "",
-       ""},
+       ffmpeg({"-id3v2_version", "4", "-metadata", "title=Tune Title"}), 4, "", "", false, "", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

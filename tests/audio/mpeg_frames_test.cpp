@@ -1,8 +1,9 @@
 // The frame reader on streams built frame by frame: frame lengths, the first-frame window, VBR
 // headers, the frame list and its ends, and hostile input.
+#include "audio/mpeg_frames.h"
+
 #include <random>
 
-#include "audio/mpeg_frames.h"
 #include "audio/audio_fixtures.h"
 
 namespace tw::test {
@@ -133,8 +134,8 @@ TEST(MpegFrames, FirstFrameWindow) {
 }
 
 // A first frame that holds a VBR header at the given offset.
-Bytes VBRFrame(uint8_t b1, uint8_t b2, uint8_t b3, int length, size_t offset,
-               std::string_view tag, uint32_t frames, uint32_t bytes, uint8_t flags = 0x0F) {
+Bytes VBRFrame(uint8_t b1, uint8_t b2, uint8_t b3, int length, size_t offset, std::string_view tag,
+               uint32_t frames, uint32_t bytes, uint8_t flags = 0x0F) {
   Bytes f = Frame(b1, b2, b3, length);
   Bytes v;
   PutText(v, tag);
@@ -175,8 +176,8 @@ TEST(MpegFrames, VBRHeaders) {
       {"Xing in MPEG 1 mono at byte 21", VBRFrame(0xFB, 0x90, 0xC0, 417, 21, "Xing", 50, 10450),
        &mpeg1Mono, "Xing", 50, 10450, 64, 50 * 1152 / 44100.0},
       {"Xing in MPEG 2 stereo at byte 21: 576 samples a frame",
-       VBRFrame(0xF3, 0x80, 0x00, 208, 21, "Xing", 1000, 208000), &mpeg2, "Xing", 1000, 208000,
-       64, 1000 * 576 / 22050.0},
+       VBRFrame(0xF3, 0x80, 0x00, 208, 21, "Xing", 1000, 208000), &mpeg2, "Xing", 1000, 208000, 64,
+       1000 * 576 / 22050.0},
       {"Info with a frame count only: the frame's own bit rate",
        VBRFrame(0xFB, 0x90, 0x00, 417, 36, "Info", 30, 12345, 0x01), &mpeg1, "Info", 30, 0, 128,
        30 * 1152 / 44100.0},

@@ -1,6 +1,7 @@
 // Track information of the music list and the tag editor: duration, format, ID3v1 reading and
 // writing, failures.
 #include "audio/mpeg_info.h"
+
 #include "audio/audio_fixtures.h"
 
 namespace tw::test {
@@ -24,8 +25,8 @@ Bytes Frames(int count, uint8_t b3 = 0x40) {
 }
 
 // A first frame holding a Xing header with the given frame count.
-Bytes XingFrame(uint8_t b1, uint8_t b2, uint8_t b3, size_t length, size_t offset,
-                uint32_t frames, uint32_t flags = 0x0F, std::string_view tag = "Xing") {
+Bytes XingFrame(uint8_t b1, uint8_t b2, uint8_t b3, size_t length, size_t offset, uint32_t frames,
+                uint32_t flags = 0x0F, std::string_view tag = "Xing") {
   Bytes f = Frame(b1, b2, b3, length);
   Bytes x;
   PutText(x, tag);
@@ -80,8 +81,7 @@ TEST(MpegInfo, DurationBitRateAndMode) {
                Frame(0xF3, 0x80, 0xC0, 208)}),
        26, -1, "Mono", 2},
       {"Xing without frames: the estimate from the bit rate",
-       Concat({XingFrame(0xFB, 0x90, 0x40, 417, 36, 0, 0x00), Frames(299)}), 7, 128, "Stereo",
-       1},
+       Concat({XingFrame(0xFB, 0x90, 0x40, 417, 36, 0, 0x00), Frames(299)}), 7, 128, "Stereo", 1},
       {"an Info frame at a higher bit rate: the next frame's rate",
        Concat({XingFrame(0xFB, 0x90, 0xC0, 417, 21, 1000, 0x0F, "Info"),
                Frame(0xFB, 0x10, 0xC0, 104), Frame(0xFB, 0x10, 0xC0, 104)}),

@@ -1,7 +1,7 @@
 // The sound source for MP3 songs: whole frames for SWF sound blocks, header frames skipped,
 // looping and padding, frame counts, and MPEG audio inside a WAV file.
-#include "audio/wave_reader.h"
 #include "audio/audio_fixtures.h"
+#include "audio/wave_reader.h"
 
 namespace tw::test {
 namespace {
@@ -17,8 +17,17 @@ Bytes Frame(uint8_t b2, size_t length, uint8_t fill, uint8_t b3 = 0xC0) {
 // A mono MPEG 1 frame holding a Xing header at byte 21.
 Bytes XingFrame(uint8_t b2, size_t length, uint32_t frames) {
   Bytes f = Frame(b2, length, 0);
-  const uint8_t tag[] = {'X', 'i', 'n', 'g', 0, 0, 0, 1,
-                         uint8_t(frames >> 24), uint8_t(frames >> 16), uint8_t(frames >> 8),
+  const uint8_t tag[] = {'X',
+                         'i',
+                         'n',
+                         'g',
+                         0,
+                         0,
+                         0,
+                         1,
+                         uint8_t(frames >> 24),
+                         uint8_t(frames >> 16),
+                         uint8_t(frames >> 8),
                          uint8_t(frames)};
   std::copy(std::begin(tag), std::end(tag), f.begin() + 21);
   return f;
@@ -60,8 +69,9 @@ TEST(WaveReaderMp3, WritesWholeAudioFrames) {
               Concat({frames[0], frames[1], frames[2]}));
     EXPECT_EQ(next, 4u);
     // At the end without loop: zero bytes for the frames missing.
-    EXPECT_EQ(Written([&](swf::TBitsEngine& be) { next = reader.WriteMP3Frames(be, next, false, 3); }),
-              Concat({frames[3], frames[4], Bytes(417, 0)}));
+    EXPECT_EQ(
+        Written([&](swf::TBitsEngine& be) { next = reader.WriteMP3Frames(be, next, false, 3); }),
+        Concat({frames[3], frames[4], Bytes(417, 0)}));
     EXPECT_EQ(next, 6u);
     // With loop: from the first audio frame again.
     EXPECT_EQ(Written([&](swf::TBitsEngine& be) { next = reader.WriteMP3Frames(be, 4, true, 4); }),
@@ -126,8 +136,10 @@ TEST(WaveReaderMp3, FrameCounts) {
 TEST(WaveReaderMp3, CopiedFramesAreTheSong) {
   TempDir dir;
   const std::vector<std::pair<std::string, CommandLine>> songs = {
-      {"copy-vbr.mp3", {"lame", "--quiet", "-V", "5", "--tt", "T", "--add-id3v2", "{tmp}", "{out}"}},
-      {"copy-mpeg25.mp3", {"lame", "--quiet", "-b", "16", "--resample", "11.025", "{tmp}", "{out}"}},
+      {"copy-vbr.mp3",
+       {"lame", "--quiet", "-V", "5", "--tt", "T", "--add-id3v2", "{tmp}", "{out}"}},
+      {"copy-mpeg25.mp3",
+       {"lame", "--quiet", "-b", "16", "--resample", "11.025", "{tmp}", "{out}"}},
       {"copy-mp3-in.wav",
        {"ffmpeg", "-v", "error", "-nostdin", "-y", "-i", "{tmp}", "-c:a", "libmp3lame", "-b:a",
         "64k", "{out}"}},
@@ -152,8 +164,7 @@ TEST(WaveReaderMp3, CopiedFramesAreTheSong) {
     EXPECT_EQ(copied.sampleRate, original.sampleRate);
     EXPECT_EQ(copied.channels, original.channels);
     // Whole frames of sound (the song itself may be trimmed by its encoder delay).
-    EXPECT_EQ(FfmpegDecode(copy).size(),
-              size_t{audio} * reader.SamplesPerFrame * reader.Channels);
+    EXPECT_EQ(FfmpegDecode(copy).size(), size_t{audio} * reader.SamplesPerFrame * reader.Channels);
   }
 }
 

@@ -2,10 +2,10 @@
 // of the sound source, on files made by sox and files built chunk by chunk, hostile ones too.
 #include <optional>
 
+#include "audio/audio_fixtures.h"
 #include "audio/riff.h"
 #include "audio/wave_info.h"
 #include "audio/wave_reader.h"
-#include "audio/audio_fixtures.h"
 
 namespace tw::test {
 namespace {
@@ -80,24 +80,24 @@ TEST(Wave, FormatInformation) {
       {"a list chunk before the data, an odd chunk padded",
        Riff({Fmt(1, 2, 8000, 8), Chunk("LIST", Bytes(7, 1)), Chunk("data", Bytes(16000, 128))}),
        true, 2, 8000, 8, 60, 16000, 1.0},
-      {"an 18-byte format chunk", Riff({Fmt(1, 1, 4, 16, 18), Chunk("data", Bytes(8, 0))}), true,
-       1, 4, 16, 46, 8, 1.0},
+      {"an 18-byte format chunk", Riff({Fmt(1, 1, 4, 16, 18), Chunk("data", Bytes(8, 0))}), true, 1,
+       4, 16, 46, 8, 1.0},
       {"a RIFF size of 4 GB", Riff({Fmt(1, 1, 10, 16), Chunk("data", tenSamples)}, 0xFFFFFFFF),
        true, 1, 10, 16, 44, 20, 1.0},
       {"a data size beyond the file is cut to it",
        Riff({Fmt(1, 1, 10, 16), Chunk("data", tenSamples, 0xFFFFFFF0)}), true, 1, 10, 16, 44, 20,
        1.0},
-      {"a 2-byte format chunk", Riff({Chunk("fmt ", {1, 0}), Chunk("data", tenSamples)}), false,
-       0, 0, 0, 0, 0, 0},
+      {"a 2-byte format chunk", Riff({Chunk("fmt ", {1, 0}), Chunk("data", tenSamples)}), false, 0,
+       0, 0, 0, 0, 0},
       {"no channels", Riff({Fmt(1, 0, 10, 16), Chunk("data", tenSamples)}), false, 0, 0, 0, 0, 0,
        0},
-      {"no sample rate", Riff({Fmt(1, 1, 0, 16), Chunk("data", tenSamples)}), false, 0, 0, 0, 0,
-       0, 0},
+      {"no sample rate", Riff({Fmt(1, 1, 0, 16), Chunk("data", tenSamples)}), false, 0, 0, 0, 0, 0,
+       0},
       {"no data chunk", Riff({Fmt(1, 1, 10, 16)}), false, 0, 0, 0, 0, 0, 0},
       {"no format chunk", Riff({Chunk("data", tenSamples)}), false, 0, 0, 0, 0, 0, 0},
       {"not a WAVE form", Chunk("RIFF", Bytes{'A', 'V', 'I', ' '}), false, 0, 0, 0, 0, 0, 0},
-      {"truncated in the format chunk", Truncated(Riff({Fmt(1, 1, 10, 16)}), 30), false, 0, 0, 0,
-       0, 0, 0},
+      {"truncated in the format chunk", Truncated(Riff({Fmt(1, 1, 10, 16)}), 30), false, 0, 0, 0, 0,
+       0, 0},
       {"empty", Bytes{}, false, 0, 0, 0, 0, 0, 0},
   };
   for (const auto& c : cases) {
@@ -145,9 +145,9 @@ TEST(Wave, SoxFilesAgreeWithFfprobe) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path file = MakeAudio(
-        c.name, {{"sox", "-q", "-n", "-r", std::to_string(c.rate), "-c",
-                  std::to_string(c.channels), "-b", std::to_string(c.bits), "-e", c.encoding,
-                  "{out}", "synth", "1.5", "sine", "440"}});
+        c.name,
+        {{"sox", "-q", "-n", "-r", std::to_string(c.rate), "-c", std::to_string(c.channels), "-b",
+          std::to_string(c.bits), "-e", c.encoding, "{out}", "synth", "1.5", "sine", "440"}});
     ASSERT_FALSE(file.empty());
     const ProbeInfo probe = Probe(file);
     const auto info = ReadWaveFormatInfo(file);
@@ -170,8 +170,9 @@ TEST(Wave, SoxFilesAgreeWithFfprobe) {
 TEST(Wave, PcmDataLoopsOrPads) {
   TempDir dir;
   const fs::path file = dir / "ten.wav";
-  WriteBytes(file, Riff({Fmt(1, 1, 10, 16), Chunk("data", Samples16({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})),
-                         Chunk("LIST", Bytes(20, 0x77))}));
+  WriteBytes(file,
+             Riff({Fmt(1, 1, 10, 16), Chunk("data", Samples16({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})),
+                   Chunk("LIST", Bytes(20, 0x77))}));
   for (bool loop : {true, false}) {
     SCOPED_TRACE(loop ? "loop" : "no loop");
     TWaveReader reader(file);
@@ -183,8 +184,7 @@ TEST(Wave, PcmDataLoopsOrPads) {
     EXPECT_EQ(next(8), Samples16({5, 6, 7, 8}));
     // At the end: the start again, or zeros; never the chunk that follows the data.
     EXPECT_EQ(next(8), loop ? Samples16({9, 10, 1, 2}) : Samples16({9, 10, 0, 0}));
-    EXPECT_EQ(next(24), loop ? Samples16({3, 4, 5, 6, 7, 8, 9, 10, 1, 2, 3, 4})
-                             : Bytes(24, 0));
+    EXPECT_EQ(next(24), loop ? Samples16({3, 4, 5, 6, 7, 8, 9, 10, 1, 2, 3, 4}) : Bytes(24, 0));
   }
   // Eight-bit silence is 128.
   const fs::path eight = dir / "eight.wav";
@@ -203,8 +203,7 @@ TEST(Wave, PcmAsAdpcmChunks) {
   TWaveReader reader(file);
   // Code size 4: "10", sample 1000, step index 3 (10 is the first step of at least 10), then
   // three 4-bit codes.
-  const Bytes chunk =
-      Written([&](swf::TBitsEngine& be) { reader.WriteWaveData(be, 8, false, 4); });
+  const Bytes chunk = Written([&](swf::TBitsEngine& be) { reader.WriteWaveData(be, 8, false, 4); });
   ASSERT_EQ(chunk.size(), 5u);  // 2 + 22 + 12 bits
   EXPECT_EQ(chunk[0] >> 6, 2);
   EXPECT_EQ(((chunk[0] & 0x3F) << 10) | (chunk[1] << 2) | (chunk[2] >> 6), 1000);

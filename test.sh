@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 jobs=$(nproc)
 
 scripts/deps.sh test
-if [ -x tests/e2e/setup.sh ]; then tests/e2e/setup.sh; fi
+bash tests/e2e/setup.sh
 
 echo "== release build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_WERROR=ON

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "tunewright-cli 0.1.0");
   app.require_subcommand(1);
   tw::cli::AddSwfCommands(app);
+  tw::cli::AddAudioCommands(app);
   tw::cli::AddPublishCommands(app);
   try {
     app.parse(argc, argv);

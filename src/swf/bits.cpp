@@ -122,6 +122,18 @@ double CubicBezierPoint(double p0, double p1, double p2, double p3, double t) {
 
 // ---- TBitsEngine: writing --------------------------------------------------------------------
 
+unsigned SignedFieldBits(std::initializer_list<int32_t> values, unsigned maxBits) {
+  int64_t maxAbs = 0;
+  for (int32_t v : values) maxAbs = MaxAbs(maxAbs, v);
+  const unsigned n = GetBitsCount(maxAbs, 1);
+  if (n <= maxBits) return n;
+  const int64_t limit = int64_t{1} << (maxBits - 1);
+  for (int32_t v : values) {
+    if (v < -limit || v >= limit) throw ESWFError("Value too large for its bit field");
+  }
+  return maxBits;
+}
+
 void TBitsEngine::WriteBits(uint32_t value, unsigned n) {
   if (n == 0) return;
   if (n > 32) n = 32;
@@ -188,7 +200,7 @@ void TBitsEngine::WriteChars(const char* chars, size_t count, bool nullTerminate
 
 void TBitsEngine::WriteRect(const TRect& r) {
   // In SWF order: Left = XMin, Top = XMax, Right = YMin, Bottom = YMax.
-  const unsigned nbits = GetBitsCount(MaxAbs(r.Left, r.Top, r.Right, r.Bottom), 1);
+  const unsigned nbits = SignedFieldBits({r.Left, r.Top, r.Right, r.Bottom});
   WriteBits(nbits, 5);
   WriteBits(r.Left, nbits);
   WriteBits(r.Top, nbits);
@@ -200,19 +212,19 @@ void TBitsEngine::WriteRect(const TRect& r) {
 void TBitsEngine::WriteMatrix(const TMatrixRec& m) {
   WriteBit(m.HasScale);
   if (m.HasScale) {
-    const unsigned n = GetBitsCount(MaxAbs(m.ScaleX, m.ScaleY), 1);
+    const unsigned n = SignedFieldBits({m.ScaleX, m.ScaleY});
     WriteBits(n, 5);
     WriteBits(m.ScaleX, n);
     WriteBits(m.ScaleY, n);
   }
   WriteBit(m.HasSkew);
   if (m.HasSkew) {
-    const unsigned n = GetBitsCount(MaxAbs(m.SkewX, m.SkewY), 1);
+    const unsigned n = SignedFieldBits({m.SkewX, m.SkewY});
     WriteBits(n, 5);
     WriteBits(m.SkewY, n);
     WriteBits(m.SkewX, n);
   }
-  const unsigned n = GetBitsCount(MaxAbs(m.TranslateX, m.TranslateY), 1);
+  const unsigned n = SignedFieldBits({m.TranslateX, m.TranslateY});
   WriteBits(n, 5);
   if (n > 0) {
     WriteBits(m.TranslateX, n);
@@ -222,10 +234,12 @@ void TBitsEngine::WriteMatrix(const TMatrixRec& m) {
 }
 
 void TBitsEngine::WriteColorTransform(const TCXFormRec& c) {
+  // The count has 4 bits, so no term may need more than 15.
   const unsigned addBits =
-      c.HasAdd ? GetBitsCount(MaxAbs(c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : 0), 1) : 0;
+      c.HasAdd ? SignedFieldBits({c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : int16_t{0}}, 15) : 0;
   const unsigned multBits =
-      c.HasMult ? GetBitsCount(MaxAbs(c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : 0), 1) : 0;
+      c.HasMult ? SignedFieldBits({c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : int16_t{0}}, 15)
+                : 0;
   const unsigned n = std::max(addBits, multBits);
   WriteBit(c.HasAdd);
   WriteBit(c.HasMult);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,10 @@ struct TCXFormRec {
 
 uint8_t BitsNeeded(uint32_t value);
 uint8_t GetBitsCount(int64_t value, uint8_t extra);
+// The width of a run of signed fields whose count allows at most maxBits: GetBitsCount's rule
+// makes a negative power of two one bit wider than it needs, which at the widest field would not
+// fit the count; such values keep maxBits, and a value that fits no width throws.
+unsigned SignedFieldBits(std::initializer_list<int32_t> values, unsigned maxBits = 31);
 int64_t MaxAbs(int64_t a, int64_t b);
 int64_t MaxAbs(int64_t a, int64_t b, int64_t c, int64_t d);
 bool TestBit(uint32_t value, int n);

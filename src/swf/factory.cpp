@@ -1,5 +1,7 @@
 // The tag factory: a tag code to a new empty object of its class.
+#include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
+#include "swf/shape_tags.h"
 #include "swf/sprite.h"
 #include "swf/tag.h"
 
@@ -27,6 +29,20 @@ std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
     case 78: return std::make_unique<TSWFDefineScalingGrid>();
     case 86: return std::make_unique<TSWFDefineSceneAndFrameLabelData>();
     case 87: return std::make_unique<TSWFDefineBinaryData>();
+    // shapes and morph shapes
+    case 2: return std::make_unique<TSWFDefineShape>();
+    case 22: return std::make_unique<TSWFDefineShape2>();
+    case 32: return std::make_unique<TSWFDefineShape3>();
+    case 83: return std::make_unique<TSWFDefineShape4>();
+    case 46: return std::make_unique<TSWFDefineMorphShape>();
+    case 84: return std::make_unique<TSWFDefineMorphShape2>();
+    // bitmaps
+    case 6: return std::make_unique<TSWFDefineBits>();
+    case 8: return std::make_unique<TSWFJPEGTables>();
+    case 20: return std::make_unique<TSWFDefineBitsLossless>();
+    case 21: return std::make_unique<TSWFDefineBitsJPEG2>();
+    case 35: return std::make_unique<TSWFDefineBitsJPEG3>();
+    case 36: return std::make_unique<TSWFDefineBitsLossless2>();
     // display list and sprites
     case 39: return std::make_unique<TSWFDefineSprite>();
     default: break;

@@ -113,8 +113,9 @@ void TBasedSWFStream::SetFPS(double value) {
 }
 
 uint32_t TBasedSWFStream::HeaderSize() const {
-  const unsigned nbits = GetBitsCount(
-      MaxAbs(FFrameRect.Left, FFrameRect.Right, FFrameRect.Top, FFrameRect.Bottom), 1);
+  // The same width WriteRect gives the normalised rectangle.
+  const unsigned nbits =
+      SignedFieldBits({FFrameRect.Left, FFrameRect.Right, FFrameRect.Top, FFrameRect.Bottom});
   return (4 * nbits + 5 + 7) / 8 + 12;
 }
 

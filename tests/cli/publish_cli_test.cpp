@@ -81,6 +81,17 @@ TEST_F(PublishCli, Mp3CopiesWithPlaylistAndPage) {
   EXPECT_EQ(r.err.find("\x1b["), std::string::npos);
 }
 
+TEST_F(PublishCli, SongsCarryTheirTitles) {
+  const auto song = CorpusFile("audio", "from_gnash__actionscript.all__Sound-v5__click.mp3");
+  auto r = RunCommand(Command({"--format", "mp3", "--no-reencode", song.string(),
+                               "--output-folder", out.string()}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string xml = Text(out / "player.xml");
+  EXPECT_NE(xml.find("<title>Clicky</title>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<artist>Benjamin Wolsey</artist>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<album>Gnash</album>"), std::string::npos) << xml;
+}
+
 TEST_F(PublishCli, JsonResult) {
   std::ofstream(dir / "a b.mp3") << "x";
   auto r = RunCommand(Command({"--option", "music-files", "--no-reencode", "--json", "--transparent",

@@ -1,4 +1,5 @@
 // The tag factory: a tag code to a new empty object of its class.
+#include "swf/action_tags.h"
 #include "swf/control_tags.h"
 #include "swf/sprite.h"
 #include "swf/tag.h"
@@ -29,6 +30,9 @@ std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
     case 87: return std::make_unique<TSWFDefineBinaryData>();
     // display list and sprites
     case 39: return std::make_unique<TSWFDefineSprite>();
+    // actions
+    case 12: return std::make_unique<TSWFDoAction>();
+    case 59: return std::make_unique<TSWFDoInitAction>();
     default: break;
   }
   auto raw = std::make_unique<TSWFByteCodeTag>();

@@ -12,6 +12,7 @@ void TSWFDefineSprite::Assign(const TBasedSWFObject& source) {
   ParseActions = s.ParseActions;
   SpriteID = s.SpriteID;
   SWFVersion = s.SWFVersion;
+  WithoutEndTag = s.WithoutEndTag;
 }
 
 void TSWFDefineSprite::SetReadContext(const TSWFReadContext& context) {
@@ -29,7 +30,13 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
   inner.Version = SWFVersion;
   inner.ParseActions = ParseActions;
   inner.SpriteNesting = FNesting + 1;
+  WithoutEndTag = false;
   for (;;) {
+    // Players take the end of the body for the end of the list; such sprites are common.
+    if (be.Stream.Remaining() == 0) {
+      WithoutEndTag = true;
+      break;
+    }
     const uint16_t word = be.ReadWord();
     if (word == 0) {
       auto end = CreateTagObject(0);
@@ -57,7 +64,7 @@ void TSWFDefineSprite::WriteTagBody(TBitsEngine& be) {
   for (const auto& tag : ControlTags) tag->WriteToStream(be);
   const bool endsWithEnd = !ControlTags.empty() && !ControlTags.back()->IsBuilderObject() &&
                            ControlTags.back()->TagID == 0;
-  if (!endsWithEnd) be.WriteWord(0);
+  if (!endsWithEnd && !WithoutEndTag) be.WriteWord(0);
 }
 
 void TSWFDefineSprite::VisitReferencedIDs(const TIDVisitor& visit) {

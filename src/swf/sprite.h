@@ -17,6 +17,8 @@ class TSWFDefineSprite : public TSWFObject {
   bool ParseActions = false;
   uint16_t SpriteID = 0;
   uint8_t SWFVersion = 5;
+  // The body ended without an End tag when read; it is written back so.
+  bool WithoutEndTag = false;
 
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }

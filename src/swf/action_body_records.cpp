@@ -1,5 +1,7 @@
 #include "swf/action_body_records.h"
 
+#include "util/text.h"
+
 namespace tw::swf {
 
 // Reserved bits that are set make a body that would not be written back as it was; such a
@@ -27,6 +29,9 @@ void TSWFActionGetUrl::Assign(const TSWFAction& source) {
 }
 void TSWFActionGetUrl::ReadActionBody(TBitsEngine& be) {
   URL = be.ReadString();
+  // The URL is written as UTF-8. Bytes of another code page (movies before version 6) would be
+  // converted and the copy would ask for another address: such a record stays raw bytes.
+  if (!IsValidUtf8(URL)) throw ESWFError("The URL of a GetUrl record is not UTF-8");
   Target = be.ReadString();
 }
 void TSWFActionGetUrl::WriteActionBody(TBitsEngine& be) {

@@ -53,23 +53,6 @@ size_t TSWFAction::RecordSize() const {
 
 namespace {
 
-// Walks records by their lengths; true when the walk ends exactly at the end with an End code.
-bool BytesEndWithEnd(std::span<const uint8_t> bytes) {
-  size_t p = 0;
-  bool lastWasEnd = false;
-  while (p < bytes.size()) {
-    const uint8_t code = bytes[p++];
-    lastWasEnd = code == kActionEnd;
-    if (code < 0x80) continue;
-    if (bytes.size() - p < 2) return false;
-    const size_t length = bytes[p] | (bytes[p + 1] << 8);
-    p += 2;
-    if (length > bytes.size() - p) return false;
-    p += length;
-  }
-  return lastWasEnd;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -115,8 +98,6 @@ void TSWFActionByteCode::SetHexText(std::string_view text) {
   if (high >= 0) throw ESWFError("Invalid hexadecimal text: \"" + std::string(text) + "\"");
   RawData = std::move(bytes);
 }
-
-bool TSWFActionByteCode::EndsWithEnd() const { return BytesEndWithEnd(RawData); }
 
 // ---- markers ---------------------------------------------------------------------------------
 //
@@ -481,10 +462,7 @@ std::unique_ptr<TSWFAction> DecodeRecord(uint8_t code, std::span<const uint8_t> 
 }  // namespace
 
 std::unique_ptr<TSWFActionByteCode> RawActions(std::span<const uint8_t> bytes) {
-  if (!bytes.empty() && bytes.back() == kActionEnd) {
-    const auto head = bytes.first(bytes.size() - 1);
-    if (!BytesEndWithEnd(head)) bytes = head;
-  }
+  if (!bytes.empty() && bytes.back() == kActionEnd) bytes = bytes.first(bytes.size() - 1);
   return std::make_unique<TSWFActionByteCode>(bytes);
 }
 
@@ -677,19 +655,9 @@ void CopyActionList(const TSWFActionList& source, TSWFActionList& destination) {
   }
 }
 
-bool ActionListHasEnd(const TSWFActionList& list) {
-  for (size_t k = list.Count(); k-- > 0;) {
-    const TSWFAction& record = list[k];
-    if (record.ActionCode == kActionMarker) continue;
-    return record.ActionCode == kActionByteCode &&
-           static_cast<const TSWFActionByteCode&>(record).EndsWithEnd();
-  }
-  return false;
-}
-
 void WriteActionList(TBitsEngine& be, TSWFActionList& list) {
   for (const auto& record : list) record->WriteToStream(be);
-  if (!ActionListHasEnd(list)) be.WriteByte(kActionEnd);
+  be.WriteByte(kActionEnd);
 }
 
 void LinkBranchesToMarkers(TSWFActionList& list) {

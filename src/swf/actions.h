@@ -102,8 +102,6 @@ class TSWFActionByteCode : public TSWFAction {
   void SetSize(size_t size) { RawData.assign(size, 0); }
   void SetByte(size_t index, uint8_t value) { RawData.at(index) = value; }
   uint8_t Byte(size_t index) const { return RawData.at(index); }
-  // True when the bytes, walked record by record, end with an End code.
-  bool EndsWithEnd() const;
 };
 
 // ---- markers ---------------------------------------------------------------------------------
@@ -277,13 +275,12 @@ size_t FindActionListEnd(TBitsEngine& be);
 // Appends copies of the source's records and links the copies' branches to the copied markers.
 void CopyActionList(const TSWFActionList& source, TSWFActionList& destination);
 
-// Writes the records in order and the End code, unless the list already ends with one (a raw
-// block whose records end with it).
+// Writes the records in order, then the End code. A list never holds its own End code: the
+// reader consumes it and RawActions leaves it out.
 void WriteActionList(TBitsEngine& be, TSWFActionList& list);
-bool ActionListHasEnd(const TSWFActionList& list);
 
-// The actions held as one raw record, as a list that is not decoded keeps them: a final End
-// code is left out (the writer adds it back) unless the bytes before it end with one already.
+// The bytes of a whole list (End code included) as one raw record, for a list kept undecoded:
+// a final End code is left out, as WriteActionList writes it back.
 std::unique_ptr<TSWFActionByteCode> RawActions(std::span<const uint8_t> bytes);
 
 // Lets the branches of a list read from a file compute their numbers from their markers again,

@@ -74,7 +74,7 @@ class TDisassembler {
     for (const auto& record : FActions) Record(*record);
     while (!FBlocks.empty()) {
       FBlocks.pop_back();
-      Line("} ; the block ends after the list");
+      Line("} ; the end of the block was not found after it");
     }
     return std::move(FOut);
   }
@@ -99,6 +99,8 @@ class TDisassembler {
     }
   }
 
+  // A record one level deeper than the open blocks; a label (or a block's middle line) at their
+  // level.
   void Line(const std::string& text, bool label = false) {
     FOut += FIndent;
     const size_t level = std::min(FBlocks.size(), kMaxIndentLevel) + (label ? 0 : 1);
@@ -136,7 +138,8 @@ class TDisassembler {
     while (!FBlocks.empty() && FBlocks.back().End == nullptr) Advance();
   }
 
-  // The current part of the innermost block has ended.
+  // The current part of the innermost block has ended. The line that opens the next part goes
+  // where the block's first line went.
   void Advance() {
     TBlock& block = FBlocks.back();
     if (block.Next.empty()) {
@@ -144,14 +147,10 @@ class TDisassembler {
       Line("}");
       return;
     }
-    auto [end, head] = block.Next.front();
+    const auto next = block.Next.front();
     block.Next.erase(block.Next.begin());
-    block.End = end;
-    FBlocks.pop_back();
-    Line("} " + head + " {");
-    FBlocks.push_back(std::move(block));
-    // The block is whole again; a new empty part closes at once.
-    FBlocks.back().End = end;
+    block.End = next.first;
+    Line("} " + next.second + " {", true);
   }
 
   void Marker(const TSWFOffsetMarker& m) {

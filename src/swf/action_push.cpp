@@ -43,6 +43,8 @@ template <class... F>
 struct TOverloaded : F... {
   using F::operator()...;
 };
+template <class... F>
+TOverloaded(F...) -> TOverloaded<F...>;
 
 }  // namespace
 

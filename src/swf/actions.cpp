@@ -273,7 +273,7 @@ void TSWFActionList::Clear() {
 
 void TSWFActionList::ForgetMarker(const TSWFAction* marker) {
   for (auto& item : FItems) {
-    auto* branch = dynamic_cast<TSWFBranchAction*>(item.get());
+    auto* branch = AsBranch(*item);
     if (!branch) continue;
     for (size_t slot = 0; slot < branch->MarkerCount(); ++slot)
       if (branch->FindMarker(slot) == marker) branch->SetMarker(nullptr, slot);
@@ -505,11 +505,12 @@ void ReadActionList(TBitsEngine& be, TSWFActionList& list, size_t byteLimit) {
 
 namespace {
 
-// A branch target found for a marker: the record boundary it lies on (index of the record that
-// starts there, or the record count for the end) and the order of placing.
+// A marker found at a record boundary (the index of the record that starts there, or the record
+// count for the end), with the order in which it was found.
 struct TPlacement {
   size_t Boundary;
   bool Backward;
+  size_t Order;
   std::unique_ptr<TSWFOffsetMarker> Marker;
 };
 
@@ -560,7 +561,7 @@ void TSWFActionList::ResolveBranchTargets(size_t first) {
   for (size_t k = 0; k < n; ++k) starts[k + 1] = starts[k] + FItems[first + k]->RecordSize();
   std::vector<TPlacement> placements;
   for (size_t k = 0; k < n; ++k) {
-    auto* branch = dynamic_cast<TSWFBranchAction*>(FItems[first + k].get());
+    auto* branch = AsBranch(*FItems[first + k]);
     if (!branch) continue;
     for (auto& target : BranchTargets(*branch, *this)) {
       // A marker that lies elsewhere already is left where it is.
@@ -568,7 +569,7 @@ void TSWFActionList::ResolveBranchTargets(size_t first) {
       TSWFOffsetMarker& marker = branch->Marker(target.Slot);
       marker.Active = false;
       marker.Backward = target.Distance < 0;
-      if (!target.Label.empty()) marker.Label = target.Label;
+      if (!target.Label.empty()) marker.Label = std::move(target.Label);
       if (target.Distance == 0) continue;
       // The target must be a record boundary inside the list.
       const int64_t at = static_cast<int64_t>(starts[k + 1]) + target.Distance;
@@ -582,23 +583,24 @@ void TSWFActionList::ResolveBranchTargets(size_t first) {
       if (marker.Label.empty()) marker.Label = "label " + std::to_string(NextLabelNumber());
       marker.Placed = true;
       placements.push_back({static_cast<size_t>(it - starts.begin()), marker.Backward,
-                            branch->TakeMarker(target.Slot)});
+                            placements.size(), branch->TakeMarker(target.Slot)});
     }
   }
   if (placements.empty()) return;
   // Markers that share a boundary lie as if each had been inserted in turn: a forward one right
   // after the record before the boundary (so the latest comes first), a backward one right
   // before the record after it (so the latest comes last).
-  std::vector<std::vector<size_t>> forward(n + 1), backward(n + 1);
-  for (size_t p = 0; p < placements.size(); ++p)
-    (placements[p].Backward ? backward : forward)[placements[p].Boundary].push_back(p);
+  std::sort(placements.begin(), placements.end(), [](const TPlacement& a, const TPlacement& b) {
+    if (a.Boundary != b.Boundary) return a.Boundary < b.Boundary;
+    if (a.Backward != b.Backward) return !a.Backward;
+    return a.Backward ? a.Order < b.Order : a.Order > b.Order;
+  });
   std::vector<std::unique_ptr<TSWFAction>> items;
   items.reserve(FItems.size() + placements.size());
   for (size_t k = 0; k < first; ++k) items.push_back(std::move(FItems[k]));
+  auto p = placements.begin();
   for (size_t b = 0; b <= n; ++b) {
-    for (auto p = forward[b].rbegin(); p != forward[b].rend(); ++p)
-      items.push_back(std::move(placements[*p].Marker));
-    for (size_t p : backward[b]) items.push_back(std::move(placements[p].Marker));
+    for (; p != placements.end() && p->Boundary == b; ++p) items.push_back(std::move(p->Marker));
     if (b < n) items.push_back(std::move(FItems[first + b]));
   }
   FItems = std::move(items);
@@ -644,7 +646,7 @@ void CopyActionList(const TSWFActionList& source, TSWFActionList& destination) {
     destination.Add(CloneAction(record));
   }
   for (size_t k = 0; k < source.Count(); ++k) {
-    const auto* branch = dynamic_cast<const TSWFBranchAction*>(&source[k]);
+    const auto* branch = AsBranch(source[k]);
     if (!branch || branch->StaticOffset) continue;
     auto& copy = static_cast<TSWFBranchAction&>(destination[base + k]);
     for (size_t slot = 0; slot < branch->MarkerCount(); ++slot) {
@@ -662,7 +664,7 @@ void WriteActionList(TBitsEngine& be, TSWFActionList& list) {
 
 void LinkBranchesToMarkers(TSWFActionList& list) {
   for (const auto& record : list) {
-    auto* branch = dynamic_cast<TSWFBranchAction*>(record.get());
+    auto* branch = AsBranch(*record);
     if (!branch) continue;
     branch->StaticOffset = false;
     for (size_t slot = 0; slot < branch->MarkerCount(); ++slot)

@@ -202,6 +202,18 @@ class TSWFBranchAction : public TSWFAction {
   size_t FMarkerCount;
 };
 
+// The branch record behind a record, or null: by its code, which is cheaper than a cast on the
+// paths that walk every record of a list.
+inline bool IsBranchCode(uint8_t code) {
+  return code == 0x99 || code == 0x9D || code == 0x94 || code == 0x9B || code == 0x8E || code == 0x8F;
+}
+inline TSWFBranchAction* AsBranch(TSWFAction& a) {
+  return IsBranchCode(a.ActionCode) ? static_cast<TSWFBranchAction*>(&a) : nullptr;
+}
+inline const TSWFBranchAction* AsBranch(const TSWFAction& a) {
+  return IsBranchCode(a.ActionCode) ? static_cast<const TSWFBranchAction*>(&a) : nullptr;
+}
+
 // ---- lists -----------------------------------------------------------------------------------
 
 class TSWFActionList {

@@ -117,6 +117,14 @@ void TSWFOffsetMarker::Assign(const TSWFAction& source) {
   Active = s.Active;
 }
 
+namespace {
+
+std::string MarkerName(const TSWFOffsetMarker& m) {
+  return m.Label.empty() ? std::string("(a marker)") : "\"" + m.Label + "\"";
+}
+
+}  // namespace
+
 int64_t TSWFOffsetMarker::TakeField(size_t fieldPosition, size_t base, uint8_t size,
                                     int64_t minValue, int64_t maxValue) {
   FieldPosition = fieldPosition;
@@ -125,10 +133,16 @@ int64_t TSWFOffsetMarker::TakeField(size_t fieldPosition, size_t base, uint8_t s
   FMaxValue = maxValue;
   if (Backward) {
     FPending = false;
+    if (MarkerPosition == kNotWritten || MarkerPosition > fieldPosition)
+      throw ESWFError("The backward branch target " + MarkerName(*this) +
+                      " is not written before its branch");
     const int64_t value = static_cast<int64_t>(MarkerPosition) - static_cast<int64_t>(base);
     CheckRange(value);
     return value;
   }
+  // One placeholder at a time: a second branch would leave the first one's unpatched.
+  if (FPending) throw ESWFError("The forward branch target " + MarkerName(*this) +
+                                " serves more than one branch");
   MarkerPosition = fieldPosition;
   FBase = base;
   FPending = true;
@@ -138,7 +152,7 @@ int64_t TSWFOffsetMarker::TakeField(size_t fieldPosition, size_t base, uint8_t s
 void TSWFOffsetMarker::CheckRange(int64_t value) const {
   // A number that does not fit its field would send the branch somewhere else.
   if (value < FMinValue || value > FMaxValue) {
-    throw ESWFError("The branch to " + (Label.empty() ? std::string("a marker") : "\"" + Label + "\"") +
+    throw ESWFError("The branch to " + MarkerName(*this) +
                     " spans " + std::to_string(value) + " bytes, more than its field can hold");
   }
 }
@@ -152,6 +166,16 @@ void TSWFOffsetMarker::Patch(TBitsEngine& be, int64_t value) {
   if (OffsetSize == 4) be.WriteDWord(static_cast<uint32_t>(value));
   else be.WriteWord(static_cast<uint16_t>(value));
   s.SetPosition(back);
+}
+
+void TSWFOffsetMarker::StartWriting() {
+  FPending = false;
+  MarkerPosition = kNotWritten;
+}
+
+void TSWFTryOffsetMarker::StartWriting() {
+  TSWFOffsetMarker::StartWriting();
+  BlockEnd = kNotWritten;
 }
 
 void TSWFOffsetMarker::WriteActionBody(TBitsEngine& be) {
@@ -237,20 +261,29 @@ void TSWFBranchAction::WriteBranchNumber(TBitsEngine& be, size_t slot, int32_t s
 
 // ---- TSWFActionList --------------------------------------------------------------------------
 
-TSWFAction& TSWFActionList::Add(std::unique_ptr<TSWFAction> action) {
+namespace {
+
+// A record entering a list; a marker in a list is placed.
+std::unique_ptr<TSWFAction> Entering(std::unique_ptr<TSWFAction> action) {
   if (!action) throw ESWFError("No action record to add");
-  FItems.push_back(std::move(action));
+  if (action->ActionCode == kActionMarker) static_cast<TSWFOffsetMarker&>(*action).Placed = true;
+  return action;
+}
+
+}  // namespace
+
+TSWFAction& TSWFActionList::Add(std::unique_ptr<TSWFAction> action) {
+  FItems.push_back(Entering(std::move(action)));
   return *FItems.back();
 }
 
 TSWFAction& TSWFActionList::Insert(size_t index, std::unique_ptr<TSWFAction> action) {
-  if (!action) throw ESWFError("No action record to add");
   if (index > FItems.size()) throw std::out_of_range("action list index");
-  return **FItems.insert(FItems.begin() + static_cast<ptrdiff_t>(index), std::move(action));
+  return **FItems.insert(FItems.begin() + static_cast<ptrdiff_t>(index), Entering(std::move(action)));
 }
 
 void TSWFActionList::SetAction(size_t index, std::unique_ptr<TSWFAction> action) {
-  if (!action) throw ESWFError("No action record to add");
+  action = Entering(std::move(action));
   auto& item = FItems.at(index);
   if (item->ActionCode == kActionMarker) ForgetMarker(item.get());
   item = std::move(action);
@@ -284,7 +317,6 @@ TSWFOffsetMarker& TSWFActionList::AddMarker(std::unique_ptr<TSWFOffsetMarker> ma
                                             bool backward) {
   if (!marker) throw ESWFError("The marker was placed in a list before");
   marker->Backward = backward;
-  marker->Placed = true;
   return static_cast<TSWFOffsetMarker&>(Add(std::move(marker)));
 }
 
@@ -658,8 +690,21 @@ void CopyActionList(const TSWFActionList& source, TSWFActionList& destination) {
 }
 
 void WriteActionList(TBitsEngine& be, TSWFActionList& list) {
+  for (const auto& record : list)
+    if (record->ActionCode == kActionMarker) static_cast<TSWFOffsetMarker&>(*record).StartWriting();
   for (const auto& record : list) record->WriteToStream(be);
   be.WriteByte(kActionEnd);
+  // A placeholder nobody patched would send the branch to the record after it.
+  for (const auto& record : list) {
+    const auto* branch = AsBranch(*record);
+    if (!branch) continue;
+    for (size_t slot = 0; slot < branch->MarkerCount(); ++slot) {
+      const TSWFOffsetMarker* m = branch->FindMarker(slot);
+      if (m && m->PatchPending())
+        throw ESWFError("The forward branch target " + MarkerName(*m) +
+                        " is not written after its branch");
+    }
+  }
 }
 
 void LinkBranchesToMarkers(TSWFActionList& list) {

@@ -41,7 +41,7 @@ class TSWFAction {
   // real stream position of its number fields while it writes them.
   virtual void WriteToStream(TBitsEngine& be);
 
-  // The bytes the record occupies in a file.
+  // The bytes the record occupies in a file, as last read or written.
   size_t RecordSize() const;
 
  protected:
@@ -111,15 +111,17 @@ class TSWFActionByteCode : public TSWFAction {
 // jumps forward to it.
 class TSWFOffsetMarker : public TSWFAction {
  public:
+  static constexpr size_t kNotWritten = SIZE_MAX;
+
   TSWFOffsetMarker() : TSWFAction(kActionMarker) {}
 
   bool Placed = false;    // in a list, which then owns it
   bool Backward = true;   // precedes its branch
   bool Active = true;     // computes its branch's number when written; read markers are not
   std::string Label;
-  size_t FieldPosition = 0;   // stream position of the number field it serves
-  uint8_t OffsetSize = 2;     // width of that field: 2 or 4
-  size_t MarkerPosition = 0;  // see the branch protocol in actions.cpp
+  size_t FieldPosition = 0;              // stream position of the number field it serves
+  uint8_t OffsetSize = 2;                // width of that field: 2 or 4
+  size_t MarkerPosition = kNotWritten;   // see the branch protocol in actions.cpp
 
   // Copies Placed, Backward, Label, OffsetSize and Active.
   void Assign(const TSWFAction& source) override;
@@ -130,7 +132,10 @@ class TSWFOffsetMarker : public TSWFAction {
   // placeholder is due (the result is 0) and the marker patches it when it is written.
   int64_t TakeField(size_t fieldPosition, size_t base, uint8_t size, int64_t minValue,
                     int64_t maxValue);
+  // A branch waits for this marker to patch its number.
   bool PatchPending() const { return FPending; }
+  // Forgets the positions of an earlier write, before the list is written again.
+  virtual void StartWriting();
 
  protected:
   void Patch(TBitsEngine& be, int64_t value);
@@ -147,11 +152,10 @@ class TSWFTryOffsetMarker : public TSWFOffsetMarker {
   TSWFTryOffsetMarker() { Backward = false; }
 
   TSWFTryOffsetMarker* PreviousMarker = nullptr;  // set while the Try is written
-  // Where the marker was written in the current pass (kNotWritten before).
-  static constexpr size_t kNotWritten = SIZE_MAX;
-  size_t BlockEnd = kNotWritten;
+  size_t BlockEnd = kNotWritten;                  // where it was written in the current write
 
   void WriteActionBody(TBitsEngine& be) override;
+  void StartWriting() override;
 };
 
 // ---- branch records --------------------------------------------------------------------------
@@ -230,6 +234,7 @@ class TSWFActionList {
   // Replaces a record; branches of the list that referred to a replaced marker lose it.
   void SetAction(size_t index, std::unique_ptr<TSWFAction> action);
 
+  // A marker that enters the list by any of these becomes Placed.
   TSWFAction& Add(std::unique_ptr<TSWFAction> action);
   template <class T, class... Args>
   T& Add(Args&&... args) {
@@ -240,7 +245,8 @@ class TSWFActionList {
   std::unique_ptr<TSWFAction> Extract(size_t index);
   void Clear();
 
-  // Appends a marker at the current end (a branch target): sets Backward and Placed.
+  // Appends a marker at the current end (a branch target) with its direction: backward when its
+  // branch comes later in the list, forward when the branch came before.
   TSWFOffsetMarker& AddMarker(std::unique_ptr<TSWFOffsetMarker> marker, bool backward);
   // Appends a new backward marker, for a branch that comes later.
   TSWFOffsetMarker& AddMarker() { return AddMarker(std::make_unique<TSWFOffsetMarker>(), true); }
@@ -288,7 +294,9 @@ size_t FindActionListEnd(TBitsEngine& be);
 void CopyActionList(const TSWFActionList& source, TSWFActionList& destination);
 
 // Writes the records in order, then the End code. A list never holds its own End code: the
-// reader consumes it and RawActions leaves it out.
+// reader consumes it and RawActions leaves it out. A branch that computes its number from a
+// marker placed on the wrong side of it (a forward marker before it, a backward one after it)
+// fails the write instead of writing a wrong number.
 void WriteActionList(TBitsEngine& be, TSWFActionList& list);
 
 // The bytes of a whole list (End code included) as one raw record, for a list kept undecoded:

@@ -277,7 +277,7 @@ TEST(ActionBranches, StaticBranchesKeepTheirNumberAndTheirMarkerPatchesNothing) 
   EXPECT_EQ(ToHex(WriteList(list)), ToHex(Hex("99 02 00 01 00  07 07 07  00")));
 }
 
-TEST(ActionBranches, NumbersThatDoNotFitTheirFieldFailTheWrite) {
+TEST(ActionBranches, MistakesFailTheWriteInsteadOfWritingWrongNumbers) {
   {
     TSWFActionList list;
     auto& jump = list.Add<TSWFActionJump>();
@@ -296,6 +296,30 @@ TEST(ActionBranches, NumbersThatDoNotFitTheirFieldFailTheWrite) {
     // A body longer than its 16-bit length can say.
     TSWFActionList list;
     list.Add<TSWFActionConstantPool>().Constants.assign(2, std::string(40000, 'c'));
+    EXPECT_THROW(WriteList(list), ESWFError);
+  }
+  {
+    // A forward marker placed before its branch.
+    TSWFActionList list;
+    auto jump = std::make_unique<TSWFActionJump>();
+    list.AddMarker(jump->TakeMarker(), false);
+    list.Add(std::move(jump));
+    EXPECT_THROW(WriteList(list), ESWFError);
+  }
+  {
+    // A backward marker placed after its branch.
+    TSWFActionList list;
+    auto& jump = list.Add<TSWFActionJump>();
+    list.AddMarker(jump.TakeMarker(), true);
+    EXPECT_THROW(WriteList(list), ESWFError);
+  }
+  {
+    // Two forward branches to one marker: the first one's placeholder would stay.
+    TSWFActionList list;
+    auto& first = list.Add<TSWFActionJump>();
+    auto& second = list.Add<TSWFActionIf>();
+    auto& m = list.AddMarker(first.TakeMarker(), false);
+    second.SetMarker(&m);
     EXPECT_THROW(WriteList(list), ESWFError);
   }
   {

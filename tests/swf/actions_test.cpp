@@ -415,6 +415,9 @@ TEST(ActionList, OwnsItsRecordsAndForgetsRemovedMarkers) {
   EXPECT_EQ(jump.FindMarker(), nullptr);
   EXPECT_EQ(Shape(list), "06 07 99");
   EXPECT_THROW(list.AddMarker(nullptr, false), ESWFError);
+  // A marker in a list is placed, however it came in.
+  auto& added = static_cast<TSWFOffsetMarker&>(list.Add(std::make_unique<TSWFOffsetMarker>()));
+  EXPECT_TRUE(added.Placed);
 }
 
 }  // namespace

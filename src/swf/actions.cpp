@@ -32,7 +32,8 @@ void TSWFAction::WriteToStream(TBitsEngine& be) {
   const size_t length = end - lengthAt - 2;
   // A longer body cannot be described by the 16-bit length; writing it would corrupt the list.
   if (length > 0xFFFF) {
-    throw ESWFError(std::string("The body of the action record ") + ActionCodeName(ActionCode) +
+    const char* name = ActionCodeName(ActionCode);
+    throw ESWFError("The body of the action record " + (name ? std::string(name) : std::to_string(ActionCode)) +
                     " is longer than 65535 bytes");
   }
   BodyLength = static_cast<uint16_t>(length);

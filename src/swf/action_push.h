@@ -4,6 +4,7 @@
 
 #include <concepts>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 

@@ -228,9 +228,12 @@ class TSWFActionList {
 
   size_t Count() const { return FItems.size(); }
   bool Empty() const { return FItems.empty(); }
-  TSWFAction& Action(size_t index) const { return *FItems.at(index); }
-  TSWFAction& operator[](size_t index) const { return *FItems[index]; }
-  TSWFAction* Last() const { return FItems.empty() ? nullptr : FItems.back().get(); }
+  TSWFAction& Action(size_t index) { return *FItems.at(index); }
+  const TSWFAction& Action(size_t index) const { return *FItems.at(index); }
+  TSWFAction& operator[](size_t index) { return *FItems[index]; }
+  const TSWFAction& operator[](size_t index) const { return *FItems[index]; }
+  TSWFAction* Last() { return FItems.empty() ? nullptr : FItems.back().get(); }
+  const TSWFAction* Last() const { return FItems.empty() ? nullptr : FItems.back().get(); }
   // Replaces a record; branches of the list that referred to a replaced marker lose it.
   void SetAction(size_t index, std::unique_ptr<TSWFAction> action);
 

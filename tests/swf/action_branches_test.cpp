@@ -38,8 +38,8 @@ std::vector<int> Targets(const TSWFActionList& list) {
   return targets;
 }
 
-TSWFOffsetMarker& MarkerAt(const TSWFActionList& list, size_t index) {
-  return dynamic_cast<TSWFOffsetMarker&>(list[index]);
+const TSWFOffsetMarker& MarkerAt(const TSWFActionList& list, size_t index) {
+  return dynamic_cast<const TSWFOffsetMarker&>(list[index]);
 }
 
 // ---- reading ---------------------------------------------------------------------------------
@@ -102,13 +102,14 @@ TEST(ActionBranches, ReadingPlacesInactiveMarkersAtTheTargets) {
       {"Try with catch and finally", "8F 09 00 03 02 00 01 00 01 00 65 00 07 07 06 04",
        "8F 07 07 M 06 M 04 M",
        [](const TSWFActionList& l) {
-         auto& t = const_cast<TSWFActionTry&>(dynamic_cast<const TSWFActionTry&>(l[0]));
-         EXPECT_EQ(&t.TryMarker(), &l[3]);
-         EXPECT_EQ(&t.CatchMarker(), &l[5]);
-         EXPECT_EQ(&t.FinallyMarker(), &l[7]);
-         EXPECT_EQ(t.TryMarker().Label, "Try 1");
-         EXPECT_EQ(t.CatchMarker().Label, "Catch 1");
-         EXPECT_EQ(t.FinallyMarker().Label, "Finally 1");
+         const auto& t = dynamic_cast<const TSWFActionTry&>(l[0]);
+         EXPECT_EQ(t.FindMarker(TSWFActionTry::kTrySlot), &l[3]);
+         EXPECT_EQ(t.FindMarker(TSWFActionTry::kCatchSlot), &l[5]);
+         EXPECT_EQ(t.FindMarker(TSWFActionTry::kFinallySlot), &l[7]);
+         EXPECT_EQ(MarkerAt(l, 3).Label, "Try 1");
+         EXPECT_EQ(MarkerAt(l, 5).Label, "Catch 1");
+         EXPECT_EQ(MarkerAt(l, 7).Label, "Finally 1");
+         EXPECT_NE(dynamic_cast<const TSWFTryOffsetMarker*>(&l[3]), nullptr);
        }},
       {"Try without catch: the finally block follows the try block",
        "8F 09 00 02 01 00 05 00 01 00 65 00 07 06", "8F 07 M 06 M", nullptr},

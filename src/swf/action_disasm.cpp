@@ -191,7 +191,9 @@ class TDisassembler {
     std::string s;
     switch (v.ValueType) {
       case kPushString: s = Quoted(PushValueToString(v.Value)); break;
-      case kPushFloat: s = "float " + PushValueToString(TPushValue(PushValueToDouble(v.Value))); break;
+      case kPushFloat:
+        s = "float " + PushValueToString(TPushValue(static_cast<float>(PushValueToDouble(v.Value))));
+        break;
       case kPushNull: s = "null"; break;
       case kPushUndefined: s = "undefined"; break;
       case kPushRegister: s = "register " + std::to_string(PushValueToInteger(v.Value) & 0xFF); break;

@@ -17,7 +17,9 @@ void TPushValueInfo::SetValueType(uint8_t type) {
 
 namespace {
 
-std::string FormatDouble(double v) {
+// The shortest text that reads back as the same number, in the value's own precision.
+template <class T>
+std::string FormatNumber(T v) {
   if (std::isnan(v)) return "NaN";
   if (std::isinf(v)) return v < 0 ? "-Infinity" : "Infinity";
   char buf[32];
@@ -54,8 +56,8 @@ std::string PushValueToString(const TPushValue& value) {
                   [](TPushNullValue) { return std::string("null"); },
                   [](bool b) { return std::string(b ? "true" : "false"); },
                   [](int64_t i) { return std::to_string(i); },
-                  [](float f) { return FormatDouble(f); },
-                  [](double d) { return FormatDouble(d); },
+                  [](float f) { return FormatNumber(f); },
+                  [](double d) { return FormatNumber(d); },
                   [](const std::string& s) { return s; }},
       value);
 }

@@ -27,7 +27,7 @@ std::unique_ptr<TSWFActionList> SampleList() {
   push.ValueInfo(push.AddValue(1)).SetValueType(kPushConstant8);
   auto& skip = l->Add<TSWFActionIf>();
   auto& values = l->Add<TSWFActionPush>();
-  values.AddValue(1.5f);
+  values.AddValue(0.1f);
   values.AddValue(0.1);
   values.AddValue(-3);
   values.AddValue(true);
@@ -73,7 +73,7 @@ TEST(ActionListing, ShowsOperandsTypesLabelsAndBlocks) {
       ">  DefineFunction2 \"f\" (r1 a, b) registers 2, suppress super, preload this {\n"
       ">    Push            register 1, constant 1 \"caf\xC3\xA9\"\n"
       ">    If              done\n"
-      ">    Push            float 1.5, double 0.1, int -3, true, null, undefined, \"say \\\"hi\\\"\\n\", "
+      ">    Push            float 0.1, double 0.1, int -3, true, null, undefined, \"say \\\"hi\\\"\\n\", "
       "constant16 300\n"
       ">  done:\n"
       ">    Return\n"

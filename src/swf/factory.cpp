@@ -1,5 +1,6 @@
 // The tag factory: a tag code to a new empty object of its class.
 #include "swf/bitmap_tags.h"
+#include "swf/action_tags.h"
 #include "swf/control_tags.h"
 #include "swf/shape_tags.h"
 #include "swf/sprite.h"
@@ -45,6 +46,9 @@ std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
     case 36: return std::make_unique<TSWFDefineBitsLossless2>();
     // display list and sprites
     case 39: return std::make_unique<TSWFDefineSprite>();
+    // actions
+    case 12: return std::make_unique<TSWFDoAction>();
+    case 59: return std::make_unique<TSWFDoInitAction>();
     default: break;
   }
   auto raw = std::make_unique<TSWFByteCodeTag>();

@@ -489,15 +489,37 @@ void TSWFDoABC::Describe(TSWFFields& f) const {
   f.emplace_back("name", "\"" + Name + "\"");
   if (LazyInitializeFlag) f.emplace_back("lazy", "yes");
   f.emplace_back("abc", std::to_string(MajorVersion) + "." + std::to_string(MinorVersion));
+  const TSWFDoABC* parsed = this;
+  TSWFDoABC decoded;
   if (!ParseActions) {
     f.emplace_back("bytes", std::to_string(RawData.size()));
-    return;
+    // The structures are shown all the same, from a decoded copy.
+    TMemoryStream view = TMemoryStream::View(RawData);
+    TBitsEngine be(view);
+    try {
+      decoded.ReadABC(be);
+    } catch (const ESWFError&) {
+      return;
+    }
+    parsed = &decoded;
   }
-  f.emplace_back("strings", std::to_string(ConstantPool.Strings.size()));
-  f.emplace_back("methods", std::to_string(Methods.size()));
-  f.emplace_back("classes", std::to_string(Classes.size()));
-  f.emplace_back("scripts", std::to_string(Scripts.size()));
-  f.emplace_back("bodies", std::to_string(MethodBodies.size()));
+  f.emplace_back("methods", std::to_string(parsed->Methods.size()));
+  f.emplace_back("scripts", std::to_string(parsed->Scripts.size()));
+  f.emplace_back("classes", std::to_string(parsed->Classes.size()));
+  // The names of the first classes, as far as they are plain qualified names.
+  const auto& pool = parsed->ConstantPool;
+  std::string names;
+  for (size_t i = 0; i < parsed->Instances.size() && i < 4; ++i) {
+    const uint32_t mn = parsed->Instances[i].Name;
+    const auto* q = mn > 0 && mn <= pool.Multinames.size()
+                        ? dynamic_cast<const TSWFmnQName*>(pool.Multinames[mn - 1].get())
+                        : nullptr;
+    if (!q || q->Name == 0 || q->Name > pool.Strings.size()) continue;
+    if (!names.empty()) names += ",";
+    names += pool.Strings[q->Name - 1];
+  }
+  if (parsed->Instances.size() > 4) names += ",...";
+  if (!names.empty()) f.emplace_back("names", names);
 }
 
 }  // namespace tw::swf

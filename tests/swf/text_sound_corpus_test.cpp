@@ -227,6 +227,38 @@ TEST(TextSoundCorpus, EveryTagReadsWritesAndCopies) {
   for (const auto& [name, n] : tally.perEncoding) std::printf("  %4zu  %s\n", n, name.c_str());
 }
 
+// Renumbering a movie for embedding reaches the ids in fonts, texts, sounds and video.
+TEST(TextSoundCorpus, RenumberingReachesEveryId) {
+  struct Case {
+    const char* file;
+    std::map<uint16_t, std::vector<uint16_t>> ids;  // tag code -> the ids it carries afterwards
+  };
+  const Case cases[] = {
+      // font 1 and edit text 2 become 100 and 101; the tags about them follow
+      {"swfcrate__DefineFont3-CS6.swf", {{75, {100}}, {73, {100}}, {88, {100}}, {37, {101, 100}},
+                                         {74, {101}}}},
+      {"swfcrate__DefineSound.swf", {{14, {100}}, {15, {100}}}},
+      {"swfcrate__DefineVideoStream.swf", {{60, {100}}, {61, {100}}}},
+      {"swfcrate__DefineFont-MX.swf", {{10, {100}}, {13, {100}}, {11, {101, 100}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    TSWFStreamReader reader(CorpusFile("swf", c.file));
+    reader.ParseTags(true, true);
+    reader.RenumberIDs(100);
+    std::map<uint16_t, std::vector<uint16_t>> seen;
+    for (const auto& info : reader.TagList) {
+      TSWFObject* tag = info->TagObject();
+      if (!tag || !c.ids.count(tag->TagID)) continue;
+      auto& ids = seen[tag->TagID];
+      ids.clear();  // the last tag of each code
+      tag->VisitDefinedIDs([&](uint16_t& id) { ids.push_back(id); });
+      tag->VisitReferencedIDs([&](uint16_t& id) { ids.push_back(id); });
+    }
+    EXPECT_EQ(seen, c.ids);
+  }
+}
+
 // Hostile bodies: every checked code, cut short at many lengths and with bytes changed, reads or
 // fails with the format error; it never reads out of bounds (AddressSanitizer), never hangs and
 // never allocates beyond what the body can describe.

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "swf/action_disasm.h"
+#include "swf/action_tags.h"
 #include "swf/stream.h"
 #include "util/json.h"
 #include "util/text.h"
@@ -105,7 +107,7 @@ void Info(const std::string& file, bool json) {
   CheckComplete(*reader, file);
 }
 
-void DumpTag(const TSWFTagInfo& info, int level) {
+void DumpTag(const TSWFTagInfo& info, int level, bool actions) {
   const TSWFObject* tag = info.TagObject();
   std::string name(static_cast<size_t>(2 * level), ' ');
   name += tag ? TagClassName(*tag) : TagCodeName(info.TagCode);
@@ -123,14 +125,16 @@ void DumpTag(const TSWFTagInfo& info, int level) {
     for (const auto& [key, value] : fields) line += "  " + key + "=" + ToUtf8(value);
   }
   std::cout << line << "\n";
-  for (const auto& sub : info.SubTags) DumpTag(*sub, level + 1);
+  if (const auto* doAction = dynamic_cast<const TSWFDoAction*>(tag); doAction && actions)
+    std::cout << DisassembleActions(doAction->Actions(), std::string(6 + 2 * level, ' '));
+  for (const auto& sub : info.SubTags) DumpTag(*sub, level + 1, actions);
 }
 
-void Dump(const std::string& file) {
+void Dump(const std::string& file, bool actions) {
   auto reader = LoadMovie(file);
-  reader->ParseTags(true, false);
+  reader->ParseTags(true, actions);
   std::cout << "frame code class                              length  fields\n";
-  for (const auto& info : reader->TagList) DumpTag(*info, 0);
+  for (const auto& info : reader->TagList) DumpTag(*info, 0, actions);
   std::cout.flush();
   CheckComplete(*reader, file);
 }
@@ -160,10 +164,13 @@ void AddSwfCommands(CLI::App& app) {
   info->add_flag("--json", infoOpts->json, "Print JSON");
   info->callback([infoOpts] { Info(infoOpts->file, infoOpts->json); });
 
-  auto dumpFile = std::make_shared<std::string>();
+  struct DumpOptions { std::string file; bool actions = false; };
+  auto dumpOpts = std::make_shared<DumpOptions>();
   auto* dump = swf->add_subcommand("dump", "One line per tag, with the main fields of its class");
-  dump->add_option("FILE", *dumpFile, "The movie")->required();
-  dump->callback([dumpFile] { Dump(*dumpFile); });
+  dump->add_option("FILE", dumpOpts->file, "The movie")->required();
+  dump->add_flag("--actions", dumpOpts->actions,
+                 "Decode the action records and print each action list as assembly");
+  dump->callback([dumpOpts] { Dump(dumpOpts->file, dumpOpts->actions); });
 
   struct CopyOptions { std::string in, out; bool compress = false, plain = false; };
   auto copyOpts = std::make_shared<CopyOptions>();

@@ -1,9 +1,15 @@
 // The tag factory: a tag code to a new empty object of its class.
+#include "swf/abc.h"
+#include "swf/action_tags.h"
 #include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
+#include "swf/font_tags.h"
 #include "swf/shape_tags.h"
+#include "swf/sound_tags.h"
 #include "swf/sprite.h"
 #include "swf/tag.h"
+#include "swf/text_tags.h"
+#include "swf/video_tags.h"
 
 namespace tw::swf {
 
@@ -45,6 +51,34 @@ std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
     case 36: return std::make_unique<TSWFDefineBitsLossless2>();
     // display list and sprites
     case 39: return std::make_unique<TSWFDefineSprite>();
+    // actions
+    case 12: return std::make_unique<TSWFDoAction>();
+    case 59: return std::make_unique<TSWFDoInitAction>();
+    // fonts
+    case 10: return std::make_unique<TSWFDefineFont>();
+    case 13: return std::make_unique<TSWFDefineFontInfo>();
+    case 48: return std::make_unique<TSWFDefineFont2>();
+    case 62: return std::make_unique<TSWFDefineFontInfo2>();
+    case 73: return std::make_unique<TSWFDefineFontAlignZones>();
+    case 75: return std::make_unique<TSWFDefineFont3>();
+    case 88: return std::make_unique<TSWFDefineFontName>();
+    // texts
+    case 11: return std::make_unique<TSWFDefineText>();
+    case 33: return std::make_unique<TSWFDefineText2>();
+    case 37: return std::make_unique<TSWFDefineEditText>();
+    case 74: return std::make_unique<TSWFCSMTextSettings>();
+    // sounds
+    case 14: return std::make_unique<TSWFDefineSound>();
+    case 15: return std::make_unique<TSWFStartSound>();
+    case 18: return std::make_unique<TSWFSoundStreamHead>();
+    case 19: return std::make_unique<TSWFSoundStreamBlock>();
+    case 45: return std::make_unique<TSWFSoundStreamHead2>();
+    case 89: return std::make_unique<TSWFStartSound2>();
+    // video
+    case 60: return std::make_unique<TSWFDefineVideoStream>();
+    case 61: return std::make_unique<TSWFVideoFrame>();
+    // ActionScript 3
+    case 82: return std::make_unique<TSWFDoABC>();
     default: break;
   }
   auto raw = std::make_unique<TSWFByteCodeTag>();

@@ -4,8 +4,11 @@
 // fault, and then compares what the two encodings read back to.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string_view>
+
+#include "swf/tag.h"
 
 namespace tw::test {
 
@@ -18,5 +21,22 @@ struct SecondEncoding {
 
 std::span<const SecondEncoding> SecondEncodings();
 const SecondEncoding* FindSecondEncoding(std::string_view file, std::string_view where);
+
+// A second encoding that a rule recognises wherever it occurs, given the tag as read from its
+// source body and the body our writer gave it.
+struct SecondEncodingRule {
+  const char* name;
+  std::function<bool(const swf::TSWFObject& asRead, std::span<const uint8_t> source,
+                     std::span<const uint8_t> written)>
+      applies;
+};
+std::span<const SecondEncodingRule> SecondEncodingRules();
+
+// Why a top-level tag of a corpus movie is written back in other bytes than it was read from: a
+// named case or a rule; nullptr when nothing explains it. The tag is read afresh from the source
+// with the context.
+const char* ExplainSecondEncoding(std::string_view file, size_t index, uint16_t code,
+                                  const swf::TSWFReadContext& context,
+                                  std::span<const uint8_t> source, std::span<const uint8_t> written);
 
 }  // namespace tw::test

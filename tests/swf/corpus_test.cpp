@@ -110,6 +110,9 @@ TEST(Corpus, EveryTagObjectWritesTheBodyItRead) {
     const std::string name = file.filename().string();
     TSWFStreamReader reader(file);
     reader.ParseTags(true, true);
+    TSWFReadContext context;
+    context.Version = reader.Version();
+    context.ParseActions = true;
     for (const auto& info : reader.TagList) {
       TSWFObject* tag = info->TagObject();
       ASSERT_NE(tag, nullptr);
@@ -123,7 +126,7 @@ TEST(Corpus, EveryTagObjectWritesTheBodyItRead) {
       const Bytes written = WriteBody(*tag);
       const size_t index = static_cast<size_t>(&info - reader.TagList.data());
       if (!SameTag(info->TagCode, written, expected) &&
-          !FindSecondEncoding(name, "tag " + std::to_string(index)))
+          !ExplainSecondEncoding(name, index, info->TagCode, context, expected, written))
         failures.Add(name + ": " + TagClassName(*tag) + " (code " + std::to_string(info->TagCode) +
                      ") writes\n  " + ToHex(written).substr(0, 300) + "\ninstead of\n  " +
                      ToHex(expected).substr(0, 300));
@@ -141,6 +144,9 @@ TEST(Corpus, CopiesReadBackAndReachAFixedPoint) {
     for (const auto& info : original.TagList)
       originalTags.emplace_back(info->TagCode, BodyOf(original, *info));
 
+    TSWFReadContext context;
+    context.Version = original.Version();
+    context.ParseActions = true;
     TSWFStreamReader copier(file);
     copier.ParseTags(true, true);
     copier.BuildBody();
@@ -169,7 +175,8 @@ TEST(Corpus, CopiesReadBackAndReachAFixedPoint) {
     for (size_t i = 0; same && i < copiedTags.size(); ++i)
       same = copiedTags[i].first == originalTags[i].first &&
              (SameTag(copiedTags[i].first, copiedTags[i].second, originalTags[i].second) ||
-              FindSecondEncoding(name, "tag " + std::to_string(i)));
+              ExplainSecondEncoding(name, i, originalTags[i].first, context,
+                                    originalTags[i].second, copiedTags[i].second));
     if (!same) failures.Add(name + ": the copy's tags differ");
 
     TSWFStreamReader again(copy);

@@ -229,7 +229,7 @@ TEST(Stream, SpriteWithoutEndGetsOne) {
 Bytes FourFrames() {
   return Concat({RawTag(9, Hex("00 00 00")), kShowFrame,           // frame 1: 0, 1
                  RawTag(43, Hex("61 00")), RawTag(6, Hex("01 00")), kShowFrame,  // frame 2: 2-4
-                 RawTag(6, Hex("02 00")), RawTag(14, Hex("03 00")), kShowFrame,  // frame 3: 5-7
+                 RawTag(6, Hex("02 00")), RawTag(14, Hex("03 00 00 00 00 00 00")), kShowFrame,  // frame 3: 5-7
                  RawTag(6, Hex("04 00")), kShowFrame, kEnd});                     // frame 4: 8-10
 }
 

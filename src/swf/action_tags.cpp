@@ -1,0 +1,66 @@
+#include "swf/action_tags.h"
+
+#include <algorithm>
+
+namespace tw::swf {
+
+void TSWFDoAction::Assign(const TBasedSWFObject& source) {
+  TSWFObject::Assign(source);
+  const auto& s = SourceAs<TSWFDoAction>(source);
+  ParseActions = s.ParseActions;
+  if (&s.Actions() == &Actions()) return;
+  Actions().Clear();
+  CopyActionList(s.Actions(), Actions());
+}
+
+int TSWFDoAction::MinVersion() const { return std::max(3, Actions().MinVersion()); }
+
+void TSWFDoAction::SetReadContext(const TSWFReadContext& context) {
+  ParseActions = context.ParseActions;
+}
+
+void TSWFDoAction::ReadActions(TBitsEngine& be) {
+  Actions().Clear();
+  const size_t length = be.Stream.Remaining();
+  if (ParseActions) ReadActionList(be, Actions(), length);
+  else Actions().Add(RawActions(be.ReadBytes(length)));
+}
+
+void TSWFDoAction::ReadFromStream(TBitsEngine& be) { ReadActions(be); }
+
+void TSWFDoAction::WriteTagBody(TBitsEngine& be) { WriteActionList(be, Actions()); }
+
+void TSWFDoAction::Describe(TSWFFields& f) const {
+  size_t records = 0;
+  for (const auto& a : Actions()) records += a->ActionCode != kActionMarker;
+  const bool raw = records == 1 && Actions().Count() == 1 && Actions()[0].ActionCode == kActionByteCode;
+  if (raw) {
+    f.emplace_back("raw", std::to_string(Actions()[0].RecordSize()) + " bytes");
+  } else {
+    f.emplace_back("records", std::to_string(records));
+  }
+}
+
+// ---- DoInitAction ----------------------------------------------------------------------------
+
+void TSWFDoInitAction::Assign(const TBasedSWFObject& source) {
+  TSWFDoAction::Assign(source);
+  SpriteID = SourceAs<TSWFDoInitAction>(source).SpriteID;
+}
+
+void TSWFDoInitAction::ReadFromStream(TBitsEngine& be) {
+  SpriteID = be.ReadWord();
+  ReadActions(be);
+}
+
+void TSWFDoInitAction::WriteTagBody(TBitsEngine& be) {
+  be.WriteWord(SpriteID);
+  TSWFDoAction::WriteTagBody(be);
+}
+
+void TSWFDoInitAction::Describe(TSWFFields& f) const {
+  f.emplace_back("sprite", std::to_string(SpriteID));
+  TSWFDoAction::Describe(f);
+}
+
+}  // namespace tw::swf

@@ -65,8 +65,9 @@ bool ParseInt(std::string_view text, int32_t& value) {
 
 std::string Quote(std::string_view text) {
   // A message quotes at most a line's worth of the value.
-  std::string shown(TruncateUtf16(ToUtf8(text), 60));
-  if (shown.size() < text.size()) shown += "...";
+  const std::string utf8 = ToUtf8(text);
+  std::string shown(TruncateUtf16(utf8, 60));
+  if (shown.size() < utf8.size()) shown += "...";
   return "\"" + shown + "\"";
 }
 

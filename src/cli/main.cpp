@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   tw::cli::AddSwfCommands(app);
   tw::cli::AddAudioCommands(app);
+  tw::cli::AddPublishCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -55,7 +55,7 @@ std::optional<std::string> ReadDefinition(const std::string& path, TSWFStreamRea
 
 // The root element of a well-formed definition, or an empty node. The parser is lenient where
 // the text is not: a second root or text beside the root make it no definition.
-pugi::xml_node DefinitionRoot(pugi::xml_document& doc, const std::string& text,
+pugi::xml_node DefinitionRoot(pugi::xml_document& doc, std::string_view text,
                               std::string* problem) {
   const pugi::xml_parse_result r =
       doc.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_fragment,
@@ -144,19 +144,11 @@ std::optional<std::string> FindParamsDefine(const TSWFStreamReader& reader) {
   return std::nullopt;
 }
 
-std::unique_ptr<TTemplateInfo> ReadTemplateInfo(const std::string& path, std::string* problem) {
-  TSWFStreamReader reader;
-  reader.SetSystemCoord(TSystemCoord::Pix);
-  const std::optional<std::string> text = ReadDefinition(path, reader, problem);
-  if (!text) return nullptr;
+std::unique_ptr<TTemplateInfo> ParseTemplateDefinition(std::string_view text, std::string* problem) {
   pugi::xml_document doc;
-  const pugi::xml_node root = DefinitionRoot(doc, *text, problem);
+  const pugi::xml_node root = DefinitionRoot(doc, text, problem);
   if (!root) return nullptr;
-
   auto info = std::make_unique<TTemplateInfo>();
-  const TRect& frame = reader.FrameRect();
-  info->DefaultWidth = (frame.Right - frame.Left) / 20;
-  info->DefaultHeight = (frame.Bottom - frame.Top) / 20;
   // Only elements are parameters: a comment or a stray text inside the root is none.
   for (pugi::xml_node node : root.children()) {
     if (node.type() != pugi::node_element) continue;
@@ -169,6 +161,19 @@ std::unique_ptr<TTemplateInfo> ReadTemplateInfo(const std::string& path, std::st
     if (param->ParamType == TParamType::Selection) param->Selection = Attribute(node, "selection");
     info->AddParam(std::move(param));
   }
+  return info;
+}
+
+std::unique_ptr<TTemplateInfo> ReadTemplateInfo(const std::string& path, std::string* problem) {
+  TSWFStreamReader reader;
+  reader.SetSystemCoord(TSystemCoord::Pix);
+  const std::optional<std::string> text = ReadDefinition(path, reader, problem);
+  if (!text) return nullptr;
+  auto info = ParseTemplateDefinition(*text, problem);
+  if (!info) return nullptr;
+  const TRect& frame = reader.FrameRect();
+  info->DefaultWidth = (frame.Right - frame.Left) / 20;
+  info->DefaultHeight = (frame.Bottom - frame.Top) / 20;
   return info;
 }
 

@@ -32,6 +32,11 @@ std::vector<std::string> ListFolderEntries(const std::string& folder);
 // replaces an earlier one.
 std::optional<std::string> FindParamsDefine(const swf::TSWFStreamReader& reader);
 
+// The parameters of a definition text (the size is left 0), or null when it is not well-formed
+// XML with the root element ParamsDefine; problem, when given, receives the reason.
+std::unique_ptr<TTemplateInfo> ParseTemplateDefinition(std::string_view text,
+                                                       std::string* problem = nullptr);
+
 // Why a template or preloader yields no description, for the user.
 inline constexpr std::string_view kNotAMovie = "not a SWF movie";
 inline constexpr std::string_view kNoDefinition = "no parameter definition";

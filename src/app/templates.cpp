@@ -235,10 +235,7 @@ void LoadTemplatesAndPreloaders(TProject& project, const std::string& playerFold
   if (!project.Templates.empty()) project.SelectTemplate(0);
   project.Preloaders = ScanPreloaders(preloaderFolder);
   project.SelectedPreloader = -1;
-  if (!project.Preloaders.empty()) {
-    project.SelectedPreloader = 0;
-    ApplyPreloaderColors(project, project.Preloaders.front());
-  }
+  if (!project.Preloaders.empty()) project.SelectPreloader(0);
 }
 
 // ---- parameters ------------------------------------------------------------------------------

@@ -154,8 +154,7 @@ std::vector<std::string> ApplyTemplateOptions(const PublishOptions& o, TProject&
                          (p.Preloaders.empty() ? std::string(" (it holds none)")
                                                : "; choose one of " + EntryNames(p.Preloaders, preloaderName)));
     p.PreloaderOn = true;
-    p.SelectedPreloader = i;
-    ApplyPreloaderColors(p, p.Preloaders[static_cast<size_t>(i)]);
+    p.SelectPreloader(i);
   }
   for (const std::string& assignment : o.params) {
     const size_t eq = assignment.find('=');

@@ -1,6 +1,7 @@
 #include "app/project.h"
 
 #include "app/paths.h"
+#include "app/templates.h"
 #include "util/text.h"
 
 namespace tw::app {
@@ -74,13 +75,13 @@ void TProject::ApplyPreset(int32_t index) {
   ChannelsIndex = kPresets[static_cast<size_t>(index)].Channels;
 }
 
-TTemplateEntry* TProject::Template() {
+const TTemplateEntry* TProject::Template() const {
   if (SelectedTemplate < 0 || SelectedTemplate >= static_cast<int32_t>(Templates.size()))
     return nullptr;
   return &Templates[static_cast<size_t>(SelectedTemplate)];
 }
 
-TPreloaderParams* TProject::Preloader() {
+const TPreloaderParams* TProject::Preloader() const {
   if (SelectedPreloader < 0 || SelectedPreloader >= static_cast<int32_t>(Preloaders.size()))
     return nullptr;
   return &Preloaders[static_cast<size_t>(SelectedPreloader)];
@@ -96,14 +97,7 @@ void TProject::SelectTemplate(int32_t index) {
 
 void TProject::SelectPreloader(int32_t index) {
   SelectedPreloader = index;
-  const TPreloaderParams* p = Preloader();
-  if (!p) return;
-  for (const TPreloaderParam& param : p->Params) {
-    if (ToLowerAscii(param.TypeText) != "color") continue;
-    const std::string name = ToLowerAscii(param.Name);
-    if (name == "bg.color") PreloaderBarColor = HexToColor(param.Value);
-    else if (name == "bg.bgcolor") PreloaderBgColor = HexToColor(param.Value);
-  }
+  if (const TPreloaderParams* p = Preloader()) ApplyPreloaderColors(*this, *p);
 }
 
 TProject MakeDefaultProject() {

@@ -14,6 +14,7 @@
 
 #include "app/music_info.h"
 #include "app/paths.h"
+#include "app/templates.h"
 #include "util/files.h"
 #include "util/text.h"
 
@@ -132,18 +133,6 @@ pugi::xml_node Add(pugi::xml_node parent, const std::string& name, int32_t value
   return Add(parent, name, std::to_string(value));
 }
 
-const TTemplateEntry* SelectedTemplate(const TProject& p) {
-  if (p.SelectedTemplate < 0 || p.SelectedTemplate >= static_cast<int32_t>(p.Templates.size()))
-    return nullptr;
-  return &p.Templates[static_cast<size_t>(p.SelectedTemplate)];
-}
-
-const TPreloaderParams* SelectedPreloader(const TProject& p) {
-  if (p.SelectedPreloader < 0 || p.SelectedPreloader >= static_cast<int32_t>(p.Preloaders.size()))
-    return nullptr;
-  return &p.Preloaders[static_cast<size_t>(p.SelectedPreloader)];
-}
-
 void AddImages(pugi::xml_node player, const std::string& name, bool on,
                const std::vector<TImageEntry>& images) {
   pugi::xml_node list = player.append_child(name.c_str());
@@ -187,7 +176,7 @@ void BuildDocument(const TProject& p, pugi::xml_document& doc) {
 
   pugi::xml_node player = root.append_child("player");
   pugi::xml_node style = player.append_child("style");
-  const TTemplateEntry* t = SelectedTemplate(p);
+  const TTemplateEntry* t = p.Template();
   style.append_attribute("name") = t ? t->FileName.c_str() : "";
   // A template without a description contributes no parameters.
   if (t && t->Info)
@@ -205,7 +194,7 @@ void BuildDocument(const TProject& p, pugi::xml_document& doc) {
   Add(player, "btransparent", TrueFalse(p.Transparent));
   Add(player, "solidcolor", ColorToHex(p.SolidColor));
   Add(player, "bpreloader", TrueFalse(p.PreloaderOn));
-  const TPreloaderParams* preloader = SelectedPreloader(p);
+  const TPreloaderParams* preloader = p.Preloader();
   Add(player, "preloadername", preloader ? preloader->FileName : std::string());
   Add(player, "preloadercolor", ColorToHex(p.PreloaderBarColor));
   Add(player, "preloaderbgcolor", ColorToHex(p.PreloaderBgColor));
@@ -579,6 +568,7 @@ std::string ClosingProjectPath() { return UserDataFolder() + "config.prj"; }
 
 TProject MakeStartupProject(THost& host) {
   TProject project = MakeDefaultProject();
+  LoadTemplatesAndPreloaders(project);
   ApplyProjectFile(project, StartupProjectPath(), host);
   return project;
 }

@@ -67,7 +67,8 @@ TApplyOutcome ApplyProjectText(TProject& project, std::string_view text, THost& 
 std::string StartupProjectPath();
 std::string ClosingProjectPath();
 
-// The project a new window starts with: the defaults, then the start-up project.
+// The project a new window starts with: the defaults, the template and preloader lists beside the
+// program (the first of each selected), then the start-up project.
 TProject MakeStartupProject(THost& host);
 
 // "New project": an empty music list, then the start-up project; other fields the file does not

@@ -9,6 +9,7 @@
 #include "app/paths.h"
 #include "app/project.h"
 #include "app/project_file.h"
+#include "app/templates.h"
 #include "audio/mpeg_info.h"
 #include "cli/commands.h"
 #include "cli/project_options.h"
@@ -199,7 +200,9 @@ struct ShowOptions {
 void Show(const ShowOptions& o) {
   std::error_code ec;
   if (!fs::exists(o.file, ec)) throw CommandError(o.file + ": no such project file");
+  // The file's template and preloader are looked up among those beside the program.
   TProject p = MakeDefaultProject();
+  LoadTemplatesAndPreloaders(p);
   TApplyOutcome outcome;
   {
     TTerminalHost host(false);

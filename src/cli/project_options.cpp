@@ -6,6 +6,7 @@
 
 #include "app/paths.h"
 #include "app/project_file.h"
+#include "app/templates.h"
 #include "cli/commands.h"
 #include "util/text.h"
 
@@ -90,36 +91,71 @@ void AddImages(std::string_view kind, const std::vector<std::string>& files,
   }
 }
 
-std::string Names(const auto& list, const auto& nameOf) {
-  std::string names;
-  for (const auto& item : list) names += (names.empty() ? "" : ", ") + nameOf(item);
-  return names.empty() ? "none here" : names;
+// The entry of a list by its name: exactly, else without regard to case; -1 when none.
+template <class List, class Name>
+int32_t FindEntry(const List& list, const std::string& wanted, Name name) {
+  int32_t loose = -1;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string& n = name(list[i]);
+    if (n == wanted) return static_cast<int32_t>(i);
+    if (loose < 0 && ToLowerAscii(n) == ToLowerAscii(wanted)) loose = static_cast<int32_t>(i);
+  }
+  return loose;
 }
+
+template <class List, class Name>
+std::string EntryNames(const List& list, Name name) {
+  std::string names;
+  for (const auto& e : list) names += (names.empty() ? "" : ", ") + name(e);
+  return names;
+}
+
+const std::string& TemplateName(const TTemplateEntry& e) { return e.FileName; }
+const std::string& PreloaderName(const TPreloaderParams& e) { return e.FileName; }
 
 void SelectTemplateByName(TProject& p, const std::string& name) {
-  const int32_t index = FindTemplate(p, name);
-  if (index < 0)
-    throw CommandError("--template " + name + ": no player template of that name (" +
-                       Names(p.Templates, [](const TTemplateEntry& t) { return t.FileName; }) +
-                       ")");
-  p.SelectTemplate(index);
+  const int32_t i = FindEntry(p.Templates, name, TemplateName);
+  if (i < 0)
+    throw CommandError("--template " + name + ": there is no such player template in " +
+                       PlayerFolder() +
+                       (p.Templates.empty() ? std::string(" (it holds none)")
+                                            : "; choose one of " + EntryNames(p.Templates, TemplateName)));
+  p.SelectTemplate(i);
 }
 
+void SelectPreloaderByName(TProject& p, const std::string& name) {
+  const int32_t i = FindEntry(p.Preloaders, name, PreloaderName);
+  if (i < 0)
+    throw CommandError("--preloader " + name + ": there is no such preloader in " + PreloaderFolder() +
+                       (p.Preloaders.empty() ? std::string(" (it holds none)")
+                                             : "; choose one of " + EntryNames(p.Preloaders, PreloaderName)));
+  p.SelectPreloader(i);  // takes the preloader's own colours, as choosing it in the window
+  p.PreloaderOn = true;
+}
+
+// A value of the selected template's parameter grid, checked against the parameter's type and
+// choices.
 void SetParam(TProject& p, const std::string& assignment) {
   const size_t eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0)
-    throw CommandError("--param " + assignment + ": write NAME=VALUE");
-  const std::string name = assignment.substr(0, eq);
+    throw CommandError("--param " + assignment + ": write the parameter as NAME=VALUE");
+  const std::string name = assignment.substr(0, eq), value = assignment.substr(eq + 1);
   TTemplateEntry* t = p.Template();
-  if (!t || !t->Info)
-    throw CommandError("--param " + assignment + ": the chosen player template has no parameters");
-  for (TTemplateParam* param = t->Info->FirstParam.get(); param; param = param->Next.get())
-    if (ToLowerAscii(param->Name) == ToLowerAscii(name)) {
-      param->Value = FixedText(assignment.substr(eq + 1));
-      return;
-    }
-  throw CommandError("--param " + assignment + ": the player template " + t->FileName +
-                     " has no parameter " + name);
+  if (!t) throw CommandError("--param " + assignment + ": there is no player template in " + PlayerFolder());
+  if (!t->Info)
+    throw CommandError("--param " + assignment + ": the player template " + t->FileName +
+                       " declares no parameters");
+  TTemplateParam* param = FindParam(*t->Info, name);
+  if (!param) {
+    std::string names;
+    for (const TTemplateParam* q = t->Info->FirstParam.get(); q; q = q->Next.get())
+      names += (names.empty() ? "" : ", ") + q->Name;
+    throw CommandError("--param " + assignment + ": the player template " + t->FileName +
+                       " has no parameter " + name + "; its parameters are " + names);
+  }
+  const TParamValueCheck check = CheckParamValue(*param, value);
+  if (!check.Value) throw CommandError("--param " + assignment + ": " + check.Error);
+  param->Value = *check.Value;
 }
 
 }  // namespace
@@ -158,8 +194,12 @@ void AddProjectOptions(CLI::App* cmd, ProjectOptions& o) {
   cmd->add_flag("--no-only-player", o.noOnlyPlayer, "player-and-music: make the music files too")
       ->excludes(only);
 
-  cmd->add_option("--template", o.templateName, "The player template (a file of the player folder)");
-  cmd->add_option("--param", o.params, "A parameter of the player template: NAME=VALUE (repeatable)")
+  cmd->add_option("--template", o.templateName,
+                  "The player template, a file of the folder player/ beside the program "
+                  "(default: the first; tunewright-cli templates lists them)");
+  cmd->add_option("--param", o.params,
+                  "NAME=VALUE: a parameter of the player template (repeatable), checked against "
+                  "its type: Yes or No, a whole number, a colour 0xRRGGBB, or one of its choices")
       ->allow_extra_args(false);
   cmd->add_option("--width", o.width, "Stage width in pixels (0..5000)")->check(CLI::Range(0, 5000));
   cmd->add_option("--height", o.height, "Stage height in pixels (0..5000)")->check(CLI::Range(0, 5000));
@@ -170,7 +210,7 @@ void AddProjectOptions(CLI::App* cmd, ProjectOptions& o) {
   cmd->add_flag("--transparent", o.transparent, "Transparent background");
   cmd->add_option("--background", o.background, "Solid background colour 0xRRGGBB (default 0x003366)");
   cmd->add_option("--preloader", o.preloader,
-                  "The preloader (a file of the preloader folder); turns the preloader on");
+                  "Show this preloader, a file of the folder preloader/ beside the program");
   auto* preloaderOn = cmd->add_flag("--preloader-on", o.preloaderOn, "Show the preloader");
   cmd->add_flag("--no-preloader", o.noPreloader, "No preloader")->excludes(preloaderOn);
   cmd->add_option("--preloader-color", o.preloaderColor, "The preloader's bar colour 0xRRGGBB");
@@ -239,15 +279,7 @@ void ApplyProjectOptions(const ProjectOptions& o, TProject& p) {
     p.SolidColor = Colour("background", *o.background);
     p.Transparent = false;
   }
-  if (o.preloader) {
-    const int32_t index = FindPreloader(p, *o.preloader);
-    if (index < 0)
-      throw CommandError("--preloader " + *o.preloader + ": no preloader of that name (" +
-                         Names(p.Preloaders, [](const TPreloaderParams& t) { return t.FileName; }) +
-                         ")");
-    p.SelectPreloader(index);  // takes the preloader's own colours, as choosing it in the window
-    p.PreloaderOn = true;
-  }
+  if (o.preloader) SelectPreloaderByName(p, *o.preloader);
   if (o.preloaderOn) p.PreloaderOn = true;
   if (o.noPreloader) p.PreloaderOn = false;
   if (o.preloaderColor) p.PreloaderBarColor = Colour("preloader-color", *o.preloaderColor);
@@ -266,6 +298,16 @@ void ApplyProjectOptions(const ProjectOptions& o, TProject& p) {
   AddImages("fg", o.fgImages, o.fgLayouts, p.FgImagesOn, p.FgImages);
   if (o.noBgImages) p.BgImagesOn = false;
   if (o.noFgImages) p.FgImagesOn = false;
+}
+
+std::vector<std::string> PlayerNotes(const TProject& p) {
+  std::vector<std::string> notes;
+  if (const TTemplateEntry* t = p.Template(); !t)
+    notes.push_back("There is no player template in " + PlayerFolder() + ": the movie gets no player.");
+  else if (!t->Info)
+    notes.push_back("The player template " + t->FileName +
+                    " has no parameter definition: the movie gets no player.");
+  return notes;
 }
 
 TProject LoadProject(const std::string& projectFile, THost& host) {

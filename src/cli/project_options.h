@@ -34,7 +34,12 @@ void AddProjectOptions(CLI::App* cmd, ProjectOptions& o);
 // project cannot take (a template or preloader it does not have, a colour not written 0xRRGGBB).
 void ApplyProjectOptions(const ProjectOptions& o, app::TProject& project);
 
-// The project a command starts from: the defaults and the start-up project beside the program,
+// What the user should know about the player the project will get: none when the selected
+// template has a parameter definition.
+std::vector<std::string> PlayerNotes(const app::TProject& project);
+
+// The project a command starts from: the defaults, the template and preloader lists beside the
+// program and the start-up project there,
 // then, when a file is named, that project (its songs in place of none). A project file that
 // cannot be read or is not a project ends the command.
 app::TProject LoadProject(const std::string& projectFile, app::THost& host);

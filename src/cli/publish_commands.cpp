@@ -108,6 +108,7 @@ void Publish(const PublishOptions& o) {
     TProject project = LoadProject(projectFile, host);
     for (const std::string& song : songs) AddMusicFile(project, fs::absolute(song).string());
     ApplyProjectOptions(o.project, project);
+    for (const std::string& note : PlayerNotes(project)) host.ShowWarning(note);
     outcome = PublishRun(project, host, makers);
     std::cout.flush();
     PrintOutcome(outcome, host, o.json);

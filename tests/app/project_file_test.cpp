@@ -9,6 +9,9 @@
 #include "app/music_info.h"
 #include "app/paths.h"
 #include "app/project_file.h"
+#include "app/templates.h"
+#include "support/template_movies.h"
+#include "util/files.h"
 
 namespace tw::test {
 namespace {
@@ -218,6 +221,105 @@ TEST(ProjectFile, SaveThenApplyRestoresEveryField) {
   EXPECT_EQ(ReadText(again), ReadText(path));
   EXPECT_EQ(ReadText(path), ProjectFileText(saved));
   EXPECT_EQ(FolderFiles(dir.path()), (std::vector<std::string>{"again.prj", "every field.prj"}));
+}
+
+// Templates and preloaders as the program finds them beside itself, made by the movie builder:
+// the selection and the edited values go through a file and come back into freshly read lists.
+TEST(ProjectFile, RealTemplatesSaveAndApply) {
+  UserFolders user;
+  TempDir dir;
+  RecordingHost host;
+  const fs::path player = dir / "player", preloader = dir / "preloader";
+  fs::create_directories(player);
+  fs::create_directories(preloader);
+  WriteTemplate(player / "skin.swf", UsualDefinition());
+  TTemplateMovie wide;
+  wide.Width = 640;
+  wide.Height = 80;
+  wide.Constants = {Definition({{"Py.Autostart", R"(caption="Play at once" type="bool" default="No")"}})};
+  WriteTemplate(player / "wide.swf", wide);
+  tw::WriteWholeFile(player / "notes.swf", Hex("6E 6F 74 65"));
+  WriteTemplate(preloader / "bar.swf",
+                Definition({{"Bg.Color", R"(caption="Bar" type="color" default="0xFF8000")"},
+                            {"Bg.BgColor", R"(caption="Back" type="color" default="0x112233")"}}));
+  WriteTemplate(preloader / "ring.swf",
+                Definition({{"Bg.Color", R"(caption="Bar" type="color" default="0x00FF00")"}}));
+  auto scanned = [&] {
+    TProject p = MakeDefaultProject();
+    LoadTemplatesAndPreloaders(p, player.string() + "/", preloader.string() + "/");
+    return p;
+  };
+
+  TProject p = scanned();
+  ASSERT_EQ(p.Templates.size(), 3u);
+  const int32_t skin = FindTemplate(p, "SKIN.swf"), wideIndex = FindTemplate(p, "wide.swf");
+  ASSERT_GE(skin, 0);
+  ASSERT_TRUE(p.Templates[static_cast<size_t>(skin)].Info);
+  // The window edits the grid of one template, then of another that ends up selected.
+  p.SelectTemplate(wideIndex);
+  ASSERT_TRUE(SetParamValueByCaption(*p.Template()->Info, "Play at once", "Yes"));
+  p.SelectTemplate(skin);
+  TTemplateInfo& info = *p.Template()->Info;
+  for (const auto& [caption, value] :
+       std::vector<std::pair<std::string, std::string>>{{"Loop", "No"},
+                                                        {"Volume", "35"},
+                                                        {"Colour", "0xABCDEF"},
+                                                        {"Skin", ""},
+                                                        {"Title", "Neu – ☂ <&> \"q\""}})
+    ASSERT_TRUE(SetParamValueByCaption(info, caption, value)) << caption;
+  p.DefaultSize = false;
+  p.Width = 500;
+  p.Height = 60;
+  p.PreloaderOn = true;
+  p.SelectPreloader(FindPreloader(p, "ring.swf"));
+  p.PreloaderBgColor = MakeColor(1, 2, 3);
+
+  const std::string path = (dir / "skin.prj").string();
+  ASSERT_TRUE(SaveProjectFile(p, path, host));
+  const std::string text = ReadText(path);
+  EXPECT_NE(text.find("    <style name=\"skin.swf\">\n"
+                      "      <Py.Autostart>Yes</Py.Autostart>\n"
+                      "      <Py.Loop>No</Py.Loop>\n"
+                      "      <Py.Volume>35</Py.Volume>\n"
+                      "      <Py.Color>0xABCDEF</Py.Color>\n"
+                      "      <Py.Skin />\n"
+                      "      <Py.Title>Neu – ☂ &lt;&amp;&gt; \"q\"</Py.Title>\n"
+                      "    </style>\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("<preloadername>ring.swf</preloadername>"), std::string::npos) << text;
+
+  // A fresh start: the lists read again, the first template and preloader selected, then the file.
+  TProject q = scanned();
+  EXPECT_EQ(q.Template()->FileName, "notes.swf");
+  const TApplyOutcome outcome = OpenProject(q, path, host);
+  EXPECT_EQ(outcome.Status, TApplyStatus::Applied);
+  EXPECT_EQ(host.Errors, std::vector<std::string>{});
+  EXPECT_EQ(q.SelectedTemplate, skin);
+  EXPECT_EQ(ParamValues(q.Templates[static_cast<size_t>(skin)]),
+            ParamValues(p.Templates[static_cast<size_t>(skin)]));
+  // Only the selected template's values are saved: the other one has its defaults again.
+  EXPECT_EQ(ParamValues(q.Templates[static_cast<size_t>(wideIndex)]),
+            std::vector<std::string>{"Py.Autostart=No"});
+  EXPECT_EQ(q.Width, 500);
+  EXPECT_EQ(q.Height, 60);
+  EXPECT_EQ(q.Preloader()->FileName, "ring.swf");
+  // The colours are the file's, and the preloader's own table is left as it was read.
+  EXPECT_EQ(q.PreloaderBarColor, p.PreloaderBarColor);
+  EXPECT_EQ(q.PreloaderBgColor, MakeColor(1, 2, 3));
+  EXPECT_EQ(q.Preloader()->Params.at(0).Value, "0x00FF00");
+  const std::string again = (dir / "again.prj").string();
+  ASSERT_TRUE(SaveProjectFile(q, again, host));
+  EXPECT_EQ(ReadText(again), text);
+
+  // A template without a description: named, no values; applying it selects it.
+  q.SelectTemplate(FindTemplate(q, "notes.swf"));
+  ASSERT_TRUE(SaveProjectFile(q, again, host));
+  EXPECT_NE(ReadText(again).find("<style name=\"notes.swf\" />"), std::string::npos);
+  TProject r = scanned();
+  r.SelectTemplate(skin);
+  EXPECT_EQ(OpenProject(r, again, host).Status, TApplyStatus::Applied);
+  EXPECT_EQ(r.Template()->FileName, "notes.swf");
 }
 
 TEST(ProjectFile, DocumentLayout) {

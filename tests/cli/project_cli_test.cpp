@@ -2,6 +2,7 @@
 // with the user's folders in a temporary folder.
 #include <fstream>
 
+#include "support/template_movies.h"
 #include "support/testing.h"
 #include "util/files.h"
 
@@ -38,11 +39,13 @@ struct ProjectCli : ::testing::Test {
   TempDir dir;
   fs::path out = dir / "out";
   fs::path prj = dir / "p.prj";
-  CommandResult Run(std::vector<std::string> args) {
+  // The program (the build's, unless the first argument names another) with the user's folders
+  // inside the temporary folder.
+  CommandResult Run(std::vector<std::string> args, bool buildProgram = true) {
     std::vector<std::string> cmd = {"/usr/bin/env", "HOME=" + (dir / "home").string(),
                                     "XDG_DOCUMENTS_DIR=" + (dir / "docs").string(),
-                                    "XDG_CONFIG_HOME=" + (dir / "config").string(),
-                                    (ProgramDir() / "tunewright-cli").string()};
+                                    "XDG_CONFIG_HOME=" + (dir / "config").string()};
+    if (buildProgram) cmd.push_back((ProgramDir() / "tunewright-cli").string());
     cmd.insert(cmd.end(), args.begin(), args.end());
     return RunCommand(cmd);
   }
@@ -130,7 +133,7 @@ TEST_F(ProjectCli, FromRemoveAndSongsThatAreGone) {
   EXPECT_TRUE(Has(r.err, "--remove 1: the project has 0 songs")) << r.err;
   r = Run({"project", "save", second.string(), "--template", "compact.swf"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "--template compact.swf: no player template of that name")) << r.err;
+  EXPECT_TRUE(Has(r.err, "--template compact.swf: there is no such player template in ")) << r.err;
 }
 
 TEST_F(ProjectCli, TagEditsFromTheCommandLine) {
@@ -194,6 +197,86 @@ TEST_F(ProjectCli, FilesThatAreNotProjects) {
   auto r = Run({"publish", prj.string(), (dir / "other.PRJ").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "one project file at a time")) << r.err;
+}
+
+// A copy of the program with player templates and a preloader beside it, made by the tests.
+struct ProjectTemplateCli : ProjectCli {
+  fs::path program = dir / "program";
+  void SetUp() override {
+    fs::create_directories(program / "player");
+    fs::create_directories(program / "preloader");
+    fs::copy_file(ProgramDir() / "tunewright-cli", program / "tunewright-cli");
+    // Sorted, the template without a definition comes first: a new project selects it.
+    WriteWholeFile(program / "player" / "notes.swf", Hex("6E 6F 74 65"));
+    WriteTemplate(program / "player" / "skin.swf", UsualDefinition());
+    WriteTemplate(program / "preloader" / "bar.swf",
+                  Definition({{"Bg.Color", R"(caption="Bar" type="color" default="0xFF8000")"}}));
+    WriteWholeFile(dir / "song.mp3", Hex("00"));
+  }
+  CommandResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), (program / "tunewright-cli").string());
+    return ProjectCli::Run(std::move(args), false);
+  }
+};
+
+// The template, its values and the preloader chosen on the command line are saved; publish takes
+// them from the project, and its own options override them.
+TEST_F(ProjectTemplateCli, TheProjectsTemplateAndValuesReachPublish) {
+  auto r = Run({"project", "save", prj.string(), "--template", "SKIN.swf", "--param",
+                "Py.Volume=35", "--param", "py.skin=LIGHT", "--param", "Py.Color=0xabcdef",
+                "--preloader", "bar.swf"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run({"project", "show", "--json", prj.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, R"("player.style": {
+      "name": "skin.swf",
+      "params": {
+        "Py.Autostart": "Yes",
+        "Py.Loop": "Yes",
+        "Py.Volume": "35",
+        "Py.Color": "0xABCDEF",
+        "Py.Skin": "light",)"))
+      << r.out;
+  EXPECT_TRUE(Has(r.out, R"("player.preloadername": "bar.swf")")) << r.out;
+  EXPECT_TRUE(Has(r.out, R"("player.bpreloader": true)")) << r.out;
+
+  // A project made from it keeps the saved values and takes the new one.
+  const fs::path second = dir / "second.prj";
+  r = Run({"project", "save", second.string(), "--from", prj.string(), "--param", "Py.Loop=No"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string file = Text(second);
+  for (const char* part : {"<style name=\"skin.swf\">", "<Py.Loop>No</Py.Loop>",
+                           "<Py.Volume>35</Py.Volume>", "<Py.Skin>light</Py.Skin>"})
+    EXPECT_TRUE(Has(file, part)) << part << "\n" << file;
+
+  // publish uses the project's template (not the first of the folder, which has no player) ...
+  const std::string song = (dir / "song.mp3").string();
+  r = Run({"publish", prj.string(), song, "--json", "--no-reencode"});
+  EXPECT_FALSE(Has(r.out, "gets no player")) << r.out << r.err;
+  EXPECT_FALSE(Has(r.err, "error: --")) << r.err;
+  // ... unless an option chooses another one.
+  r = Run({"publish", prj.string(), song, "--json", "--no-reencode", "--template", "notes.swf"});
+  EXPECT_TRUE(Has(r.out, "The player template notes.swf has no parameter definition")) << r.out;
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"--param", "Py.Speed=3"},
+       "--param Py.Speed=3: the player template skin.swf has no parameter Py.Speed; its "
+       "parameters are Py.Autostart, Py.Loop, Py.Volume, Py.Color, Py.Skin, Py.Title"},
+      {{"--param", "Py.Volume=loud"},
+       "--param Py.Volume=loud: Py.Volume is a whole-number parameter: write a number such as 10"},
+      {{"--template", "notes.swf", "--param", "Py.Volume=3"},
+       "--param Py.Volume=3: the player template notes.swf declares no parameters"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    std::vector<std::string> args = {"publish", prj.string(), song};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    r = Run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tunewright-cli: error: " + c.error + "\n");
+  }
 }
 
 TEST_F(ProjectCli, TheStartupProjectLiesBesideTheProgram) {

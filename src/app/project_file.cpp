@@ -1,6 +1,7 @@
 #include "app/project_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <pugixml.hpp>
 
@@ -512,6 +513,12 @@ std::string ProjectFileText(const TProject& project) {
 }
 
 void WriteProjectFile(const TProject& project, const std::string& path) {
+  // The rename would replace a read-only file (and keep it read-only): the save dialog refuses
+  // such a target, and so does every save.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
+    throw FileError("Cannot write file \"" + path + "\": the file is read-only");
   const std::string text = ProjectFileText(project);
   WriteFileAtomic(path, [&](const fs::path& temp) {
     try {

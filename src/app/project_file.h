@@ -25,7 +25,7 @@ inline constexpr uint64_t kMaxProjectFileSize = 8u << 20;
 std::string ProjectFileText(const TProject& project);
 
 // Writes the project file through a temporary beside the target and a rename, so that a failed
-// save leaves the previous file as it was. Throws tw::FileError.
+// save leaves the previous file as it was. A read-only target is refused. Throws tw::FileError.
 void WriteProjectFile(const TProject& project, const std::string& path);
 
 // Save: as WriteProjectFile; a failure shows "Error: " + the reason through the host and gives

@@ -748,6 +748,15 @@ TEST(ProjectFile, AFailedSaveKeepsThePreviousFile) {
   EXPECT_FALSE(SaveProjectFile(small, dir.path().string(), host));
   EXPECT_EQ(host.Errors.size(), 1u);
   EXPECT_EQ(FolderFiles(dir.path()), std::vector<std::string>{"project.prj"});
+
+  // A read-only target stays as it is, also for the superuser, whom its bits would not stop.
+  host.Errors.clear();
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_FALSE(SaveProjectFile(large, path, host));
+  EXPECT_EQ(host.Errors, std::vector<std::string>{"Error: Cannot write file \"" + path +
+                                                  "\": the file is read-only"});
+  EXPECT_EQ(ReadText(path), before);
+  EXPECT_EQ(FolderFiles(dir.path()), std::vector<std::string>{"project.prj"});
 }
 
 TEST(ProjectFile, StartupNewAndClosingProjects) {

@@ -65,7 +65,11 @@ void TAssembler::AfterPush(const TSWFActionPush& push, size_t bytes) {
 }
 
 void TAssembler::PushString(std::string_view s) {
-  if (auto it = FPool.find(std::string(s)); it != FPool.end()) {
+  std::string key(s);
+  auto [use, added] = FStringIndex.emplace(key, FStringUses.size());
+  if (added) FStringUses.emplace_back(key, 0);
+  ++FStringUses[use->second].second;
+  if (auto it = FPool.find(key); it != FPool.end()) {
     const uint16_t index = it->second;
     const size_t bytes = index < 256 ? 2 : 3;
     BeforePush(bytes);

@@ -31,6 +31,8 @@ class TAssembler {
   void ConstantPool(std::vector<std::string> strings);
 
   void PushString(std::string_view s);
+  // Every string pushed so far with the number of its pushes, in order of first use.
+  const std::vector<std::pair<std::string, size_t>>& StringUses() const { return FStringUses; }
   void PushNumber(double v);
   void PushBool(bool v);
   void PushNull();
@@ -86,6 +88,8 @@ class TAssembler {
   const size_t FBase;                    // records before this index were there before
   std::vector<TSourcePos> FPositions;    // of the records from FBase on
   std::unordered_map<std::string, uint16_t> FPool;
+  std::unordered_map<std::string, size_t> FStringIndex;
+  std::vector<std::pair<std::string, size_t>> FStringUses;
   std::vector<TLabelState> FLabels;
   const swf::TSWFAction* FLastPush = nullptr;
   size_t FPushBytes = 0;

@@ -33,8 +33,9 @@ constexpr std::array kBuiltins = {
     TBuiltin{"stopAllSounds", F::Op, 0, 0, TOp::StopSounds},
     TBuiltin{"toggleHighQuality", F::Op, 0, 0, TOp::ToggleQuality},
     TBuiltin{"call", F::Op, 1, 1, TOp::Call},
+    // Going to a frame stops there; gotoAndPlay adds Play.
     TBuiltin{"gotoAndPlay", F::Goto, 1, 1, TOp::Play, false, true},
-    TBuiltin{"gotoAndStop", F::Goto, 1, 1, TOp::Stop, false, false},
+    TBuiltin{"gotoAndStop", F::Goto, 1, 1, TOp::Play, false, false},
     // Movie clips.
     TBuiltin{"removeMovieClip", F::Op, 1, 1, TOp::RemoveSprite},
     TBuiltin{"duplicateMovieClip", F::Duplicate, 3, 3, TOp::CloneSprite},

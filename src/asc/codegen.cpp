@@ -292,6 +292,7 @@ class TCodeGen {
   void If(const SIf& s) {
     const TLabel otherwise = A.NewLabel();
     Expr(*s.Test);
+    A.At(s.Pos);
     A.Op(TOp::Not);
     A.If(otherwise);
     Statement(*s.Then);
@@ -322,6 +323,7 @@ class TCodeGen {
     const TLabel top = A.Here();
     const TLabel end = A.NewLabel();
     Expr(*s.Test);
+    A.At(s.Pos);
     A.Op(TOp::Not);
     A.If(end);
     PushLoop(s, TControl::TKind::Loop, end, top);
@@ -352,6 +354,7 @@ class TCodeGen {
     const TLabel update = A.NewLabel(), end = A.NewLabel();
     if (s.Test) {
       Expr(*s.Test);
+      A.At(s.Pos);
       A.Op(TOp::Not);
       A.If(end);
     }
@@ -382,6 +385,7 @@ class TCodeGen {
     } else {
       Fail(s.Object->Pos, "for..in over anything but a variable needs Flash Player 6 or later");
     }
+    A.At(s.Pos);
     const TLabel top = A.Here();
     const TLabel done = A.NewLabel(), end = A.NewLabel();
     A.Op(TOp::PushDuplicate);

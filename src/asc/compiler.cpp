@@ -1,7 +1,6 @@
 #include "asc/compiler.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "asc/assembler.h"
 #include "asc/codegen.h"
@@ -14,27 +13,15 @@ namespace {
 
 // The strings a first pass pushed, most used first (ties in order of first use): the ones
 // used most get the one-byte indexes. The two strings a Push record would read as null and
-// undefined are always in the pool.
-std::vector<std::string> PlanPool(const swf::TSWFActionList& firstPass) {
-  std::unordered_map<std::string, size_t> index;
-  std::vector<std::pair<std::string, size_t>> counts;
-  auto count = [&](const std::string& s, size_t n) {
-    auto [it, added] = index.emplace(s, counts.size());
-    if (added) counts.emplace_back(s, 0);
-    counts[it->second].second += n;
-  };
-  for (const auto& record : firstPass) {
-    if (record->ActionCode != 0x96) continue;
-    for (const auto& v : static_cast<const swf::TSWFActionPush&>(*record).Values)
-      if (v.ValueType == swf::kPushString) count(std::get<std::string>(v.Value), 1);
-  }
-  for (const char* special : {"FlashVar_null", "FlashVar_undefined"})
-    if (index.contains(special)) counts[index[special]].second = SIZE_MAX;
-  std::stable_sort(counts.begin(), counts.end(),
+// undefined come first of all, so that they are always in the pool.
+std::vector<std::string> PlanPool(std::vector<std::pair<std::string, size_t>> uses) {
+  for (auto& [s, n] : uses)
+    if (s == "FlashVar_null" || s == "FlashVar_undefined") n = SIZE_MAX;
+  std::stable_sort(uses.begin(), uses.end(),
                    [](const auto& a, const auto& b) { return a.second > b.second; });
   std::vector<std::string> pool;
-  pool.reserve(counts.size());
-  for (auto& c : counts) pool.push_back(std::move(c.first));
+  pool.reserve(uses.size());
+  for (auto& u : uses) pool.push_back(std::move(u.first));
   return pool;
 }
 
@@ -56,7 +43,7 @@ void CompileScript(std::string_view source, TEmitter& emitter, const TCompileOpt
   GenerateCode(program, first, {});
 
   TAssembler assembler(emitter, options.Version, options.SourceName);
-  GenerateCode(program, assembler, PlanPool(scratch));
+  GenerateCode(program, assembler, PlanPool(first.StringUses()));
   assembler.Finish();
 }
 

@@ -210,8 +210,8 @@ TToken TLexer::Scan() {
 
 void TLexer::CheckLength(const TToken& t, const char* what) const {
   if (t.Text.size() > kMaxStringBytes)
-    Fail(t.Pos, std::string(what) + " is " + std::to_string(t.Text.size()) + " bytes long; at most " +
-                    std::to_string(kMaxStringBytes) + " fit into one action record");
+    Fail(t.Pos, std::string(what) + " is longer than " + std::to_string(kMaxStringBytes) +
+                    " bytes, more than one action record holds");
 }
 
 void TLexer::ScanIdentifier(TToken& t) {

@@ -245,7 +245,9 @@ class TParser {
         return s;
       }
       case TTok::Function: {
-        if (Peek(1).Kind != TTok::Identifier) break;  // a function expression as a statement
+        if (Peek(1).Kind != TTok::Identifier)
+          Fail(Peek(1).Pos, "a function statement needs a name (a function expression as a "
+                            "statement goes in parentheses)");
         Next();
         auto fn = Function(pos, false);
         return std::make_unique<SFunction>(pos, std::move(fn));

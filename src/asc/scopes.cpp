@@ -44,7 +44,7 @@ class TResolver {
     return FCaseless ? ToLowerAscii(name) : std::string(name);
   }
   bool NameIs(std::string_view name, std::string_view word) const {
-    return FCaseless ? ToLowerAscii(name) == word : name == word;
+    return FCaseless ? ToLowerAscii(name) == ToLowerAscii(word) : name == word;
   }
 
   TBinding* Declare(TFunctionScope& scope, const std::string& name, TSourcePos pos,
@@ -365,9 +365,9 @@ class TResolver {
     }
     if (NameIs(id.Name, "undefined")) {
       slot = std::make_unique<EUndefined>(slot->Pos);
-    } else if (NameIs(id.Name, "nan")) {
+    } else if (NameIs(id.Name, "NaN")) {
       slot = std::make_unique<ENumber>(slot->Pos, std::numeric_limits<double>::quiet_NaN());
-    } else if (NameIs(id.Name, "infinity")) {
+    } else if (NameIs(id.Name, "Infinity")) {
       slot = std::make_unique<ENumber>(slot->Pos, HUGE_VAL);
     } else if (!FScope->IsProgram()) {
       // Each function has its own; at the script's level they are plain names.

@@ -1,0 +1,48 @@
+// Compiling ActionScript: a script of 2,000 lines (functions, loops, objects, closures, try),
+// and the same script eight times as long, to see that time grows with the length.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "asc/compiler.h"
+
+namespace {
+using namespace tw;
+
+// Ten lines per block, as ordinary player code is written.
+std::string Script(int lines) {
+  std::string s;
+  for (int i = 0; s.empty() || i * 10 < lines; ++i) {
+    const std::string n = std::to_string(i);
+    s += "function step" + n + "(list, scale) {\n"
+         "  var total = 0, names = {first: list[0], count: list.length};\n"
+         "  for (var i = 0; i < list.length; i++) { if (list[i] < 0) continue; total += list[i] * scale; }\n"
+         "  for (var key in names) { trace(key + '=' + names[key]); }\n"
+         "  switch (scale) { case 1: total++; break; case 2: total--; break; default: total = -total; }\n"
+         "  try { if (total > 100) throw 'big ' + total; } catch (e) { trace(e); }\n"
+         "  var add = function (x) { return x + total; };\n"
+         "  return add(scale) > 10 ? 'large' : 'small';\n"
+         "}\n"
+         "trace(step" + n + "([1, 2, 3], " + n + "));\n";
+  }
+  return s;
+}
+
+void BM_Compile(benchmark::State& state) {
+  const std::string source = Script(static_cast<int>(state.range(0)));
+  asc::TCompileOptions options;
+  options.Version = 8;
+  for (auto _ : state) {
+    swf::TSWFActionList list;
+    asc::TActionListEmitter emitter(list);
+    asc::CompileScript(source, emitter, options);
+    benchmark::DoNotOptimize(list.Count());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.size()));
+  state.counters["lines"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_Compile)->Arg(2000)->Arg(16000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

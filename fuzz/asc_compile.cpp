@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "asc/compiler.h"
+#include "builder/action_script.h"
 #include "swf/actions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.Version = 5 + data[0] % 6;
   const std::string_view source(reinterpret_cast<const char*>(data + 1), size - 1);
   swf::TSWFActionList list;
-  asc::TActionListEmitter emitter(list);
+  builder::TFlashActionScript script(nullptr, &list);
   try {
-    asc::CompileScript(source, emitter, options);
+    asc::CompileScript(source, script, options);
   } catch (const asc::ECompileError&) {
     return 0;
   }

@@ -1,10 +1,12 @@
-// The emitter: the narrow interface the code generator appends action records through. Its
-// operations are those of the movie builder's action script object, one for one (records without
-// fields by their code, pushes with the Push-reuse rule, constant pools, functions, branches and
-// the markers of branch targets), so that a script object implements it by forwarding.
+// The emitter: the narrow interface the code generator appends action records through. The movie
+// builder's action script object implements it with its own append operations (the names and
+// arguments are theirs; records without fields come by their code), so a compiled script is made
+// the way every other script of a movie is. The compiler knows nothing of the builder: the
+// builder uses the compiler, never the other way round.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -66,13 +68,16 @@ class TEmitter {
   virtual swf::TSWFActionIf& If() = 0;
   virtual swf::TSWFActionWith& With() = 0;
   virtual swf::TSWFActionTry& Try() = 0;
-  // A target for branches that come later: a new marker, placed here.
-  virtual swf::TSWFOffsetMarker& AddMarker() = 0;
+  // Without a marker: a target for branches that come later, a new marker placed here. With
+  // one (a forward branch's own): that marker placed here with the given direction.
+  virtual swf::TSWFOffsetMarker& AddMarker(std::unique_ptr<swf::TSWFOffsetMarker> marker = nullptr,
+                                           bool backward = true) = 0;
   // The target of a branch made before: its own marker of the slot, placed here.
-  virtual swf::TSWFOffsetMarker& AddMarker(swf::TSWFBranchAction& branch, size_t slot) = 0;
+  virtual swf::TSWFOffsetMarker& AddMarker(swf::TSWFBranchAction& branch, size_t slot = 0) = 0;
 };
 
-// An emitter that appends to a bare action list, as the script object does to its own.
+// An emitter that appends to a bare action list, as the script object does to its own: the
+// compiler's first pass (which only counts strings) and tools without a movie use it.
 class TActionListEmitter : public TEmitter {
  public:
   explicit TActionListEmitter(swf::TSWFActionList& list) : FList(list) {}
@@ -99,8 +104,12 @@ class TActionListEmitter : public TEmitter {
   swf::TSWFActionIf& If() override { return FList.Add<swf::TSWFActionIf>(); }
   swf::TSWFActionWith& With() override { return FList.Add<swf::TSWFActionWith>(); }
   swf::TSWFActionTry& Try() override { return FList.Add<swf::TSWFActionTry>(); }
-  swf::TSWFOffsetMarker& AddMarker() override { return FList.AddMarker(); }
-  swf::TSWFOffsetMarker& AddMarker(swf::TSWFBranchAction& branch, size_t slot) override {
+  swf::TSWFOffsetMarker& AddMarker(std::unique_ptr<swf::TSWFOffsetMarker> marker = nullptr,
+                                   bool backward = true) override {
+    if (!marker) return FList.AddMarker();
+    return FList.AddMarker(std::move(marker), backward);
+  }
+  swf::TSWFOffsetMarker& AddMarker(swf::TSWFBranchAction& branch, size_t slot = 0) override {
     return FList.AddMarker(branch.TakeMarker(slot), false);
   }
 

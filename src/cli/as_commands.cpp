@@ -5,13 +5,12 @@
 #include <string>
 
 #include "asc/compiler.h"
+#include "builder/movie.h"
 #include "cli/commands.h"
 #include "swf/action_disasm.h"
 #include "swf/action_tags.h"
-#include "swf/control_tags.h"
 #include "swf/sprite.h"
 #include "swf/stream.h"
-#include "util/files.h"
 
 namespace tw::cli {
 using namespace tw::swf;
@@ -35,27 +34,15 @@ TSize ParseSize(const std::string& text) {
   return size;
 }
 
-// A movie of one frame whose actions are the compiled script.
+// A movie of one frame whose actions are the compiled script, made by the movie builder.
 void Compile(const std::string& file, const std::string& out, int version, const std::string& size,
              double fps) {
   const TSize stage = ParseSize(size);
-  const std::vector<uint8_t> bytes = ReadWholeFile(file);
-  const std::string_view source(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-
-  auto doAction = std::make_unique<TSWFDoAction>();
-  asc::TActionListEmitter emitter(doAction->Actions());
-  asc::TCompileOptions options;
-  options.Version = version;
-  options.SourceName = file;
-  asc::CompileScript(source, emitter, options);
-
-  TBasedSWFStream movie(0, 0, stage.Width, stage.Height, fps, TSystemCoord::Pix);
+  builder::TFlashMovie movie(0, 0, stage.Width, stage.Height, fps, TSystemCoord::Pix);
   movie.SetVersion(static_cast<uint8_t>(version));
-  TBitsEngine be(movie.BodyStream());
-  doAction->WriteToStream(be);
-  TSWFShowFrame().WriteToStream(be);
-  TSWFEnd().WriteToStream(be);
-  movie.SetFrameCount(1);
+  if (!movie.FrameActions().CompileScriptFile(file)) throw CommandError(movie.ErrorText());
+  movie.ShowFrame();
+  movie.BuildBody();
   movie.SaveToFile(out);
 }
 

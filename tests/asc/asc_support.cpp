@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "builder/action_script.h"
 #include "support/action_testing.h"
 #include "swf/action_disasm.h"
 
@@ -9,10 +10,10 @@ namespace tw::test {
 
 std::unique_ptr<swf::TSWFActionList> CompileToList(std::string_view source, int version) {
   auto list = std::make_unique<swf::TSWFActionList>();
-  asc::TActionListEmitter emitter(*list);
+  builder::TFlashActionScript script(nullptr, list.get());
   asc::TCompileOptions options;
   options.Version = version;
-  asc::CompileScript(source, emitter, options);
+  asc::CompileScript(source, script, options);
   return list;
 }
 
@@ -25,13 +26,12 @@ std::string CompileToText(std::string_view source, int version) {
 
 std::optional<asc::ECompileError> CompileError(std::string_view source, int version,
                                                std::string_view sourceName) {
-  swf::TSWFActionList list;
-  asc::TActionListEmitter emitter(list);
+  builder::TFlashActionScript script(nullptr);
   asc::TCompileOptions options;
   options.Version = version;
   options.SourceName = sourceName;
   try {
-    asc::CompileScript(source, emitter, options);
+    asc::CompileScript(source, script, options);
   } catch (const asc::ECompileError& e) {
     return e;
   }

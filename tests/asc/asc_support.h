@@ -1,5 +1,5 @@
-// Helpers of the compiler tests: compiling a script into a list, and the list as the text of
-// what a player would read.
+// Helpers of the compiler tests: compiling a script into a list through the builder's action
+// script object (as movies do), and the list as the text of what a player would read.
 #pragma once
 
 #include <memory>

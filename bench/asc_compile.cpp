@@ -7,6 +7,7 @@
 
 #include "asc/compiler.h"
 #include "builder/action_script.h"
+#include "builder/movie.h"
 
 namespace {
 using namespace tw;
@@ -42,8 +43,34 @@ void BM_Compile(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.size()));
   state.counters["lines"] = static_cast<double>(state.range(0));
+  state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_Compile)->Arg(2000)->Arg(16000)->Unit(benchmark::kMillisecond);
+// The fitted complexity shows whether time stays linear in the length of the script.
+BENCHMARK(BM_Compile)
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Arg(8000)
+    ->Arg(16000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+// The whole way a movie compiles a script: CompileScript on its frame actions, the movie's
+// compile context, and the DoAction written by BuildBody.
+void BM_CompileIntoMovie(benchmark::State& state) {
+  const std::string source = Script(2000);
+  for (auto _ : state) {
+    builder::TFlashMovie movie(0, 0, 550, 400, 24, swf::TSystemCoord::Pix);
+    movie.SetVersion(8);
+    if (!movie.FrameActions().CompileScript(std::string_view(source))) {
+      state.SkipWithError(movie.ErrorText().c_str());
+      break;
+    }
+    movie.ShowFrame();
+    movie.BuildBody();
+    benchmark::DoNotOptimize(movie.BodyStream().Size());
+  }
+}
+BENCHMARK(BM_CompileIntoMovie)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

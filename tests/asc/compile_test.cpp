@@ -1,7 +1,6 @@
 // The whole compiler: errors with their file and position, versions, registers, the limits of
 // the records, hostile input, and how compile time grows.
 #include <algorithm>
-#include <chrono>
 #include <random>
 
 #include "asc/asc_support.h"
@@ -230,38 +229,6 @@ TEST(Compile, CompilesDeepButAllowedNesting) {
     SCOPED_TRACE(source.substr(0, 30));
     EXPECT_FALSE(CompileError(source, 8).has_value());
   }
-}
-
-// Compile time grows in step with the script: eight times the code takes far less than the
-// 64 times a quadratic step would. (The absolute time is measured by bench/asc_compile.)
-TEST(Compile, TimeGrowsLinearlyWithTheScript) {
-  auto script = [](int functions) {
-    std::string s;
-    for (int i = 0; i < functions; ++i) {
-      const std::string n = std::to_string(i);
-      s += "function f" + n + "(a, b) {\n"
-           "  var sum = 0, o = {k: a, v: [b, '" + n + "']};\n"
-           "  for (var i = 0; i < a; i++) { if (i % 3 == 0) continue; sum += i * b; }\n"
-           "  for (var key in o) { trace(key + ':' + o[key]); }\n"
-           "  switch (a) { case 1: sum++; break; default: sum--; }\n"
-           "  return sum > 10 ? sum : -sum;\n"
-           "}\n"
-           "trace(f" + n + "(" + n + ", 2));\n";
-    }
-    return s;
-  };
-  auto seconds = [](const std::string& source) {
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
-      const auto start = std::chrono::steady_clock::now();
-      CompileToList(source, 8);
-      best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-  };
-  const double small = seconds(script(100));
-  const double large = seconds(script(800));
-  EXPECT_LT(large, 24 * small) << "100 functions: " << small << " s, 800 functions: " << large << " s";
 }
 
 }  // namespace

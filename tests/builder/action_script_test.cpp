@@ -228,6 +228,30 @@ TEST(ActionScript, RecordsWithoutFields) {
   }
 }
 
+// The compiler names records without fields by their code; each code must reach the append
+// operation of that very record (a wrong case would compile and write another record).
+TEST(ActionScript, CompilerOperationsAppendTheRecordOfTheirCode) {
+  size_t operations = 0;
+  for (int code = 0; code < 256; ++code) {
+    SCOPED_TRACE(code);
+    TFlashActionScript script(nullptr);
+    try {
+      script.Simple(static_cast<asc::TOp>(code));
+    } catch (const std::logic_error&) {
+      EXPECT_EQ(script.Actions().Count(), 0u);
+      continue;
+    }
+    ++operations;
+    ASSERT_EQ(script.Actions().Count(), 1u);
+    EXPECT_EQ(script.Action(0).ActionCode, code);
+    // One byte, or the Call record's empty body.
+    const tw::test::Bytes record = code < 0x80 ? tw::test::Bytes{static_cast<uint8_t>(code)}
+                                               : Hex("9E 00 00");
+    EXPECT_EQ(Records(script), ToHex(record) + " 00");
+  }
+  EXPECT_EQ(operations, 70u);  // every operation the compiler has
+}
+
 TEST(ActionScript, RecordsWithFields) {
   struct Case {
     const char* name;

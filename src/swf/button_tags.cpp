@@ -9,6 +9,20 @@ namespace tw::swf {
 
 // ---- button records --------------------------------------------------------------------------
 
+namespace {
+
+// Down and Over trade places between our bits and the file's.
+uint8_t StatesToWire(uint8_t states) {
+  return static_cast<uint8_t>((states & (bsUp | bsHitTest)) | ((states & bsDown) ? 4 : 0) |
+                              ((states & bsOver) ? 2 : 0));
+}
+
+uint8_t StatesFromWire(uint8_t wire) {
+  return static_cast<uint8_t>((wire & 9) | ((wire & 4) ? bsDown : 0) | ((wire & 2) ? bsOver : 0));
+}
+
+}  // namespace
+
 TSWFColorTransform& TSWFButtonRecord::ColorTransform() {
   if (!FColorTransform) {
     FColorTransform = std::make_unique<TSWFColorTransform>();
@@ -47,7 +61,7 @@ void TSWFButtonRecord::Assign(const TSWFButtonRecord& source) {
 }
 
 void TSWFButtonRecord::ReadFromStream(TBitsEngine& be, uint8_t flags, bool extended) {
-  States = flags & 0x0F;
+  States = StatesFromWire(flags & 0x0F);
   HasBlendMode = extended && (flags & 0x20);
   HasFilterList = extended && (flags & 0x10);
   ReservedFlags = flags & (extended ? 0xC0 : 0xF0);
@@ -64,7 +78,7 @@ void TSWFButtonRecord::ReadFromStream(TBitsEngine& be, uint8_t flags, bool exten
 
 void TSWFButtonRecord::WriteToStream(TBitsEngine& be, bool extended) const {
   be.WriteByte(static_cast<uint8_t>(ReservedFlags | (HasBlendMode ? 0x20 : 0) |
-                                    (HasFilterList ? 0x10 : 0) | (States & 0x0F)));
+                                    (HasFilterList ? 0x10 : 0) | StatesToWire(States & 0x0F)));
   be.WriteWord(CharacterId);
   be.WriteWord(PlaceDepth);
   Matrix.Write(be);

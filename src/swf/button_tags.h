@@ -14,6 +14,8 @@
 
 namespace tw::swf {
 
+// The states a record shows its character in, as a record keeps them (the file orders them
+// HitTest, Down, Over, Up from the top bit of the low half of the flags byte).
 enum TSWFButtonState : uint8_t { bsUp = 1, bsDown = 2, bsOver = 4, bsHitTest = 8 };
 
 // One character shown in some states of a button.

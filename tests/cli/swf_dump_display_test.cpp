@@ -13,7 +13,7 @@ struct DumpCase {
 
 const DumpCase kCases[] = {
     {"swfcrate__DefineButtonCxformSound-MX.swf", false,
-     {"TSWFDefineButton                       31  id=3  records=1@1:u,1@1:d,1@1:oh  actions=0",
+     {"TSWFDefineButton                       31  id=3  records=1@1:u,1@1:o,1@1:dh  actions=0",
       "TSWFDefineButtonCxform                 29  button=3  cxform=mult 256,0,0 add 1,0,0  "
       "cxform=mult 0,256,0 add 0,1,0  cxform=mult 0,0,256 add 0,0,1",
       "TSWFDefineButtonSound                  14  button=3  idletooverup=2  overuptooverdown=2",
@@ -34,7 +34,7 @@ const DumpCase kCases[] = {
       "      on KeyPress key=99:\n", "Push            \"B\"\n",
       "      on EnterFrame:\n", "Push            \"C\"\n"}},
     {"swfcrate__DefineButton2-CS6.swf", true,
-     {"TSWFDefineButton2                      66  id=4  records=2@1:ud,3@1:oh  menu=1  "
+     {"TSWFDefineButton2                      66  id=4  records=2@1:uo,3@1:dh  menu=1  "
       "condactions=2\n",
       "      on OverDownToOverUp:\n", "Push            \"A\"\n",
       "      on key=3:\n", "Push            \"B\"\n"}},

@@ -79,7 +79,9 @@ TSWFClipActionRecord& TSWFClipActions::AddClipAction(uint32_t flags, uint8_t key
   auto record = std::make_unique<TSWFClipActionRecord>();
   record->EventFlags = flags;
   record->SetKeyCode(keyCode);
-  AllEventFlags |= flags;
+  // The record's events, the key press a key code adds included: a player looks at this set
+  // before it looks for a record.
+  AllEventFlags |= record->EventFlags;
   Records.push_back(std::move(record));
   return *Records.back();
 }

@@ -63,7 +63,8 @@ class TSWFClipActions {
   uint32_t AllEventFlags = 0;  // TSWFClipEvent bits: every event of the records
   std::vector<std::unique_ptr<TSWFClipActionRecord>> Records;
 
-  // Appends a record for the events with the key code and adds the events to AllEventFlags.
+  // Appends a record for the events with the key code and adds the record's events (with the
+  // key press a nonzero key code adds) to AllEventFlags.
   TSWFClipActionRecord& AddClipAction(uint32_t flags, uint8_t keyCode = 0);
   // The first record whose events include all of these; null when there is none.
   TSWFClipActionRecord* FindClipAction(uint32_t events);

@@ -50,7 +50,7 @@ class TSWFFilter {
 // strength an 8.8 one; they are kept as doubles, which hold every such value exactly.
 class TSWFDropShadowFilter : public TSWFFilter {
  public:
-  TSWFDropShadowFilter() : TSWFFilter(fidDropShadow) {}
+  TSWFDropShadowFilter() : TSWFFilter(fidDropShadow) { Color.A = 255; }
 
   double BlurX = 0, BlurY = 0, Angle = 0, Distance = 0;
   double Strength = 0;

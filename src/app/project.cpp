@@ -1,6 +1,7 @@
 #include "app/project.h"
 
 #include "app/paths.h"
+#include "app/templates.h"
 #include "util/text.h"
 
 namespace tw::app {
@@ -96,14 +97,7 @@ void TProject::SelectTemplate(int32_t index) {
 
 void TProject::SelectPreloader(int32_t index) {
   SelectedPreloader = index;
-  const TPreloaderParams* p = Preloader();
-  if (!p) return;
-  for (const TPreloaderParam& param : p->Params) {
-    if (ToLowerAscii(param.TypeText) != "color") continue;
-    const std::string name = ToLowerAscii(param.Name);
-    if (name == "bg.color") PreloaderBarColor = HexToColor(param.Value);
-    else if (name == "bg.bgcolor") PreloaderBgColor = HexToColor(param.Value);
-  }
+  if (const TPreloaderParams* p = Preloader()) ApplyPreloaderColors(*this, *p);
 }
 
 TProject MakeDefaultProject() {

@@ -82,6 +82,13 @@ class TFlashMovie : public swf::TBasedSWFStream {
     return ref;
   }
 
+  // What every PlaceObject does with its new placement: it is appended and MaxDepth rises to its
+  // depth. (PlaceObject itself comes with the placement object.)
+  template <class T>
+  T& AddPlacement(std::unique_ptr<T> placement, uint16_t depth) {
+    if (MaxDepth < depth) MaxDepth = depth;
+    return AddObject(std::move(placement));
+  }
   // A RemoveObject tag for the character at the depth, or a RemoveObject2 tag without one.
   swf::TSWFObject& RemoveObject(uint16_t depth, const TFlashIDObject* object = nullptr);
   // Closes Count frames (0 counts as 1); pending frame actions go in front of them.

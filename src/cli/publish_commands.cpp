@@ -10,9 +10,11 @@
 #include "app/paths.h"
 #include "app/project.h"
 #include "app/publish.h"
+#include "app/templates.h"
 #include "cli/commands.h"
 #include "cli/terminal_host.h"
 #include "util/json.h"
+#include "util/text.h"
 
 namespace tw::cli {
 namespace fs = std::filesystem;
@@ -29,6 +31,8 @@ struct PublishOptions {
       left, top;
   std::optional<double> playPercent, xScale, yScale, rotation;
   std::vector<std::string> bgImages, fgImages;
+  std::optional<std::string> templateName, preloaderName;
+  std::vector<std::string> params;
   bool onlyPlayer = false, defaultSize = false, customSize = false, transparent = false;
   bool json = false;
 };
@@ -109,6 +113,80 @@ void ApplyOptions(const PublishOptions& o, TProject& p) {
   }
 }
 
+// The entry of a list by its name: exactly, else without regard to case; -1 when none.
+template <class List, class Name>
+int32_t FindEntry(const List& list, const std::string& wanted, Name name) {
+  int32_t loose = -1;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string& n = name(list[i]);
+    if (n == wanted) return static_cast<int32_t>(i);
+    if (loose < 0 && ToLowerAscii(n) == ToLowerAscii(wanted)) loose = static_cast<int32_t>(i);
+  }
+  return loose;
+}
+
+template <class List, class Name>
+std::string EntryNames(const List& list, Name name) {
+  std::string names;
+  for (const auto& e : list) names += (names.empty() ? "" : ", ") + name(e);
+  return names;
+}
+
+// --template, --preloader and --param choose from the lists beside the program, as the window's
+// combo boxes and parameter grid do. Returns what the user should know about the player.
+std::vector<std::string> ApplyTemplateOptions(const PublishOptions& o, TProject& p) {
+  auto templateName = [](const TTemplateEntry& e) -> const std::string& { return e.FileName; };
+  auto preloaderName = [](const TPreloaderParams& e) -> const std::string& { return e.FileName; };
+  if (o.templateName) {
+    const int32_t i = FindEntry(p.Templates, *o.templateName, templateName);
+    if (i < 0)
+      throw CommandError("--template " + *o.templateName + ": there is no such player template in " +
+                         PlayerFolder() +
+                         (p.Templates.empty() ? std::string(" (it holds none)")
+                                              : "; choose one of " + EntryNames(p.Templates, templateName)));
+    p.SelectTemplate(i);
+  }
+  if (o.preloaderName) {
+    const int32_t i = FindEntry(p.Preloaders, *o.preloaderName, preloaderName);
+    if (i < 0)
+      throw CommandError("--preloader " + *o.preloaderName + ": there is no such preloader in " +
+                         PreloaderFolder() +
+                         (p.Preloaders.empty() ? std::string(" (it holds none)")
+                                               : "; choose one of " + EntryNames(p.Preloaders, preloaderName)));
+    p.PreloaderOn = true;
+    p.SelectPreloader(i);
+  }
+  for (const std::string& assignment : o.params) {
+    const size_t eq = assignment.find('=');
+    if (eq == std::string::npos || eq == 0)
+      throw CommandError("--param " + assignment + ": write the parameter as NAME=VALUE");
+    const std::string name = assignment.substr(0, eq), value = assignment.substr(eq + 1);
+    TTemplateEntry* t = p.Template();
+    if (!t) throw CommandError("--param " + assignment + ": there is no player template in " + PlayerFolder());
+    if (!t->Info)
+      throw CommandError("--param " + assignment + ": the player template " + t->FileName +
+                         " declares no parameters");
+    TTemplateParam* param = FindParam(*t->Info, name);
+    if (!param) {
+      std::string names;
+      for (const TTemplateParam* q = t->Info->FirstParam.get(); q; q = q->Next.get())
+        names += (names.empty() ? "" : ", ") + q->Name;
+      throw CommandError("--param " + assignment + ": the player template " + t->FileName +
+                         " has no parameter " + name + "; its parameters are " + names);
+    }
+    const TParamValueCheck check = CheckParamValue(*param, value);
+    if (!check.Value) throw CommandError("--param " + assignment + ": " + check.Error);
+    param->Value = *check.Value;
+  }
+  std::vector<std::string> notes;
+  if (const TTemplateEntry* t = p.Template(); !t)
+    notes.push_back("There is no player template in " + PlayerFolder() + ": the movie gets no player.");
+  else if (!t->Info)
+    notes.push_back("The player template " + t->FileName +
+                    " has no parameter definition: the movie gets no player.");
+  return notes;
+}
+
 const char* StatusName(TRunStatus s) {
   switch (s) {
     case TRunStatus::Finished: return "finished";
@@ -164,13 +242,16 @@ void PrintOutcome(const TPublishOutcome& outcome, const TTerminalHost& host, boo
 
 void Publish(const PublishOptions& o) {
   TProject project = MakeDefaultProject();
+  LoadTemplatesAndPreloaders(project);
   for (const std::string& song : o.songs) AddMusicFile(project, fs::absolute(song).string());
+  const std::vector<std::string> notes = ApplyTemplateOptions(o, project);
   ApplyOptions(o, project);
 
   TUnavailableMovieMakers makers;
   TPublishOutcome outcome;
   {
     TTerminalHost host(::isatty(STDERR_FILENO) == 1);
+    for (const std::string& note : notes) host.ShowWarning(note);
     outcome = PublishRun(project, host, makers);
     std::cout.flush();
     PrintOutcome(outcome, host, o.json);
@@ -243,6 +324,15 @@ void AddPublishCommands(CLI::App& app) {
   cmd->add_option("--bg-image", o->bgImages, "A background image, centred (repeatable)")
       ->allow_extra_args(false);
   cmd->add_option("--fg-image", o->fgImages, "A foreground image, centred (repeatable)")
+      ->allow_extra_args(false);
+  cmd->add_option("--template", o->templateName,
+                  "The player template, a file of the folder player/ beside the program "
+                  "(default: the first; tunewright-cli templates lists them)");
+  cmd->add_option("--preloader", o->preloaderName,
+                  "Show this preloader, a file of the folder preloader/ beside the program");
+  cmd->add_option("--param", o->params,
+                  "NAME=VALUE: a parameter of the player template (repeatable), checked against "
+                  "its type: Yes or No, a whole number, a colour 0xRRGGBB, or one of its choices")
       ->allow_extra_args(false);
   cmd->add_flag("--json", o->json, "Print the result as JSON");
   cmd->callback([o] { Publish(*o); });

@@ -332,6 +332,16 @@ TEST(Movie, AssignOfTheBases) {
   EXPECT_THROW(copy.Assign(placement), std::bad_cast);
 }
 
+TEST(Movie, PlacementsRaiseMaxDepth) {
+  TFlashMovie movie = NewMovie();
+  EXPECT_EQ(movie.MaxDepth, 0);
+  auto& first = movie.AddPlacement(std::make_unique<FakePlacement>(&movie), 3);
+  movie.AddPlacement(std::make_unique<FakePlacement>(&movie), 2);
+  EXPECT_EQ(movie.MaxDepth, 3);
+  EXPECT_EQ(movie.ObjectList.front().get(), &first);
+  EXPECT_EQ(movie.ObjectList.size(), 2u);
+}
+
 TEST(Movie, DisplayListTagsAndExports) {
   TFlashMovie movie = NewMovie();
   FakeCharacter character(&movie);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/music_info.h"
+#include "app/music_movie.h"
 #include "app/paths.h"
 #include "app/project.h"
 #include "app/publish.h"
@@ -247,7 +248,7 @@ void Publish(const PublishOptions& o) {
   const std::vector<std::string> notes = ApplyTemplateOptions(o, project);
   ApplyOptions(o, project);
 
-  TUnavailableMovieMakers makers;
+  TBuilderMovieMakers makers;
   TPublishOutcome outcome;
   {
     TTerminalHost host(::isatty(STDERR_FILENO) == 1);

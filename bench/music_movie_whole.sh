@@ -1,12 +1,12 @@
 #!/bin/sh
-# Times `tunewright-cli music-movie` on the one-hour MP3 that bench/music_movie made (run that
+# Times `tunewright-cli music-movie` on the five-minute MP3 that bench/music_movie made (run that
 # first) beside `ffmpeg -i song.mp3 -c:a copy song.swf` on the same file, both as whole
 # processes, with their peak memory. Usage: music_movie_whole.sh [BUILD] (default: build beside
 # this folder); RUNS=n sets the number of runs.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
-song=$build/bench-cache/one-hour-128k.mp3
+song=$build/bench-cache/five-minutes-128k.mp3
 cli=$build/tunewright-cli
 runs=${RUNS:-3}
 [ -f "$song" ] || { echo "no $song: run the music_movie benchmark first" >&2; exit 1; }

@@ -29,7 +29,8 @@ void FillMusicMovie(TMyMusicMovie& movie, const std::string& source, const std::
   try {
     sound.LoadFromFile(copy);
   } catch (const std::exception& e) {
-    throw std::runtime_error("Cannot read the song " + Quoted(source) + ": " + e.what());
+    throw std::runtime_error("Cannot make a music movie of the song " + Quoted(source) + ": " +
+                             e.what());
   }
   sound.LoopStream = false;
   const int64_t frames = MusicMovieFrames(sound.Duration, options.FrameRate);

@@ -27,8 +27,6 @@ std::optional<uint8_t> RateCodeOf(uint32_t rate) {
   }
 }
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
 }  // namespace
 
 TFlashSound::TFlashSound(TFlashMovie* owner, const std::string& fileName) : TFlashStreamSound(owner) {
@@ -52,7 +50,6 @@ void TFlashSound::SetWaveCompressBits(uint8_t bits) {
 void TFlashSound::LoadFromFile(const std::string& fileName) {
   auto reader = std::make_unique<TWaveReader>(fileName);
   const TWaveReader& r = *reader;
-  const std::string name = Quoted(std::filesystem::path(fileName).filename().string());
 
   uint8_t format = 0;
   bool usable = r.HasSource();
@@ -77,12 +74,11 @@ void TFlashSound::LoadFromFile(const std::string& fileName) {
       break;
   }
   usable = usable && (r.Channels == 1 || r.Channels == 2);
-  if (!usable) throw EAudioError("The sound " + name + " holds no audio that can be converted");
+  if (!usable) throw EAudioError("it holds no audio that a Flash movie can carry");
   const auto rate = RateCodeOf(r.SampleRate);
   if (!rate)
-    throw EAudioError("The sound " + name + " has a sample rate of " +
-                      std::to_string(r.SampleRate) +
-                      " Hz, which a Flash movie cannot carry (5512, 11025, 22050 or 44100 Hz)");
+    throw EAudioError("its sample rate of " + std::to_string(r.SampleRate) +
+                      " Hz cannot be carried by a Flash movie (5512, 11025, 22050 or 44100 Hz)");
 
   FFileName = fileName;
   FWaveReader = std::move(reader);

@@ -27,7 +27,8 @@ class TFlashSound : public TFlashStreamSound {
   ~TFlashSound() override;
 
   // Opens the file and takes the values below from it. Throws audio::EAudioError when the file
-  // cannot be opened or its sample rate cannot be carried by a SWF movie.
+  // cannot be opened, holds no audio the format carries or has a rate it has no code for; the
+  // message is a clause to follow the file's name.
   void LoadFromFile(const std::string& fileName);
   const std::string& FileName() const { return FFileName; }
   // The reader, made empty on first use.

@@ -49,7 +49,8 @@ TEST(MusicMovieDecoding, EverySourceBecomesOneStreamOfItsRateChannelsAndLength) 
         Source s{std::to_string(rate) + (channels == 2 ? "-stereo" : "-mono") +
                      (vbr ? "-vbr" : "-cbr") + ".mp3",
                  rate, channels, {}};
-        CommandLine lame = {"lame", "--silent"};
+        // lame would resample low bit rates to a rate of its choice.
+        CommandLine lame = {"lame", "--silent", "--resample", std::to_string(rate / 1000.0)};
         if (vbr) lame.insert(lame.end(), {"-V", "5"});
         else lame.insert(lame.end(), {"--cbr", "-b", "64"});
         lame.insert(lame.end(), {"{tmp}", "{out}"});
@@ -105,7 +106,7 @@ TEST(MusicMovieDecoding, TheCommandWritesTheMovieOfASong) {
   UserFolders user;
   TempDir dir;
   const fs::path song = MakeAudio("cli-22050.mp3", {SoxSignal("{tmp}", 22050, 2, 2),
-                                                    {"lame", "--silent", "{tmp}", "{out}"}});
+                                                    {"lame", "--silent", "--resample", "22.05", "{tmp}", "{out}"}});
   ASSERT_FALSE(song.empty());
   const fs::path movie = dir / "song.swf";
   const fs::path cli = ProgramDir() / "tunewright-cli";

@@ -48,7 +48,7 @@ TEST_F(MusicMovieFixture, HeaderHasAZeroRectangleTheVersionAndTheSongsFrames) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path song = dir / c.name;
-    MakeSong(song, 2.0);
+    MakeSong44(song, 2.0);
     const fs::path target = dir / (c.name + ".swf");
     ASSERT_TRUE(WriteMusicMovieFile(song.string(), target.string(), Options(c.fps, c.versionIndex),
                                     true, &ctx));
@@ -74,7 +74,7 @@ TEST_F(MusicMovieFixture, HeaderHasAZeroRectangleTheVersionAndTheSongsFrames) {
 
 TEST_F(MusicMovieFixture, CancelStopsTheBuildAndLeavesNoFile) {
   const fs::path song = dir / "long.mp3";
-  MakeSong(song, 30.0);
+  MakeSong44(song, 30.0);
   const fs::path target = dir / "long.swf";
   int calls = 0;
   host.OnMessages = [&](RecordingHost& h) {
@@ -95,14 +95,14 @@ TEST_F(MusicMovieFixture, SongsThatCannotBecomeAMovieFailWithTheirReason) {
   const fs::path junk = dir / "junk.mp3";
   std::ofstream(junk) << std::string(5000, 'x');
   const fs::path rate = dir / "rate.wav";
-  ASSERT_EQ(RunCommand({"sox", "-n", "-r", "48000", "-c", "1", rate.string(), "synth", "0.5",
+  ASSERT_EQ(RunCommand({"sox", "-n", "-r", "48000", "-c", "1", "-b", "16", rate.string(), "synth", "0.5",
                         "sine", "440"}).status, 0);
   // Eleven minutes at 100 frames per second are more frames than a movie can count.
   const fs::path longSong = dir / "long.wav";
   ASSERT_EQ(RunCommand({"sox", "-n", "-r", "5512", "-c", "1", "-b", "8", longSong.string(),
                         "synth", "660", "sine", "440"}).status, 0);
   const std::tuple<fs::path, int, std::string> cases[] = {
-      {junk, 12, "Cannot read the song"},
+      {junk, 12, "Cannot make a music movie of the song"},
       {rate, 12, "48000 Hz"},
       {longSong, 100, "lasts too long"}};
   for (const auto& [song, fps, text] : cases) {
@@ -126,7 +126,7 @@ TEST_F(MusicMovieFixture, PublishWritesAMovieForEachReadableSongAndReportsTheOth
   TProject project = MakeDefaultProject();
   TempDir out;
   const fs::path good = dir / "good.wav";
-  MakeSong(good, 1.0);
+  MakeSong44(good, 1.0);
   const fs::path bad = dir / "bad.mp3";
   std::ofstream(bad) << std::string(3000, 'z');
   for (const fs::path& p : {bad, good}) project.Music.emplace_back().Path = p.string();
@@ -139,7 +139,7 @@ TEST_F(MusicMovieFixture, PublishWritesAMovieForEachReadableSongAndReportsTheOth
   EXPECT_EQ(outcome.Status, TRunStatus::Finished);
   EXPECT_TRUE(fs::exists(out / "good.swf"));
   EXPECT_FALSE(fs::exists(out / "bad.swf"));
-  EXPECT_EQ(host.Count("Error: Cannot read the song"), 1) << ::testing::PrintToString(host.Errors);
+  EXPECT_EQ(host.Count("Error: Cannot make a music movie of the song"), 1) << ::testing::PrintToString(host.Errors);
   swf::TSWFStreamReader movie(out / "good.swf");
   EXPECT_EQ(movie.FrameCount(), 12);
 }

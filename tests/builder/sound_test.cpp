@@ -34,8 +34,9 @@ fs::path MakeSource(const TempDir& dir, const std::string& name, int rate, int c
     return dir / name;
   }
   const fs::path mp3 = dir / name;
-  r = RunCommand({"lame", "--silent", "--cbr", "-b", std::to_string(kbps), wav.string(),
-                  mp3.string()});
+  // lame would resample low bit rates to a rate of its choice.
+  r = RunCommand({"lame", "--silent", "--cbr", "-b", std::to_string(kbps), "--resample",
+                  std::to_string(rate / 1000.0), wav.string(), mp3.string()});
   EXPECT_EQ(r.status, 0) << r.err;
   return mp3;
 }

@@ -7,6 +7,9 @@ namespace tw::cli {
 
 void AddSwfCommands(CLI::App& app);
 void AddAudioCommands(CLI::App& app);
+void AddPublishCommands(CLI::App& app);
+void AddAsCommands(CLI::App& app);
+void AddTemplateCommands(CLI::App& app);
 
 // A failure to report as one line on stderr with exit status 1.
 class CommandError : public std::runtime_error {

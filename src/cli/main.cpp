@@ -14,6 +14,9 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   tw::cli::AddSwfCommands(app);
   tw::cli::AddAudioCommands(app);
+  tw::cli::AddPublishCommands(app);
+  tw::cli::AddAsCommands(app);
+  tw::cli::AddTemplateCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -43,17 +43,6 @@ std::string Escaped(std::string_view bytes) {
 
 std::string Quoted(std::string_view bytes) { return "\"" + Escaped(bytes) + "\""; }
 
-std::string HexBytes(std::span<const uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string s;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i) s += ' ';
-    s += kDigits[bytes[i] >> 4];
-    s += kDigits[bytes[i] & 15];
-  }
-  return s;
-}
-
 std::string Signed(int64_t v) { return (v >= 0 ? "+" : "") + std::to_string(v); }
 
 // One open block: the marker that ends its current part, and the parts still to come (a Try's
@@ -311,7 +300,7 @@ class TDisassembler {
       else std::snprintf(buf, sizeof buf, " ; unknown action code 0x%02X", code);
       comment = buf;
     }
-    Instruction("Bytes", HexBytes(r.RawData) + comment);
+    Instruction("Bytes", tw::HexBytes(r.RawData) + comment);
   }
 
   void Function(const TSWFActionDefineFunction& f) {

@@ -1,5 +1,7 @@
 #include "swf/actions.h"
 
+#include "util/text.h"
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -70,16 +72,7 @@ void TSWFActionByteCode::Assign(const TSWFAction& source) {
 
 void TSWFActionByteCode::WriteActionBody(TBitsEngine& be) { be.WriteBytes(RawData); }
 
-std::string TSWFActionByteCode::HexText() const {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string s;
-  s.reserve(RawData.size() * 2);
-  for (uint8_t b : RawData) {
-    s += kDigits[b >> 4];
-    s += kDigits[b & 15];
-  }
-  return s;
-}
+std::string TSWFActionByteCode::HexText() const { return tw::HexBytes(RawData, ""); }
 
 void TSWFActionByteCode::SetHexText(std::string_view text) {
   std::vector<uint8_t> bytes;

@@ -182,23 +182,6 @@ void TSWFFocalGradientFill::WriteToStream(TBitsEngine& be) const {
   be.WriteWord(static_cast<uint16_t>(FocalPoint));
 }
 
-std::unique_ptr<TSWFFillStyle> CreateFillStyle(uint8_t fillType) {
-  std::unique_ptr<TSWFFillStyle> fill;
-  if (fillType == kFillSolid) {
-    fill = std::make_unique<TSWFColorFill>();
-  } else if (fillType == kFillLinearGradient || fillType == kFillRadialGradient) {
-    fill = std::make_unique<TSWFGradientFill>();
-  } else if (fillType == kFillFocalGradient) {
-    fill = std::make_unique<TSWFFocalGradientFill>();
-  } else if (IsBitmapFillType(fillType)) {
-    fill = std::make_unique<TSWFImageFill>();
-  } else {
-    throw ESWFError("Unknown fill style type " + std::to_string(fillType));
-  }
-  fill->FillType = fillType;
-  return fill;
-}
-
 // ---- line styles -----------------------------------------------------------------------------
 
 void TSWFLineStyle::Assign(const TSWFLineStyle& source) {

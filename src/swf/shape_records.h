@@ -137,8 +137,30 @@ class TSWFFocalGradientFill : public TSWFGradientFill {
   void WriteToStream(TBitsEngine& be) const override;
 };
 
-// A new fill style of the class for a type byte; a type without a class fails.
-std::unique_ptr<TSWFFillStyle> CreateFillStyle(uint8_t fillType);
+// A new fill style of the class for a type byte, from the four classes of a family (plain or
+// morph); a type without a class fails.
+template <class Base, class Color, class Gradient, class Focal, class Image>
+std::unique_ptr<Base> CreateFillStyleOf(uint8_t fillType) {
+  std::unique_ptr<Base> fill;
+  if (fillType == kFillSolid) {
+    fill = std::make_unique<Color>();
+  } else if (fillType == kFillLinearGradient || fillType == kFillRadialGradient) {
+    fill = std::make_unique<Gradient>();
+  } else if (fillType == kFillFocalGradient) {
+    fill = std::make_unique<Focal>();
+  } else if (IsBitmapFillType(fillType)) {
+    fill = std::make_unique<Image>();
+  } else {
+    throw ESWFError("Unknown fill style type " + std::to_string(fillType));
+  }
+  fill->FillType = fillType;
+  return fill;
+}
+
+inline std::unique_ptr<TSWFFillStyle> CreateFillStyle(uint8_t fillType) {
+  return CreateFillStyleOf<TSWFFillStyle, TSWFColorFill, TSWFGradientFill, TSWFFocalGradientFill,
+                           TSWFImageFill>(fillType);
+}
 
 using TFillStyleList = std::vector<std::unique_ptr<TSWFFillStyle>>;
 

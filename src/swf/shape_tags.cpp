@@ -285,20 +285,8 @@ void TSWFMorphImageFill::WriteToStream(TBitsEngine& be) const {
 }
 
 std::unique_ptr<TSWFMorphFillStyle> CreateMorphFillStyle(uint8_t fillType) {
-  std::unique_ptr<TSWFMorphFillStyle> fill;
-  if (fillType == kFillSolid) {
-    fill = std::make_unique<TSWFMorphColorFill>();
-  } else if (fillType == kFillLinearGradient || fillType == kFillRadialGradient) {
-    fill = std::make_unique<TSWFMorphGradientFill>();
-  } else if (fillType == kFillFocalGradient) {
-    fill = std::make_unique<TSWFMorphFocalGradientFill>();
-  } else if (IsBitmapFillType(fillType)) {
-    fill = std::make_unique<TSWFMorphImageFill>();
-  } else {
-    throw ESWFError("Unknown fill style type " + std::to_string(fillType));
-  }
-  fill->FillType = fillType;
-  return fill;
+  return CreateFillStyleOf<TSWFMorphFillStyle, TSWFMorphColorFill, TSWFMorphGradientFill,
+                           TSWFMorphFocalGradientFill, TSWFMorphImageFill>(fillType);
 }
 
 // ---- morph line styles -----------------------------------------------------------------------

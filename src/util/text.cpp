@@ -138,4 +138,16 @@ std::string ToLowerAscii(std::string_view s) {
   return out;
 }
 
+std::string HexBytes(std::span<const uint8_t> bytes, std::string_view separator) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string s;
+  s.reserve(bytes.size() * (2 + separator.size()));
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i) s += separator;
+    s += kDigits[bytes[i] >> 4];
+    s += kDigits[bytes[i] & 15];
+  }
+  return s;
+}
+
 }  // namespace tw

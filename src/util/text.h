@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,8 @@ size_t Utf16Length(std::string_view utf8);
 std::string_view TruncateUtf16(std::string_view utf8, size_t maxUnits);
 
 std::string ToLowerAscii(std::string_view s);
+
+// Bytes as upper-case hexadecimal pairs with a separator between them ("0A FF").
+std::string HexBytes(std::span<const uint8_t> bytes, std::string_view separator = " ");
 
 }  // namespace tw

@@ -4,6 +4,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 chromium="${TW_CHROMIUM:-/usr/bin/chromium}"
+# The private Node that setup.sh installs where the system's is too old.
+[ -x "$here/.runtime/bin/node" ] && export PATH="$here/.runtime/bin:$PATH"
 
 missing=()
 [ -x "$chromium" ] || missing+=("Chromium at $chromium")

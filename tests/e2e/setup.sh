@@ -21,9 +21,25 @@ if [ "${#need[@]}" -gt 0 ]; then
   apt-get install -y -q "${need[@]}"
 fi
 
-if ! node -e 'process.exit(Number(process.versions.node.split(".")[0]) >= 20 ? 0 : 1)'; then
-  echo "setup.sh: the browser tests need Node.js 20 or later, found $(node --version)" >&2
-  exit 1
+# Debian 12 ships Node.js 18; the browser tests need 20 or later. An older system Node gets a
+# private Node 20 from npm's binary package in .runtime/, which test.sh and run-tests.sh put in
+# front of PATH. The system's own Node stays as it is.
+node_ok() { "$1" -e 'process.exit(Number(process.versions.node.split(".")[0]) >= 20 ? 0 : 1)'; }
+if ! node_ok node; then
+  case "$(uname -m)" in
+    x86_64) arch=x64 ;;
+    aarch64) arch=arm64 ;;
+    *) echo "setup.sh: Node.js 20 or later is needed, found $(node --version)" >&2; exit 1 ;;
+  esac
+  runtime="$here/.runtime"
+  if ! { [ -x "$runtime/bin/node" ] && node_ok "$runtime/bin/node"; }; then
+    echo "setup.sh: Node.js $(node --version) is too old; installing Node.js 20 into $runtime"
+    npm install --prefix "$runtime" --no-save --no-audit --no-fund --loglevel=error \
+      "node-linux-$arch@20.20.2"
+    mkdir -p "$runtime/bin"
+    ln -sf "../node_modules/node-linux-$arch/bin/node" "$runtime/bin/node"
+  fi
+  export PATH="$runtime/bin:$PATH"
 fi
 
 cd "$here"

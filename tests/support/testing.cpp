@@ -11,6 +11,7 @@
 #include <random>
 
 #include "util/files.h"
+#include "util/text.h"
 
 extern char** environ;
 
@@ -36,16 +37,7 @@ Bytes Hex(std::string_view hex) {
   return out;
 }
 
-std::string ToHex(std::span<const uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string s;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i) s += ' ';
-    s += kDigits[bytes[i] >> 4];
-    s += kDigits[bytes[i] & 15];
-  }
-  return s;
-}
+std::string ToHex(std::span<const uint8_t> bytes) { return tw::HexBytes(bytes); }
 
 fs::path CorpusDir() {
   const fs::path dir = TW_CORPUS_DIR;

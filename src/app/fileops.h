@@ -1,0 +1,38 @@
+// File operations of the workflow that must never lose a user's file.
+#pragma once
+
+#include <string>
+
+namespace tw::app {
+
+// True when both paths name the same file (the same inode, or the same path once resolved when
+// one of them does not exist).
+bool SameFile(const std::string& a, const std::string& b);
+
+// True when the file exists and holds at least one byte.
+bool IsNonEmptyFile(const std::string& path);
+
+bool FileExists(const std::string& path);
+
+// Removes a file when it exists; never throws.
+void RemoveFile(const std::string& path);
+
+// Copies source to target through a temporary beside the target and a rename, replacing an
+// existing target. Throws tw::FileError; refuses to copy a file onto itself, which would
+// destroy it.
+void CopyFileReplacing(const std::string& source, const std::string& target);
+
+// A file of the working folder that is removed when the scope ends, whatever happens.
+class TTempFile {
+ public:
+  explicit TTempFile(std::string path) : FPath(std::move(path)) {}
+  ~TTempFile() { RemoveFile(FPath); }
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+  const std::string& Path() const { return FPath; }
+
+ private:
+  std::string FPath;
+};
+
+}  // namespace tw::app

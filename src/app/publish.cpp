@@ -1,0 +1,334 @@
+#include "app/publish.h"
+
+#include <sys/stat.h>
+
+#include <map>
+#include <utility>
+
+#include "app/engines.h"
+#include "app/fileops.h"
+#include "app/paths.h"
+#include "app/playlist.h"
+
+namespace tw::app {
+
+namespace {
+
+// Counts the messages of a run on their way to the real host.
+class TCountingHost : public THost {
+ public:
+  explicit TCountingHost(THost& host) : FHost(host) {}
+  int Errors = 0;
+  void ProgressChanged(const TProgressState& state) override { FHost.ProgressChanged(state); }
+  void ProcessMessages() override { FHost.ProcessMessages(); }
+  bool CancelRequested() override { return FHost.CancelRequested(); }
+  void ClearCancel() override { FHost.ClearCancel(); }
+  void ShowError(const std::string& text) override {
+    ++Errors;
+    FHost.ShowError(text);
+  }
+  void ShowWarning(const std::string& text) override { FHost.ShowWarning(text); }
+  void ShowResult(const TPublishResult& result) override { FHost.ShowResult(result); }
+  void ShowMusicPage() override { FHost.ShowMusicPage(); }
+
+ private:
+  THost& FHost;
+};
+
+std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+std::string TempName(const TConvertOption& o, int k) {
+  return o.OutputFolder + "encode" + std::to_string(k) + ".mp3";
+}
+
+bool WritesSongFiles(const TConvertOption& o) {
+  return o.PublishOption == TPublishOption::PlayerAndMusicFiles && !o.OnlyFlashPlayer;
+}
+
+bool Reencodes(const TConvertOption& o) {
+  return o.Reencode && !(o.PublishOption == TPublishOption::PlayerAndMusicFiles && o.OnlyFlashPlayer);
+}
+
+// The per-song movie of the music-files option.
+std::string PerSongSwfName(const std::string& song) { return SongFileName(song, TMusicFormat::SWF); }
+
+// A file's identity, for files that exist.
+std::optional<std::pair<dev_t, ino_t>> FileId(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return std::make_pair(st.st_dev, st.st_ino);
+}
+
+// Before anything is written: the output name must stay inside the output folder, and no file
+// the run writes or deletes may be one of its songs, or hold another output of the run.
+bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
+  const std::string& f = o.OutputFolder;
+  const std::string& b = o.OutputName;
+  if (b.find('/') != std::string::npos || b == "." || b == "..") {
+    ctx.ReportError("The output name " + Quoted(b) +
+                    " must be a plain file name, without \"/\"; nothing was written.");
+    return false;
+  }
+
+  // Everything the run may write or delete, by name in the output folder and by identity.
+  std::map<std::string, std::string> ownNames;  // name in F -> what it is
+  if (o.PublishOption != TPublishOption::MusicFiles) {
+    ownNames[b + ".swf"] = "the player's own file";
+    ownNames[b + ".html"] = "the player's own file";
+    if (o.PublishOption == TPublishOption::PlayerAndMusicFiles)
+      ownNames[b + ".xml"] = "the player's own file";
+  }
+  for (int k = 1; k <= o.MusicCount; ++k)
+    ownNames["encode" + std::to_string(k) + ".mp3"] = "a temporary file of the run";
+
+  std::map<std::pair<dev_t, ino_t>, std::string> written;  // existing file -> its path
+  auto addWritten = [&](const std::string& path) {
+    if (auto id = FileId(path)) written.emplace(*id, path);
+  };
+  for (const auto& [name, what] : ownNames) addWritten(f + name);
+  const std::string work = UserDataFolder();
+  for (const char* name : {"html.html", "movie.swf", "convertswfout.swf", "convertflvout.flv"})
+    addWritten(work + name);
+
+  std::map<std::string, const TMusicFileList*> outputs;  // song output name -> first song
+  for (const TMusicFileList* song = o.Music.get(); song; song = song->Next.get()) {
+    const std::string& p = song->FileName;
+    std::vector<std::string> songOutputs;
+    if (WritesSongFiles(o)) songOutputs.push_back(SongFileName(p, o.MusicFormat));
+    if (o.PublishOption == TPublishOption::MusicFiles) {
+      songOutputs.push_back(PerSongSwfName(p));
+      songOutputs.push_back(ChangeFileExt(PerSongSwfName(p), ".html"));
+    }
+    for (const std::string& name : songOutputs) {
+      if (auto own = ownNames.find(name); own != ownNames.end()) {
+        ctx.ReportError("The song " + Quoted(p) + " would be published as " + Quoted(name) +
+                        ", which is " + own->second +
+                        "; rename the song or choose another output name. Nothing was written.");
+        return false;
+      }
+      addWritten(f + name);
+      auto [it, first] = outputs.emplace(name, song);
+      if (!first && !SameFile(it->second->FileName, p))
+        ctx.Host.ShowWarning("Warning: The songs " + Quoted(it->second->FileName) + " and " +
+                             Quoted(p) + " are both published as " + Quoted(name) +
+                             "; the later one replaces the earlier.");
+    }
+    for (const std::string& temp : EngineTempFiles(p)) addWritten(temp);
+    const std::string ext = ExtractFileExt(p);
+    addWritten(work + "convertswfin" + ext);
+    addWritten(work + "swfin" + ext);
+  }
+
+  for (const TMusicFileList* song = o.Music.get(); song; song = song->Next.get()) {
+    const std::string& p = song->FileName;
+    const auto id = FileId(p);
+    if (!id) continue;  // a missing song is reported when its turn comes
+    const auto hit = written.find(*id);
+    if (hit == written.end()) continue;
+    // Copying an MP3 song onto itself leaves it as it is: the one overlap that is harmless.
+    const bool ownCopy = WritesSongFiles(o) && o.MusicFormat == TMusicFormat::MP3 &&
+                         !Reencodes(o) &&
+                         SameFile(hit->second, o.OutputFolder + SongFileName(p, o.MusicFormat));
+    if (ownCopy) continue;
+    ctx.ReportError("The song " + Quoted(p) + " is also " + Quoted(hit->second) +
+                    ", which this run would overwrite or delete; move the song or choose "
+                    "another output folder. Nothing was written.");
+    return false;
+  }
+  return true;
+}
+
+// Steps 2 to 7 for one song: re-encode, then make its song file or its own movie.
+void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
+                 const TStageSettings& stage, TMovieMakers& makers,
+                 std::vector<std::string>& perSongSwfs, TRunContext& ctx) {
+  const std::string& p = song.FileName;
+  const std::string t = TempName(o, k);
+  const std::string name = ExtractFileName(p);
+  const std::string count = std::to_string(k) + "/" + std::to_string(o.MusicCount);
+
+  if (!FileExists(p)) {
+    ctx.Progress.SetFilesPosition(k, count);
+    ctx.ReportError("Cannot open file " + Quoted(p) + ": No such file or directory");
+    return;
+  }
+
+  if (Reencodes(o)) {
+    ctx.Progress.SetSingleFile("Reencoding " + Quoted(name) + ":");
+    ctx.Progress.SetFilesPosition(k, count);
+    try {
+      EncodeMp3(p, t, o, ctx);
+    } catch (const ECancelled&) {
+      throw;
+    } catch (const std::exception& e) {
+      RemoveFile(t);
+      ctx.ReportError(e.what());
+    }
+  }
+  ctx.Checkpoint();
+
+  ctx.Progress.SetSingleFile("Converting " + Quoted(name) + ":");
+  ctx.Progress.SetFilesPosition(k, count);
+
+  if (WritesSongFiles(o)) {
+    const std::string source = IsNonEmptyFile(t) ? t : p;
+    const std::string songFile = o.OutputFolder + SongFileName(p, o.MusicFormat);
+    try {
+      switch (o.MusicFormat) {
+        case TMusicFormat::SWF: makers.WriteMusicMovieFile(source, songFile, o, true, ctx); break;
+        case TMusicFormat::FLV: ConvertToFlv(source, songFile, o, true, ctx); break;
+        case TMusicFormat::MP3:
+          if (!SameFile(source, songFile)) CopyFileReplacing(source, songFile);
+          break;
+      }
+    } catch (const ECancelled&) {
+      throw;
+    } catch (const std::exception& e) {
+      ctx.ReportError(e.what());
+    }
+  }
+
+  if (o.PublishOption == TPublishOption::MusicFiles) {
+    const std::string movie = PerSongSwfName(p);
+    perSongSwfs.push_back(movie);
+    const std::unique_ptr<TMusicFileList> node = song.CopyNode();
+    makers.BuildStageMovie(stage, o.OutputFolder + movie, true, node.get(), o.OutputFolder, false,
+                           o, ctx);
+  }
+}
+
+void RemoveAll(const std::vector<std::string>& files) {
+  for (const std::string& f : files) RemoveFile(f);
+}
+
+}  // namespace
+
+std::vector<std::string> ResultFileNames(const TConvertOption& o) {
+  std::vector<std::string> files;
+  const std::string& b = o.OutputName;
+  switch (o.PublishOption) {
+    case TPublishOption::PlayerAndMusicFiles:
+      files = {b + ".html", b + ".swf", b + ".xml"};
+      if (!o.OnlyFlashPlayer)
+        for (const TMusicFileList* s = o.Music.get(); s; s = s->Next.get())
+          files.push_back(SongFileName(s->FileName, o.MusicFormat));
+      break;
+    case TPublishOption::SinglePlayer:
+      files = {b + ".html", b + ".swf"};
+      break;
+    case TPublishOption::MusicFiles:
+      for (const TMusicFileList* s = o.Music.get(); s; s = s->Next.get()) {
+        files.push_back(PerSongSwfName(s->FileName));
+        files.push_back(ChangeFileExt(PerSongSwfName(s->FileName), ".html"));
+      }
+      break;
+  }
+  return files;
+}
+
+TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& makers) {
+  TCountingHost host(realHost);
+  TRunContext ctx(host);
+  TPublishOutcome outcome;
+  auto finish = [&](TRunStatus status) {
+    outcome.Status = status;
+    outcome.Errors = host.Errors;
+    outcome.EngineRuns = ctx.EngineRuns;
+    outcome.EngineSeconds = ctx.EngineSeconds;
+    return outcome;
+  };
+
+  std::vector<std::string> perSongSwfs;
+  std::vector<std::string> temporaries;
+
+  const TConvertOption options = GatherConvertOptions(project);
+  if (options.MusicCount == 0) {
+    host.ShowError("Please add music file!");
+    host.ShowMusicPage();
+    return finish(TRunStatus::NoMusic);
+  }
+  if (!CheckBeforeWriting(options, ctx)) return finish(TRunStatus::Refused);
+
+  const std::string& f = options.OutputFolder;
+  const std::string& b = options.OutputName;
+  TPublishResult& result = outcome.Result;
+  result.Option = options.PublishOption;
+  host.ClearCancel();
+  ctx.Progress.Open(options.MusicCount);
+  result.Folder = f;
+  result.Name = b;
+  result.Files = ResultFileNames(options);
+
+  std::unique_ptr<TStageSettings> stage = GatherStageSettings(project);
+  const bool transparent = stage->SolidBackground == 0;
+  std::string currentTemp;
+  try {
+    int k = 0;
+    for (const TMusicFileList* song = options.Music.get(); song; song = song->Next.get()) {
+      ++k;
+      currentTemp = TempName(options, k);
+      ctx.Checkpoint();
+      PublishSong(*song, k, options, *stage, makers, perSongSwfs, ctx);
+      temporaries.push_back(currentTemp);
+      currentTemp.clear();
+    }
+    ctx.Checkpoint();
+
+    ctx.Progress.SetFiles("Generating Flash player ... ", "");
+    if (options.PublishOption == TPublishOption::PlayerAndMusicFiles)
+      makers.BuildStageMovie(*stage, f + b + ".swf", false, nullptr, "", false, options, ctx);
+    else if (options.PublishOption == TPublishOption::SinglePlayer)
+      makers.BuildStageMovie(*stage, f + b + ".swf", true, options.Music.get(), f, false, options,
+                             ctx);
+    if (options.PublishOption == TPublishOption::PlayerAndMusicFiles)
+      WritePlaylistFile(f + b + ".xml", options, host);
+
+    ctx.Progress.SetFiles("Generating HTML page ... ", "");
+    if (options.PublishOption == TPublishOption::MusicFiles) {
+      for (const std::string& movie : perSongSwfs) {
+        ctx.Checkpoint();
+        WriteHtmlPage(movie, f + ChangeFileExt(movie, ".html"), transparent, stage->Width,
+                      stage->Height);
+      }
+      if (!perSongSwfs.empty())
+        result.EmbedCode =
+            BuildEmbedCode(perSongSwfs.front(), transparent, stage->Width, stage->Height);
+    } else {
+      WriteHtmlPage(b + ".swf", f + b + ".html", transparent, stage->Width, stage->Height);
+      result.EmbedCode = BuildEmbedCode(b + ".swf", transparent, stage->Width, stage->Height);
+    }
+  } catch (const ECancelled&) {
+    ctx.Progress.Close();
+    RemoveAll(temporaries);
+    if (!currentTemp.empty()) RemoveFile(currentTemp);
+    return finish(TRunStatus::Cancelled);
+  } catch (const std::exception& e) {
+    ctx.Progress.Close();
+    RemoveAll(temporaries);
+    if (!currentTemp.empty()) RemoveFile(currentTemp);
+    ctx.ReportError(e.what());
+    return finish(TRunStatus::Failed);
+  }
+
+  FreeStageSettings(stage);
+  RemoveAll(temporaries);
+  ctx.Progress.Close();
+  host.ShowResult(result);
+  return finish(TRunStatus::Finished);
+}
+
+void TUnavailableMovieMakers::BuildStageMovie(const TStageSettings&, const std::string& target,
+                                              bool, const TMusicFileList*, const std::string&,
+                                              bool, const TConvertOption&, TRunContext& ctx) {
+  ctx.ReportError("Making the movie \"" + ExtractFileName(target) +
+                  "\" is not available in this version; it was not written.");
+}
+
+bool TUnavailableMovieMakers::WriteMusicMovieFile(const std::string&, const std::string& target,
+                                                  const TConvertOption&, bool, TRunContext& ctx) {
+  ctx.ReportError("Making the music movie \"" + ExtractFileName(target) +
+                  "\" is not available in this version; it was not written.");
+  return false;
+}
+
+}  // namespace tw::app

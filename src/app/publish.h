@@ -1,0 +1,70 @@
+// The publish run: turns the project into files in the output folder in one pass over the
+// music list, showing progress and honouring Cancel through the host.
+#pragma once
+
+#include <string>
+
+#include "app/host.h"
+#include "app/snapshots.h"
+
+namespace tw::app {
+
+// The two movies the run asks for and does not make itself: the stage movie (with the player,
+// and the songs when they travel inside it) and the SWF music movie of one song.
+class TMovieMakers {
+ public:
+  virtual ~TMovieMakers() = default;
+
+  // Writes the stage movie to target, replacing an existing file. With music, the songs of the
+  // chain go inside; a song's source is folder + "encode" + Position + ".mp3" when that file
+  // holds bytes, else its own file. Between every two songs it calls ctx.Checkpoint(): a Cancel
+  // then ends the call with ECancelled and no target is written. Other failures throw and reach
+  // the run.
+  virtual void BuildStageMovie(const TStageSettings& settings, const std::string& target,
+                               bool withMusic, const TMusicFileList* music,
+                               const std::string& folder, bool preview,
+                               const TConvertOption& options, TRunContext& ctx) = 0;
+
+  // Writes the song's music movie to target; false when no movie was written (a failure, or a
+  // Cancel during the build, which the run then notices at its next checkpoint).
+  virtual bool WriteMusicMovieFile(const std::string& source, const std::string& target,
+                                   const TConvertOption& options, bool wholeSong,
+                                   TRunContext& ctx) = 0;
+};
+
+// What the program has while the movie builder is missing: each call reports through the host
+// that the movie is not available, and writes nothing.
+class TUnavailableMovieMakers : public TMovieMakers {
+ public:
+  void BuildStageMovie(const TStageSettings& settings, const std::string& target, bool withMusic,
+                       const TMusicFileList* music, const std::string& folder, bool preview,
+                       const TConvertOption& options, TRunContext& ctx) override;
+  bool WriteMusicMovieFile(const std::string& source, const std::string& target,
+                           const TConvertOption& options, bool wholeSong,
+                           TRunContext& ctx) override;
+};
+
+enum class TRunStatus {
+  Finished,   // the result was shown
+  NoMusic,    // "Please add music file!"
+  Refused,    // a check before writing found a danger to the user's files; nothing was written
+  Cancelled,  // Cancel was pressed; what was written stays, the temporaries are gone
+  Failed,     // a step failed and ended the run; its error was shown
+};
+
+struct TPublishOutcome {
+  TRunStatus Status = TRunStatus::Failed;
+  TPublishResult Result;  // complete when Finished
+  int Errors = 0;         // messages shown during the run
+  int EngineRuns = 0;     // children started, and their summed wall time
+  double EngineSeconds = 0;
+};
+
+// The Publish button. The project is the window's: the snapshots are taken from it at the
+// start (which may limit its bit-rate choice and create the output folder).
+TPublishOutcome PublishRun(TProject& project, THost& host, TMovieMakers& makers);
+
+// The result's file names for the options: what the run will make, known before it starts.
+std::vector<std::string> ResultFileNames(const TConvertOption& options);
+
+}  // namespace tw::app

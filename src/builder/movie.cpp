@@ -1,0 +1,256 @@
+#include "builder/movie.h"
+
+#include <algorithm>
+
+
+namespace tw::builder {
+
+using namespace tw::swf;
+
+namespace {
+
+// The code a tag object is written with: a tag kept as raw bytes counts as the tag it is, so that
+// a placement or a ShowFrame the reader could not decode still counts as one.
+uint16_t WrittenCode(const TSWFObject& tag) {
+  if (tag.TagID == kByteCodeTagID) return static_cast<const TSWFByteCodeTag&>(tag).RawTagID;
+  return tag.TagID;
+}
+
+// The plain tag object behind an entry, or null for a builder object.
+const TSWFObject* AsTag(const TBasedSWFObject& object) {
+  return object.IsBuilderObject() ? nullptr : static_cast<const TSWFObject*>(&object);
+}
+
+bool IsShowFrame(const TBasedSWFObject& object) {
+  const TSWFObject* tag = AsTag(object);
+  return tag && WrittenCode(*tag) == 1;
+}
+
+// Bitmaps, JPEG tables, fonts and sounds, by the code they are written with.
+bool IsResource(const TBasedSWFObject& object) {
+  if (object.IsBuilderObject()) return static_cast<const TFlashObject&>(object).IsResource();
+  switch (WrittenCode(static_cast<const TSWFObject&>(object))) {
+    case 6: case 8: case 20: case 21: case 35: case 36:  // bitmaps and their tables
+    case 10: case 48: case 75:                           // fonts
+    case 14:                                             // sounds
+      return true;
+    default:
+      return false;
+  }
+}
+
+int Percent(size_t done, size_t total) {
+  return static_cast<int>(RoundHalfEven(static_cast<double>(done) / static_cast<double>(total) * 100.0));
+}
+
+}  // namespace
+
+TFlashMovie::TFlashMovie(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax, double fps,
+                         TSystemCoord coord)
+    : TBasedSWFStream(xMin, yMin, xMax, yMax, fps, coord) {}
+
+TFlashMovie::~TFlashMovie() = default;
+
+void TFlashMovie::Changed() {
+  TBasedSWFStream::Changed();
+  if (Version() > 7) CorrectImageFill = false;
+}
+
+void TFlashMovie::Clear() {
+  BgColorSet = false;
+  ObjectList.clear();
+  Texts.Clear();
+  Fonts.Clear();
+  Shapes.Clear();
+  Images.Clear();
+  Sounds.Clear();
+  Sprites.Clear();
+  CurrentID = 1;
+}
+
+// ---- body ------------------------------------------------------------------------------------
+
+void TFlashMovie::BuildBody() {
+  TMemoryStream& body = BodyStream();
+  body.Clear();
+  TBitsEngine be(body);
+  TBodyWriteState state;
+  state.Version = Version();
+
+  if (BgColorSet) {
+    TSWFSetBackgroundColor tag;
+    tag.Color.SetRGB(BgColor().GetRGB());
+    tag.WriteToStream(be);
+  }
+  TFlashStreamSound* sound = HasStreamSound ? FStreamSound.get() : nullptr;
+  if (sound) {
+    state.Version = std::max(state.Version, sound->MinVersion());
+    TSWFSoundStreamHead2 head;
+    sound->FillStreamHead(head, FPS());
+    head.WriteToStream(be);
+  }
+
+  const size_t count = ObjectList.size();
+  for (size_t i = 0; i < count; ++i) {
+    TBasedSWFObject& object = *ObjectList[i];
+    if (OnProgress) Progress(Percent(i + 1, count), pkBuilding);
+    state.Version = std::max(state.Version, object.MinVersion());
+    if (const TSWFObject* tag = AsTag(object)) {
+      switch (WrittenCode(*tag)) {
+        case 1:
+          // The sound's block belongs to the frame this ShowFrame closes, from its start frame
+          // on.
+          if (sound && sound->StartFrame() <= state.FrameNumber) sound->WriteStreamBlock(be);
+          ++state.FrameNumber;
+          break;
+        case 4: case 26: case 70:
+          state.HasPlacement = true;
+          break;
+        default:
+          break;
+      }
+    } else {
+      static_cast<TFlashObject&>(object).PrepareBodyWrite(state);
+    }
+    object.WriteToStream(be);
+  }
+
+  if (state.FrameNumber == 0 && state.HasPlacement) {
+    be.WriteWord(1 << 6);
+    state.FrameNumber = 1;
+  }
+  const TSWFObject* last = ObjectList.empty() ? nullptr : AsTag(*ObjectList.back());
+  if (!last || WrittenCode(*last) != 0) be.WriteWord(0);
+
+  body.SetPosition(0);
+  SetFrameCount(static_cast<uint16_t>(state.FrameNumber));
+  if (state.Version > Version()) SetVersion(static_cast<uint8_t>(state.Version));
+}
+
+size_t TFlashMovie::FrameEndIndex(int frame) {
+  if (frame <= 0 || ObjectList.empty()) return 0;
+  int seen = 0;
+  for (size_t i = 0; i < ObjectList.size(); ++i)
+    if (IsShowFrame(*ObjectList[i]) && ++seen == frame) return i;
+  return ObjectList.size() - 1;
+}
+
+void TFlashMovie::MoveResources(int toFrame, int fromFrame, int lastFrame) {
+  if (ObjectList.empty()) return;
+  if (toFrame > fromFrame) toFrame = fromFrame;
+  if (lastFrame == -1) lastFrame = FrameCount();
+  else if (lastFrame <= 0 || lastFrame < fromFrame) lastFrame = fromFrame;
+
+  size_t insert = FrameEndIndex(toFrame);
+  if (IsShowFrame(*ObjectList[insert])) ++insert;
+  const size_t start = toFrame == fromFrame ? insert + 1 : FrameEndIndex(fromFrame) + 1;
+  size_t end = FrameEndIndex(lastFrame + 1);
+  if (end > 0 && IsShowFrame(*ObjectList[end])) --end;
+  if (start >= end) return;
+
+  size_t moved = 0;
+  for (size_t i = start; i <= end; ++i) {
+    if (!IsResource(*ObjectList[i])) continue;
+    // Everything from the insertion point to i moves one place on; i's object takes its place.
+    const auto first = ObjectList.begin() + static_cast<ptrdiff_t>(insert + moved);
+    std::rotate(first, ObjectList.begin() + static_cast<ptrdiff_t>(i),
+                ObjectList.begin() + static_cast<ptrdiff_t>(i + 1));
+    ++moved;
+  }
+}
+
+// ---- display list and frames -----------------------------------------------------------------
+
+TBasedSWFObject& TFlashMovie::AddObject(std::unique_ptr<TBasedSWFObject> object) {
+  ObjectList.push_back(std::move(object));
+  return *ObjectList.back();
+}
+
+TSWFObject& TFlashMovie::RemoveObject(uint16_t depth, const TFlashIDObject* object) {
+  // Both tags are two little-endian words at most, so they are written from their bytes.
+  auto tag = std::make_unique<TSWFByteCodeTag>();
+  auto word = [&](uint16_t v) {
+    tag->Data.push_back(static_cast<uint8_t>(v));
+    tag->Data.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  if (object) {
+    tag->RawTagID = 5;
+    word(object->CharacterId());
+  } else {
+    tag->RawTagID = 28;
+  }
+  word(depth);
+  return AddObject(std::move(tag));
+}
+
+void TFlashMovie::ShowFrame(uint16_t count) {
+  if (count == 0) count = 1;
+  if (FFrameActions) ObjectList.push_back(std::move(FFrameActions));
+  for (uint16_t i = 0; i < count; ++i) {
+    SetFrameCount(static_cast<uint16_t>(FrameCount() + 1));
+    ObjectList.push_back(std::make_unique<TSWFShowFrame>());
+  }
+  CurrentFrameIndex = int32_t{FrameCount()} - 1;
+}
+
+TFlashActionScript& TFlashMovie::FrameActions() {
+  if (!FFrameActions) FFrameActions = std::make_unique<TFlashActionScript>(this);
+  return *FFrameActions;
+}
+
+void TFlashMovie::InsertFrameActions() {
+  if (FFrameActions) AddObject(std::move(FFrameActions));
+}
+
+TSWFStartSound& TFlashMovie::StartSound(uint16_t soundId) {
+  auto tag = std::make_unique<TSWFStartSound>();
+  tag->ID = soundId;
+  return AddObject(std::move(tag));
+}
+
+TSWFExportAssets& TFlashMovie::ExportAssets(std::string_view name, uint16_t id) {
+  auto tag = std::make_unique<TSWFExportAssets>();
+  tag->Assets.push_back({std::string(name), id});
+  return AddObject(std::move(tag));
+}
+
+// ---- lazily made members ---------------------------------------------------------------------
+
+TSWFRGB& TFlashMovie::BgColor() {
+  if (!FBgColor) FBgColor = std::make_unique<TSWFRGB>();
+  BgColorSet = true;
+  return *FBgColor;
+}
+
+void TFlashMovie::SetStreamSound(std::unique_ptr<TFlashStreamSound> sound) {
+  FStreamSound = std::move(sound);
+  HasStreamSound = true;
+}
+
+TMemoryStream& TFlashMovie::ErrorStream() {
+  if (!FErrorStream) FErrorStream = std::make_unique<TMemoryStream>();
+  return *FErrorStream;
+}
+
+std::string TFlashMovie::ErrorText() const {
+  if (!FErrorStream) return {};
+  const auto bytes = FErrorStream->Bytes();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void TFlashMovie::AppendError(std::string_view message) {
+  TMemoryStream& s = ErrorStream();
+  s.SetPosition(s.Size());
+  s.WriteBuffer(message.data(), message.size());
+}
+
+TCompileContext& TFlashMovie::CompileContext() {
+  if (!FCompileContext) FCompileContext = NewCompileContext(*this);
+  return *FCompileContext;
+}
+
+void TFlashMovie::SetCompileContext(std::unique_ptr<TCompileContext> context) {
+  FCompileContext = std::move(context);
+}
+
+}  // namespace tw::builder

@@ -1,0 +1,129 @@
+// TFlashMovie: a SWF movie made of objects. Everything the body holds is one entry of
+// ObjectList, in file order: a plain tag object or a builder object that writes its tags when
+// its turn comes. The movie hands out character ids, closes frames and assembles the body.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "builder/action_script.h"
+#include "builder/compile_context.h"
+#include "builder/objects.h"
+#include "swf/control_tags.h"
+#include "swf/sound_tags.h"
+#include "swf/stream.h"
+
+namespace tw::builder {
+
+class TFlashMovie : public swf::TBasedSWFStream {
+ public:
+  // The rectangle is in the units of coord; the version starts at 5.
+  TFlashMovie(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax, double fps,
+              swf::TSystemCoord coord);
+  ~TFlashMovie() override;
+
+  // Everything the body holds, in order; owns its objects.
+  std::vector<std::unique_ptr<swf::TBasedSWFObject>> ObjectList;
+
+  bool BgColorSet = false;         // a SetBackgroundColor tag is written
+  bool HasStreamSound = false;     // the stream head and blocks are written
+  bool CorrectImageFill = true;    // image fills get their correction; false above version 7
+  uint16_t CurrentID = 1;          // the next character id to hand out
+  int32_t CurrentFrameIndex = 0;   // FrameCount - 1 as of the last ShowFrame
+  uint16_t MaxDepth = 0;           // the highest depth a placement of the movie used
+
+  // The characters the movie made, by kind; they live in ObjectList.
+  TFlashShapeList Shapes;
+  TFlashImageList Images;
+  TFlashSpriteList Sprites;
+  TFlashSoundList Sounds;
+  TFlashTextList Texts;
+  TFlashFontList Fonts;
+
+  // Once the movie is above version 7, image fills keep CorrectImageFill false for good.
+  void Changed() override;
+
+  // Empties ObjectList and the typed lists and starts the ids at 1 again; the frame count, the
+  // stream sound and the pending frame actions stay.
+  void Clear();
+
+  // Writes the body: the background colour, the stream head, every object, a ShowFrame when
+  // objects were placed in no frame, and the End tag unless the list ends with one. FrameCount
+  // becomes the frames written and the version rises to the highest MinVersion met.
+  void BuildBody() override;
+
+  // The index in ObjectList of the N-th ShowFrame tag; 0 for frame 0 or an empty list, the last
+  // index when there are fewer frames.
+  size_t FrameEndIndex(int frame) override;
+  // Moves the bitmap, sound and font definitions of frames FromFrame to LastFrame to the start
+  // of frame ToFrame + 1, keeping their order.
+  void MoveResources(int toFrame, int fromFrame, int lastFrame) override;
+
+  // Appends a tag object or a builder object.
+  swf::TBasedSWFObject& AddObject(std::unique_ptr<swf::TBasedSWFObject> object);
+  template <class T>
+  T& AddObject(std::unique_ptr<T> object) {
+    T& ref = *object;
+    AddObject(std::unique_ptr<swf::TBasedSWFObject>(std::move(object)));
+    return ref;
+  }
+
+  // The registration of a character: it takes CurrentID, enters ObjectList and its typed list,
+  // and CurrentID moves on.
+  template <class T>
+  T& RegisterCharacter(std::unique_ptr<T> object, TFlashObjectList<T>& list) {
+    object->SetCharacterId(CurrentID);
+    T& ref = AddObject(std::move(object));
+    list.Add(&ref);
+    ++CurrentID;
+    return ref;
+  }
+
+  // What every PlaceObject does with its new placement: it is appended and MaxDepth rises to its
+  // depth. (PlaceObject itself comes with the placement object.)
+  template <class T>
+  T& AddPlacement(std::unique_ptr<T> placement, uint16_t depth) {
+    if (MaxDepth < depth) MaxDepth = depth;
+    return AddObject(std::move(placement));
+  }
+  // A RemoveObject tag for the character at the depth, or a RemoveObject2 tag without one.
+  swf::TSWFObject& RemoveObject(uint16_t depth, const TFlashIDObject* object = nullptr);
+  // Closes Count frames (0 counts as 1); pending frame actions go in front of them.
+  void ShowFrame(uint16_t count = 1);
+  // The actions of the frame being built, made on first request.
+  TFlashActionScript& FrameActions();
+  bool HasFrameActions() const { return FFrameActions != nullptr; }
+  // Appends the pending frame actions now; the next request makes new ones.
+  void InsertFrameActions();
+  swf::TSWFStartSound& StartSound(uint16_t soundId);
+  swf::TSWFExportAssets& ExportAssets(std::string_view name, uint16_t id);
+
+  // The background colour, made on first request; asking for it turns BgColorSet on.
+  swf::TSWFRGB& BgColor();
+
+  // The streaming sound whose head and blocks BuildBody writes; setting one turns
+  // HasStreamSound on. The movie owns it.
+  TFlashStreamSound* StreamSoundObject() const { return FStreamSound.get(); }
+  void SetStreamSound(std::unique_ptr<TFlashStreamSound> sound);
+
+  // The texts of compile errors, one after the other, made on first request.
+  swf::TMemoryStream& ErrorStream();
+  std::string ErrorText() const;
+  void AppendError(std::string_view message);
+  // The compiler's context for this movie, made on first request (NewCompileContext). Another
+  // context may be set in its place; setting none makes a new one on the next request.
+  TCompileContext& CompileContext();
+  void SetCompileContext(std::unique_ptr<TCompileContext> context);
+
+ private:
+  std::unique_ptr<swf::TMemoryStream> FErrorStream;
+  std::unique_ptr<TCompileContext> FCompileContext;
+  std::unique_ptr<swf::TSWFRGB> FBgColor;
+  std::unique_ptr<TFlashStreamSound> FStreamSound;
+  std::unique_ptr<TFlashActionScript> FFrameActions;
+};
+
+}  // namespace tw::builder

@@ -1,0 +1,134 @@
+// Whole publish runs with Debian's real lame and ffmpeg (the movies still made by the stand-in).
+#include "app/app_support.h"
+#include "app/publish.h"
+
+namespace tw::test {
+namespace {
+namespace fs = std::filesystem;
+using namespace tw::app;
+using Names = std::vector<std::string>;
+
+std::string Probe(const fs::path& file) {
+  auto r = RunCommand({"ffprobe", "-v", "error", "-show_entries",
+                       "stream=codec_name,sample_rate,channels,bit_rate:format=format_name", "-of",
+                       "default=nw=1", file.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  return r.out;
+}
+
+struct RealRun : ::testing::Test {
+  UserFolders user;
+  TempDir songs, out;
+  RecordingHost host;
+  RecordingMovieMakers makers;
+  TProject project = MakeDefaultProject();
+
+  void AddSong(const std::string& name, double seconds, bool small = false) {
+    MakeSong(songs / name, seconds, small);
+    project.Music.emplace_back().Path = (songs / name).string();
+  }
+  void Options(TPublishOption option, TMusicFormat format) {
+    project.PublishOption = option;
+    project.MusicFormat = format;
+    project.Reencode = true;
+    project.OutputFolder = out.path().string();
+  }
+  TPublishOutcome Run() { return PublishRun(project, host, makers); }
+};
+
+TEST_F(RealRun, ThreeSongsAsFlvWithReencoding) {
+  AddSong("My Song.mp3", 2);
+  AddSong("b.wav", 2);
+  AddSong("c d.wav", 2);
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::FLV);
+  const TPublishOutcome r = Run();
+  ASSERT_EQ(r.Status, TRunStatus::Finished) << ::testing::PrintToString(host.Errors);
+  EXPECT_TRUE(host.Errors.empty()) << ::testing::PrintToString(host.Errors);
+  ASSERT_EQ(host.Results.size(), 1u);
+  EXPECT_EQ(host.Results[0].Files, (Names{"player.html", "player.swf", "player.xml",
+                                          "My_Song.flv", "b.flv", "c_d.flv"}));
+  EXPECT_EQ(FolderFiles(out.path()), (Names{"My_Song.flv", "b.flv", "c_d.flv", "player.html",
+                                            "player.swf", "player.xml"}));
+  for (const char* flv : {"My_Song.flv", "b.flv", "c_d.flv"})
+    EXPECT_EQ(Probe(out / flv), "codec_name=mp3\nsample_rate=22050\nchannels=1\nbit_rate=24000\n"
+                                "format_name=flv\n")
+        << flv;
+  EXPECT_EQ(user.Files(), Names{});
+  EXPECT_EQ(r.EngineRuns, 6);
+  EXPECT_GT(r.EngineSeconds, 0);
+  EXPECT_EQ(host.SingleFileTexts(),
+            (Names{"Converting:", "Reencoding \"My Song.mp3\":", "Converting \"My Song.mp3\":",
+                   "Reencoding \"b.wav\":", "Converting \"b.wav\":", "Reencoding \"c d.wav\":",
+                   "Converting \"c d.wav\":"}));
+}
+
+TEST_F(RealRun, Mp3FilesCarryTheChosenEncoding) {
+  AddSong("a.wav", 2);
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3);
+  project.ApplyPreset(3);  // 44100 Hz, 128 kbps, stereo
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(Probe(out / "a.mp3"),
+            "codec_name=mp3\nsample_rate=44100\nchannels=2\nbit_rate=128000\nformat_name=mp3\n");
+}
+
+TEST_F(RealRun, SinglePlayerCarriesTheReencodedSongs) {
+  AddSong("a.wav", 2);
+  AddSong("b.mp3", 2);
+  Options(TPublishOption::SinglePlayer, TMusicFormat::SWF);
+  std::vector<std::string> probed;
+  makers.OnStageSong = [&](size_t index) {
+    probed.push_back(Probe(out / ("encode" + std::to_string(index + 1) + ".mp3")));
+  };
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  ASSERT_EQ(makers.StageCalls.size(), 1u);
+  const std::string f = out.path().string() + "/";
+  EXPECT_EQ(makers.StageCalls[0].Songs, (Names{f + "encode1.mp3", f + "encode2.mp3"}));
+  // While the player was built they were the re-encoded songs; afterwards they are gone.
+  ASSERT_EQ(probed.size(), 2u);
+  for (const std::string& p : probed)
+    EXPECT_EQ(p, "codec_name=mp3\nsample_rate=22050\nchannels=1\nbit_rate=24000\nformat_name=mp3\n");
+  EXPECT_EQ(FolderFiles(out.path()), (Names{"player.html", "player.swf"}));
+}
+
+TEST_F(RealRun, MusicFilesGiveEachMovieItsOwnReencodedSong) {
+  AddSong("a.wav", 1);
+  AddSong("b.wav", 1);
+  AddSong("c.mp3", 1);
+  Options(TPublishOption::MusicFiles, TMusicFormat::SWF);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  ASSERT_EQ(makers.StageCalls.size(), 3u);
+  EXPECT_EQ(makers.StageCalls[2].Songs, Names{out.path().string() + "/encode3.mp3"});
+  EXPECT_EQ(FolderFiles(out.path()),
+            (Names{"a.html", "a.swf", "b.html", "b.swf", "c.html", "c.swf"}));
+}
+
+TEST_F(RealRun, CancelWhileTheSecondOfThreeSongsConverts) {
+  AddSong("a.wav", 2);
+  AddSong("b.wav", 900, true);
+  AddSong("c.wav", 2);
+  // Cancel while lame re-encodes the second song, and while ffmpeg converts it.
+  for (const bool reencode : {true, false}) {
+    SCOPED_TRACE(reencode ? "re-encoding" : "converting");
+    fs::remove_all(out.path());
+    fs::create_directory(out.path());
+    host = RecordingHost{};
+    Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::FLV);
+    project.Reencode = reencode;
+    const std::string stage = reencode ? "Reencoding \"b.wav\":" : "Converting \"b.wav\":";
+    host.OnMessages = [stage](RecordingHost& h) {
+      const TProgressState& s = h.Progress.back();
+      if (s.SingleFile == stage && s.SinglePercent > 0) h.Cancel = true;
+    };
+    const TPublishOutcome r = Run();
+    EXPECT_EQ(r.Status, TRunStatus::Cancelled);
+    EXPECT_TRUE(host.Results.empty());
+    EXPECT_TRUE(host.Errors.empty()) << ::testing::PrintToString(host.Errors);
+    EXPECT_FALSE(host.Progress.back().Visible);
+    // The first song's file stays; nothing of the second; no encode file; no temporaries.
+    EXPECT_EQ(FolderFiles(out.path()), Names{"a.flv"});
+    EXPECT_EQ(user.Files(), Names{});
+  }
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,461 @@
+// The publish run with the movie makers stood in for, and without real engines: what it makes,
+// in which order, under which names, and what it never does to the user's files.
+#include <fstream>
+
+#include "app/app_support.h"
+#include "app/engines.h"
+#include "app/paths.h"
+#include "app/publish.h"
+
+namespace tw::test {
+namespace {
+namespace fs = std::filesystem;
+using namespace tw::app;
+using Names = std::vector<std::string>;
+
+fs::path Script(const fs::path& dir, const std::string& name, const std::string& body) {
+  const fs::path path = dir / name;
+  std::ofstream(path) << "#!/bin/sh\n" << body;
+  fs::permissions(path, fs::perms::owner_all);
+  return path;
+}
+
+struct PublishFixture : ::testing::Test {
+  UserFolders user;
+  TempDir songs;   // where the songs lie
+  TempDir out;     // the output folder
+  TempDir noBin;   // a PATH without engines
+  EnvGuard path{"PATH", noBin.path().string()};
+  RecordingHost host;
+  RecordingMovieMakers makers;
+  TProject project = MakeDefaultProject();
+
+  // A song file with recognisable bytes (the run only copies it or hands it on here).
+  std::string Song(const std::string& name, const std::string& bytes = "") {
+    const fs::path p = songs / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << (bytes.empty() ? "song " + name : bytes);
+    TMP3Info& info = project.Music.emplace_back();
+    info.Path = p.string();
+    return p.string();
+  }
+  void Options(TPublishOption option, TMusicFormat format, bool reencode) {
+    project.PublishOption = option;
+    project.MusicFormat = format;
+    project.Reencode = reencode;
+    project.OutputFolder = out.path().string();
+  }
+  TPublishOutcome Run() { return PublishRun(project, host, makers); }
+  Names OutFiles() const { return FolderFiles(out.path()); }
+};
+
+TEST_F(PublishFixture, NoSongs) {
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, true);
+  const TPublishOutcome r = Run();
+  EXPECT_EQ(r.Status, TRunStatus::NoMusic);
+  EXPECT_EQ(host.Errors, Names{"Please add music file!"});
+  EXPECT_EQ(host.MusicPageShown, 1);
+  EXPECT_TRUE(host.Progress.empty());
+  EXPECT_TRUE(host.Results.empty());
+  EXPECT_EQ(OutFiles(), Names{});
+  EXPECT_EQ(user.Files(), Names{});
+}
+
+TEST_F(PublishFixture, PlayerAndMusicFilesAsMp3Copies) {
+  const std::string a = Song("My Song.mp3");
+  Song("b.wav");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  project.OutputName = "  Site Player.SWF ";
+  const TPublishOutcome r = Run();
+  ASSERT_EQ(r.Status, TRunStatus::Finished) << ::testing::PrintToString(host.Errors);
+  EXPECT_TRUE(host.Errors.empty()) << ::testing::PrintToString(host.Errors);
+  ASSERT_EQ(host.Results.size(), 1u);
+  const TPublishResult& res = host.Results[0];
+  EXPECT_EQ(res.Files, (Names{"Site Player.html", "Site Player.swf", "Site Player.xml",
+                              "My_Song.mp3", "b.mp3"}));
+  EXPECT_EQ(res.Folder, out.path().string() + "/");
+  EXPECT_EQ(res.Name, "Site Player");
+  EXPECT_EQ(res.Option, TPublishOption::PlayerAndMusicFiles);
+  EXPECT_NE(res.EmbedCode.find("src=\"Site%20Player.swf\""), std::string::npos);
+  EXPECT_EQ(OutFiles(), (Names{"My_Song.mp3", "Site Player.html", "Site Player.swf",
+                               "Site Player.xml", "b.mp3"}));
+  EXPECT_EQ(ReadText(out / "My_Song.mp3"), "song My Song.mp3");
+  EXPECT_EQ(ReadText(out / "b.mp3"), "song b.wav");  // a WAV copied as it is: the name says mp3
+  ASSERT_EQ(makers.StageCalls.size(), 1u);
+  EXPECT_EQ(makers.StageCalls[0].Target, out.path().string() + "/Site Player.swf");
+  EXPECT_FALSE(makers.StageCalls[0].WithMusic);
+  EXPECT_TRUE(makers.MusicCalls.empty());
+  EXPECT_EQ(user.Files(), Names{});  // no temporaries left in the working folder
+  // The progress window: opened, the songs one by one, the two generating stages, closed.
+  ASSERT_FALSE(host.Progress.empty());
+  const TProgressState& first = host.Progress.front();
+  EXPECT_EQ(first.SingleFile, "Converting:");
+  EXPECT_EQ(first.SingleProcessing, "0%");
+  EXPECT_EQ(first.Files, "Converting files:");
+  EXPECT_EQ(first.FilesProcessing, "0/2");
+  EXPECT_EQ(first.FilesMax, 2);
+  EXPECT_EQ(host.SingleFileTexts(),
+            (Names{"Converting:", "Converting \"My Song.mp3\":", "Converting \"b.wav\":"}));
+  Names stages;
+  for (const auto& s : host.Progress)
+    if (s.Visible && (stages.empty() || stages.back() != s.Files + "|" + s.FilesProcessing))
+      stages.push_back(s.Files + "|" + s.FilesProcessing);
+  EXPECT_EQ(stages, (Names{"Converting files:|0/2", "Converting files:|1/2", "Converting files:|2/2",
+                           "Generating Flash player ... |", "Generating HTML page ... |"}));
+  EXPECT_FALSE(host.Progress.back().Visible);
+}
+
+TEST_F(PublishFixture, ResultFilesOfEveryOption) {
+  struct Case {
+    const char* name;
+    TPublishOption option;
+    TMusicFormat format;
+    bool onlyPlayer;
+    Names files;
+    Names written;   // the output folder afterwards (movies are the stand-in's markers)
+    const char* embedSrc;
+  } cases[] = {
+      {"player and SWF music movies", TPublishOption::PlayerAndMusicFiles, TMusicFormat::SWF, false,
+       {"player.html", "player.swf", "player.xml", "My_Song.swf", "b.swf"},
+       {"My_Song.swf", "b.swf", "player.html", "player.swf", "player.xml"}, "player.swf"},
+      {"only the Flash player", TPublishOption::PlayerAndMusicFiles, TMusicFormat::FLV, true,
+       {"player.html", "player.swf", "player.xml"},
+       {"player.html", "player.swf", "player.xml"}, "player.swf"},
+      {"single player", TPublishOption::SinglePlayer, TMusicFormat::MP3, false,
+       {"player.html", "player.swf"}, {"player.html", "player.swf"}, "player.swf"},
+      {"music files", TPublishOption::MusicFiles, TMusicFormat::MP3, false,
+       {"My_Song.swf", "My_Song.html", "b.swf", "b.html"},
+       {"My_Song.html", "My_Song.swf", "b.html", "b.swf"}, "My_Song.swf"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(out.path());
+    fs::create_directory(out.path());
+    project.Music.clear();
+    host = RecordingHost{};
+    makers = RecordingMovieMakers{};
+    Song("My Song.mp3");
+    Song("b.wav");
+    Options(c.option, c.format, true);  // re-encoding on, lame missing: the songs' own files
+    project.OnlyFlashPlayer = c.onlyPlayer;
+    const TPublishOutcome r = Run();
+    ASSERT_EQ(r.Status, TRunStatus::Finished);
+    ASSERT_EQ(host.Results.size(), 1u);
+    EXPECT_EQ(host.Results[0].Files, c.files);
+    EXPECT_EQ(OutFiles(), c.written);
+    EXPECT_NE(host.Results[0].EmbedCode.find("src=\"" + std::string(c.embedSrc) + "\""),
+              std::string::npos);
+    // Re-encoding was wanted wherever songs are made: the missing encoder says so once a song.
+    EXPECT_EQ(host.Count("Lame encoding engine"), c.onlyPlayer ? 0 : 2);
+    EXPECT_EQ(user.Files(), Names{});
+  }
+}
+
+TEST_F(PublishFixture, MusicFilesBuildOneMovieAndPagePerSong) {
+  Song("My Song.mp3");
+  Song("b.wav");
+  Options(TPublishOption::MusicFiles, TMusicFormat::SWF, false);
+  project.Transparent = true;
+  project.DefaultSize = false;
+  project.Width = 640;
+  project.Height = 48;
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  ASSERT_EQ(makers.StageCalls.size(), 2u);
+  EXPECT_EQ(makers.StageCalls[1].Target, out.path().string() + "/b.swf");
+  EXPECT_TRUE(makers.StageCalls[1].WithMusic);
+  EXPECT_EQ(makers.StageCalls[1].Positions, std::vector<int32_t>{2});
+  EXPECT_EQ(makers.StageCalls[1].Folder, out.path().string() + "/");
+  const std::string page = ReadText(out / "b.html");
+  EXPECT_NE(page.find("<embed src=\"b.swf\""), std::string::npos) << page;
+  EXPECT_NE(page.find("WMODE=\"transparent\" width=\"640\" height=\"48\""), std::string::npos);
+}
+
+TEST_F(PublishFixture, PlaylistListsEverySongEvenWithOnlyThePlayer) {
+  Song("My Song.mp3");
+  Song("b.wav");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::FLV, true);
+  project.OnlyFlashPlayer = true;
+  project.UseFullUrl = true;
+  project.FullUrl = "http://example.org/m";
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  const std::string xml = ReadText(out / "player.xml");
+  EXPECT_NE(xml.find("<file>http://example.org/m/My_Song.flv</file>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<file>http://example.org/m/b.flv</file>"), std::string::npos) << xml;
+  EXPECT_TRUE(host.Errors.empty());  // nothing was re-encoded, so nothing was missed
+}
+
+TEST_F(PublishFixture, StrayEncodeFilesAreDeletedEvenWithoutReencoding) {
+  for (const char* s : {"a.mp3", "b.mp3", "c.mp3"}) Song(s);
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  std::ofstream(out / "encode2.mp3") << "left by an older run";
+  std::ofstream(out / "encode9.mp3") << "not one of this run's";
+  fs::create_directory(out / "encode3.mp3");  // a folder is never deleted
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_FALSE(fs::exists(out / "encode2.mp3"));
+  EXPECT_TRUE(fs::exists(out / "encode9.mp3"));
+  EXPECT_TRUE(fs::is_directory(out / "encode3.mp3"));
+}
+
+TEST_F(PublishFixture, EmptyReencodedFileFallsBackToTheSource) {
+  // A fake encoder that "succeeds" with an empty file.
+  TempDir bin;
+  Script(bin.path(), "lame", "for last; do :; done\n: > \"$last\"\n");
+  EnvGuard withLame("PATH", bin.path().string());
+  Song("a.mp3", "the original");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, true);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(ReadText(out / "a.mp3"), "the original");
+  EXPECT_EQ(host.SingleFileTexts(),
+            (Names{"Converting:", "Reencoding \"a.mp3\":", "Converting \"a.mp3\":"}));
+  EXPECT_FALSE(fs::exists(out / "encode1.mp3"));
+}
+
+TEST_F(PublishFixture, FailedEncoderIsReportedAndTheSongMadeFromItsSource) {
+  TempDir bin;
+  Script(bin.path(), "lame", "for last; do :; done\nprintf 'half' > \"$last\"\necho 'bad input' >&2\nexit 1\n");
+  EnvGuard withLame("PATH", bin.path().string());
+  Song("a.mp3", "the original");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, true);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(ReadText(out / "a.mp3"), "the original");
+  EXPECT_EQ(host.Errors, Names{"Error: lame failed on \"a.mp3\" (exit status 1): bad input"});
+}
+
+TEST_F(PublishFixture, MissingEnginesGiveTwoMessagesPerSongAndTheRunFinishes) {
+  Song("a.wav");
+  Song("b.wav");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::FLV, true);
+  const TPublishOutcome r = Run();
+  EXPECT_EQ(r.Status, TRunStatus::Finished);
+  EXPECT_EQ(host.Errors, (Names{std::string(kLameMissing), std::string(kFfmpegMissing),
+                                std::string(kLameMissing), std::string(kFfmpegMissing)}));
+  EXPECT_EQ(OutFiles(), (Names{"player.html", "player.swf", "player.xml"}));
+  ASSERT_EQ(host.Results.size(), 1u);
+  EXPECT_EQ(r.EngineRuns, 0);
+  EXPECT_EQ(user.Files(), Names{});
+}
+
+TEST_F(PublishFixture, MissingEncoderMakesTheMusicMovieFromTheSource) {
+  const std::string a = Song("a.wav");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::SWF, true);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(host.Errors, Names{std::string(kLameMissing)});
+  ASSERT_EQ(makers.MusicCalls.size(), 1u);
+  EXPECT_EQ(makers.MusicCalls[0].Source, a);
+  EXPECT_EQ(makers.MusicCalls[0].Target, out.path().string() + "/a.swf");
+}
+
+TEST_F(PublishFixture, ASongThatNoLongerExists) {
+  Song("a.mp3");
+  const std::string gone = Song("gone.mp3");
+  Song("c.mp3");
+  fs::remove(gone);
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(host.Errors, Names{"Error: Cannot open file \"" + gone + "\": No such file or directory"});
+  EXPECT_EQ(OutFiles(), (Names{"a.mp3", "c.mp3", "player.html", "player.swf", "player.xml"}));
+}
+
+TEST_F(PublishFixture, OutputFolderThatCannotBeMadeFallsBackToTheWorkingFolder) {
+  Song("a.mp3");
+  Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, false);
+  project.OutputFolder = (out / "deeper" / "still").string();
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(host.Results[0].Folder, user.Work() + "output/");
+  EXPECT_EQ(FolderFiles(user.Work() + "output/"), (Names{"player.html", "player.swf"}));
+  EXPECT_EQ(OutFiles(), Names{});
+}
+
+TEST_F(PublishFixture, NamesWithSpacesQuotesAndNonAsciiLetters) {
+  Song("Motörhead \"Ace\" & Co.mp3");
+  Song("Ünïcödé Sóng.wav");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  project.OutputName = "Mein \"Spieler\" & Co.swf";
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(OutFiles(), (Names{"Mein \"Spieler\" & Co.html", "Mein \"Spieler\" & Co.swf",
+                               "Mein \"Spieler\" & Co.xml", "Motörhead_\"Ace\"_&_Co.mp3",
+                               "Ünïcödé_Sóng.mp3"}));
+  const std::string page = ReadText(out / "Mein \"Spieler\" & Co.html");
+  EXPECT_NE(page.find("<embed src=\"Mein%20%22Spieler%22%20%26%20Co.swf\""), std::string::npos)
+      << page;
+  const std::string xml = ReadText(out / "Mein \"Spieler\" & Co.xml");
+  EXPECT_NE(xml.find("<file>Motörhead_\"Ace\"_&amp;_Co.mp3</file>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<title>Ünïcödé Sóng</title>"), std::string::npos) << xml;
+}
+
+TEST_F(PublishFixture, OutputNameMustStayInTheOutputFolder) {
+  Song("a.mp3");
+  for (const char* name : {"../escape.swf", "sub/player", "/tmp/abs", "..", "."}) {
+    SCOPED_TRACE(name);
+    host = RecordingHost{};
+    Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+    project.OutputFolder = (out / "inner").string();
+    project.OutputName = name;
+    EXPECT_EQ(Run().Status, TRunStatus::Refused);
+    ASSERT_EQ(host.Errors.size(), 1u);
+    EXPECT_TRUE(host.Errors[0].starts_with("Error: The output name ")) << host.Errors[0];
+    EXPECT_TRUE(host.Progress.empty());
+  }
+  // Nothing was written anywhere: not beside the output folder, not inside it.
+  EXPECT_EQ(OutFiles(), Names{});
+  EXPECT_EQ(FolderFiles(out / "inner"), Names{});
+  EXPECT_EQ(user.Files(), Names{});
+}
+
+TEST_F(PublishFixture, CopyingASongOntoItselfLeavesItIntact) {
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  std::ofstream(out / "song.mp3") << "the only copy";
+  TMP3Info& info = project.Music.emplace_back();
+  info.Path = (out / "song.mp3").string();
+  ASSERT_EQ(Run().Status, TRunStatus::Finished) << ::testing::PrintToString(host.Errors);
+  EXPECT_EQ(ReadText(out / "song.mp3"), "the only copy");
+  EXPECT_TRUE(host.Errors.empty()) << ::testing::PrintToString(host.Errors);
+
+  // Re-encoding would replace the user's original by its re-encoding: refused.
+  project.Reencode = true;
+  host = RecordingHost{};
+  EXPECT_EQ(Run().Status, TRunStatus::Refused);
+  ASSERT_EQ(host.Errors.size(), 1u);
+  EXPECT_NE(host.Errors[0].find("which this run would overwrite or delete"), std::string::npos);
+  EXPECT_EQ(ReadText(out / "song.mp3"), "the only copy");
+}
+
+TEST_F(PublishFixture, DangersToTheSongsAreReportedBeforeAnythingIsWritten) {
+  struct Case {
+    const char* name;
+    TPublishOption option;
+    TMusicFormat format;
+    std::string songInOut;  // a song lying in the output folder under this name ("" = none)
+    std::string songName;   // else a song of this name elsewhere
+    const char* message;
+  } cases[] = {
+      {"a song published as the player's own file", TPublishOption::PlayerAndMusicFiles,
+       TMusicFormat::SWF, "", "player.mp3", "which is the player's own file"},
+      {"a song published as the playlist", TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3,
+       "", "player.xml.mp3", ""},
+      {"a song published under a temporary name", TPublishOption::PlayerAndMusicFiles,
+       TMusicFormat::MP3, "", "encode1.wav", "which is a temporary file of the run"},
+      {"a song that is the run's temporary file", TPublishOption::SinglePlayer, TMusicFormat::MP3,
+       "encode1.mp3", "", "which this run would overwrite or delete"},
+      {"a song that is the page of a music file", TPublishOption::MusicFiles, TMusicFormat::MP3,
+       "a.html", "", "which this run would overwrite or delete"},
+      {"a song that is the player", TPublishOption::SinglePlayer, TMusicFormat::MP3, "player.swf",
+       "", "which this run would overwrite or delete"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(out.path());
+    fs::create_directory(out.path());
+    project.Music.clear();
+    host = RecordingHost{};
+    Options(c.option, c.format, false);
+    Song("a.mp3");
+    std::string victim;
+    if (!c.songInOut.empty()) {
+      victim = (out / c.songInOut).string();
+      std::ofstream(victim) << "precious";
+      project.Music.emplace_back().Path = victim;
+    } else {
+      Song(c.songName);
+    }
+    EXPECT_EQ(Run().Status, c.message[0] ? TRunStatus::Refused : TRunStatus::Finished);
+    if (!c.message[0]) continue;  // "player.xml.mp3" becomes "player.xml.mp3": no clash
+    ASSERT_EQ(host.Errors.size(), 1u);
+    EXPECT_NE(host.Errors[0].find(c.message), std::string::npos) << host.Errors[0];
+    EXPECT_TRUE(host.Progress.empty());
+    EXPECT_EQ(OutFiles(), victim.empty() ? Names{} : Names{c.songInOut});
+    if (!victim.empty()) {
+      EXPECT_EQ(ReadText(victim), "precious");
+    }
+  }
+}
+
+TEST_F(PublishFixture, TwoSongsOfOneNameOverwriteWithAWarning) {
+  Song("one/x.mp3", "first");
+  Song("two/x.mp3", "second");
+  Song("one/y.mp3");
+  project.Music.push_back(project.Music[2]);  // the same file twice: no warning for it
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  ASSERT_EQ(host.Warnings.size(), 1u);
+  EXPECT_NE(host.Warnings[0].find("are both published as \"x.mp3\"; the later one replaces the "
+                                  "earlier."),
+            std::string::npos)
+      << host.Warnings[0];
+  EXPECT_EQ(ReadText(out / "x.mp3"), "second");
+}
+
+TEST_F(PublishFixture, CancelBetweenSongsKeepsWhatWasWritten) {
+  for (const char* s : {"a.mp3", "b.mp3", "c.mp3"}) Song(s);
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  std::ofstream(out / "encode2.mp3") << "stray";
+  host.OnMessages = [](RecordingHost& h) {
+    if (!h.Progress.empty() && h.Progress.back().SingleFile == "Converting \"b.mp3\":") h.Cancel = true;
+  };
+  EXPECT_EQ(Run().Status, TRunStatus::Cancelled);
+  EXPECT_TRUE(host.Results.empty());
+  EXPECT_FALSE(host.Progress.back().Visible);
+  // a.mp3 was written; b.mp3 was written before the next checkpoint noticed the Cancel.
+  EXPECT_EQ(OutFiles(), (Names{"a.mp3", "b.mp3"}));
+  EXPECT_TRUE(makers.StageCalls.empty());
+}
+
+TEST_F(PublishFixture, CancelWhileTheSinglePlayerTakesItsSongs) {
+  for (const char* s : {"a.mp3", "b.mp3", "c.mp3"}) Song(s);
+  Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, false);
+  makers.OnStageSong = [&](size_t index) {
+    if (index == 1) host.Cancel = true;
+  };
+  EXPECT_EQ(Run().Status, TRunStatus::Cancelled);
+  EXPECT_TRUE(host.Results.empty());
+  // No player with songs missing, no page for it.
+  EXPECT_EQ(OutFiles(), Names{});
+  EXPECT_TRUE(makers.StageCalls.empty());
+}
+
+TEST_F(PublishFixture, CancelBetweenThePagesOfMusicFiles) {
+  for (const char* s : {"a.mp3", "b.mp3"}) Song(s);
+  Options(TPublishOption::MusicFiles, TMusicFormat::MP3, false);
+  // Cancel as soon as the first page exists.
+  const fs::path firstPage = out / "a.html";
+  host.OnMessages = [firstPage](RecordingHost& h) {
+    if (fs::exists(firstPage)) h.Cancel = true;
+  };
+  EXPECT_EQ(Run().Status, TRunStatus::Cancelled);
+  EXPECT_EQ(OutFiles(), (Names{"a.html", "a.swf", "b.swf"}));
+}
+
+TEST_F(PublishFixture, AFailingStepEndsTheRunAndCleansUp) {
+  struct Failing : RecordingMovieMakers {
+    void BuildStageMovie(const TStageSettings&, const std::string&, bool, const TMusicFileList*,
+                         const std::string&, bool, const TConvertOption&, TRunContext&) override {
+      throw std::runtime_error("Template file is damaged");
+    }
+  } failing;
+  Song("a.mp3");
+  Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, true);
+  std::ofstream(out / "encode1.mp3") << "stray";
+  const TPublishOutcome r = PublishRun(project, host, failing);
+  EXPECT_EQ(r.Status, TRunStatus::Failed);
+  EXPECT_EQ(host.Errors.back(), "Error: Template file is damaged");
+  EXPECT_TRUE(host.Results.empty());
+  EXPECT_FALSE(host.Progress.back().Visible);
+  EXPECT_EQ(OutFiles(), Names{});
+}
+
+TEST_F(PublishFixture, UnavailableMovieMakersWriteNoPlaceholder) {
+  Song("a.mp3");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::SWF, false);
+  TUnavailableMovieMakers unavailable;
+  const TPublishOutcome r = PublishRun(project, host, unavailable);
+  EXPECT_EQ(r.Status, TRunStatus::Finished);
+  EXPECT_EQ(host.Errors,
+            (Names{"Error: Making the music movie \"a.swf\" is not available in this version; it "
+                   "was not written.",
+                   "Error: Making the movie \"player.swf\" is not available in this version; it "
+                   "was not written."}));
+  EXPECT_EQ(OutFiles(), (Names{"player.html", "player.xml"}));
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,219 @@
+// tunewright-cli publish, run as a user runs it, with the user's folders in a temporary folder.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "support/testing.h"
+#include "util/files.h"
+
+extern char** environ;
+
+namespace tw::test {
+namespace {
+namespace fs = std::filesystem;
+
+std::string Cli() { return (ProgramDir() / "tunewright-cli").string(); }
+
+std::string Text(const fs::path& p) {
+  const Bytes b = ReadWholeFile(p);
+  return std::string(b.begin(), b.end());
+}
+
+std::vector<std::string> Files(const fs::path& folder) {
+  std::vector<std::string> files;
+  if (fs::is_directory(folder))
+    for (const auto& e : fs::directory_iterator(folder))
+      if (e.is_regular_file()) files.push_back(e.path().filename().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+void Sox(const fs::path& wav, const char* seconds) {
+  auto r = RunCommand({"sox", "-n", "-r", "22050", "-c", "1", "-b", "16", wav.string(), "synth",
+                       seconds, "sine", "440"});
+  ASSERT_EQ(r.status, 0) << r.err;
+}
+
+struct PublishCli : ::testing::Test {
+  TempDir dir;
+  fs::path out = dir / "out";
+  fs::path Home() const { return dir / "home"; }
+  // The program with HOME and the XDG folders inside the temporary folder.
+  std::vector<std::string> Command(std::vector<std::string> args, const std::string& path = "") {
+    std::vector<std::string> cmd = {"/usr/bin/env", "HOME=" + Home().string(),
+                                    "XDG_DOCUMENTS_DIR=" + (dir / "docs").string(),
+                                    "XDG_CONFIG_HOME=" + (dir / "config").string()};
+    if (!path.empty()) cmd.push_back("PATH=" + path);
+    cmd.push_back(Cli());
+    cmd.push_back("publish");
+    cmd.insert(cmd.end(), args.begin(), args.end());
+    return cmd;
+  }
+};
+
+TEST_F(PublishCli, Mp3CopiesWithPlaylistAndPage) {
+  for (const char* s : {"song1.mp3", "song2.mp3"}) std::ofstream(dir / s) << "mp3 bytes of " << s;
+  auto r = RunCommand(Command({"--format", "mp3", "--no-reencode", (dir / "song1.mp3").string(),
+                               (dir / "song2.mp3").string(), "--output-folder", out.string()}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.xml", "song1.mp3",
+                                                   "song2.mp3"}));
+  EXPECT_EQ(Text(out / "song2.mp3"), "mp3 bytes of song2.mp3");
+  EXPECT_NE(Text(out / "player.xml").find("<file>song2.mp3</file>"), std::string::npos);
+  // What the result window shows; the player movie honestly reported as not made.
+  EXPECT_NE(r.out.find("Generated files:\n  1. player.html\n  2. player.swf  (not written)\n"
+                       "  3. player.xml\n  4. song1.mp3\n  5. song2.mp3\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Output folder: " + out.string() + "/\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Embed code:\n<embed src=\"player.swf\""), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("Error: Making the movie \"player.swf\" is not available"),
+            std::string::npos)
+      << r.err;
+  // Not a terminal: no progress drawing on stderr.
+  EXPECT_EQ(r.err.find("\x1b["), std::string::npos);
+}
+
+TEST_F(PublishCli, SongsCarryTheirTitles) {
+  const auto song = CorpusFile("audio", "from_gnash__actionscript.all__Sound-v5__click.mp3");
+  auto r = RunCommand(Command({"--format", "mp3", "--no-reencode", song.string(),
+                               "--output-folder", out.string()}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string xml = Text(out / "player.xml");
+  EXPECT_NE(xml.find("<title>Clicky</title>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<artist>Benjamin Wolsey</artist>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<album>Gnash</album>"), std::string::npos) << xml;
+}
+
+TEST_F(PublishCli, JsonResult) {
+  std::ofstream(dir / "a b.mp3") << "x";
+  auto r = RunCommand(Command({"--option", "music-files", "--no-reencode", "--json", "--transparent",
+                               "--width", "320", "--height", "40", (dir / "a b.mp3").string(),
+                               "--output-folder", out.string()}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"status\": \"finished\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"option\": \"music-files\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"name\": \"a_b.swf\",\n      \"written\": false"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"name\": \"a_b.html\",\n      \"written\": true"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("WMODE=\\\"transparent\\\" width=\\\"320\\\" height=\\\"40\\\""),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(PublishCli, NothingToPublish) {
+  auto r = RunCommand(Command({"--output-folder", out.string()}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Please add music file!"), std::string::npos) << r.err;
+  EXPECT_EQ(Files(out), std::vector<std::string>{});
+  r = RunCommand(Command({"--background", "red", (dir / "x.mp3").string()}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("0xRRGGBB"), std::string::npos) << r.err;
+  r = RunCommand(Command({"--bit-rate", "100", (dir / "x.mp3").string()}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("8 kbps, 16 kbps"), std::string::npos) << r.err;
+}
+
+TEST_F(PublishCli, MissingEnginesAreReportedAndTheRunFinishes) {
+  Sox(dir / "a.wav", "0.5");
+  Sox(dir / "b.wav", "0.5");
+  fs::create_directory(dir / "empty");
+  auto r = RunCommand(Command({"--format", "flv", (dir / "a.wav").string(),
+                               (dir / "b.wav").string(), "--output-folder", out.string()},
+                              (dir / "empty").string()));
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto count = [&](const std::string& part) {
+    size_t n = 0;
+    for (size_t p = r.err.find(part); p != std::string::npos; p = r.err.find(part, p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Error: Lame encoding engine isn't in the right directory"), 2u) << r.err;
+  EXPECT_EQ(count("Error: Ffmpeg converting engine isn't in the right directory"), 2u) << r.err;
+  EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.xml"}));
+}
+
+// Spawns the program in a process group of its own, as a shell starts a foreground job.
+pid_t SpawnJob(const std::vector<std::string>& argv, const fs::path& stdoutFile,
+               const fs::path& stderrFile) {
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&fa, 2, stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, args[0], &fa, &attr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  posix_spawnattr_destroy(&attr);
+  return rc == 0 ? pid : -1;
+}
+
+// Processes whose command line mentions the text.
+int ProcessesMentioning(const std::string& text) {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator("/proc")) {
+    std::ifstream in(e.path() / "cmdline");
+    std::string cmd((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (cmd.find(text) != std::string::npos) ++n;
+  }
+  return n;
+}
+
+TEST_F(PublishCli, CtrlCIsCancelAndReachesTheRunNotTheEngine) {
+  // A stand-in encoder: quick for ordinary songs; for a song holding "slow" it says it is ready
+  // and waits, noting each signal it gets.
+  fs::create_directory(dir / "bin");
+  const fs::path log = dir / "signals.log", ready = dir / "ready";
+  {
+    std::ofstream s(dir / "bin" / "lame");
+    s << "#!/bin/sh\n"
+      << "if grep -q slow \"$7\"; then\n"
+      << "  trap 'echo INT >> " << log.string() << "' INT\n"
+      << "  trap 'echo TERM >> " << log.string() << "; exit 143' TERM\n"
+      << "  touch " << ready.string() << "\n"
+      << "  while :; do sleep 0.05; done\n"
+      << "fi\n"
+      << "cp \"$7\" \"$8\"\n";
+  }
+  fs::permissions(dir / "bin" / "lame", fs::perms::owner_all);
+  std::ofstream(dir / "a.mp3") << "quick";
+  std::ofstream(dir / "b.mp3") << "slow";
+  std::ofstream(dir / "c.mp3") << "quick";
+  const pid_t pid = SpawnJob(
+      Command({"--format", "mp3", (dir / "a.mp3").string(), (dir / "b.mp3").string(),
+               (dir / "c.mp3").string(), "--output-folder", out.string()},
+              (dir / "bin").string() + ":/usr/bin:/bin"),
+      dir / "stdout", dir / "stderr");
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 200 && !fs::exists(ready); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(fs::exists(ready)) << Text(dir / "stderr");
+  ::kill(-pid, SIGINT);  // what Ctrl-C at a terminal does to the foreground job
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(Text(dir / "stderr").find("Cancelled."), std::string::npos) << Text(dir / "stderr");
+  EXPECT_EQ(Text(log), "TERM\n");  // terminated by the run; the Ctrl-C itself never reached it
+  EXPECT_EQ(Files(out), std::vector<std::string>{"a.mp3"});
+  EXPECT_EQ(ProcessesMentioning((dir / "bin").string()), 0);
+  EXPECT_EQ(ProcessesMentioning(dir.path().string() + "/docs"), 0);
+  // The working folder holds no temporaries.
+  EXPECT_EQ(Files(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tw::test

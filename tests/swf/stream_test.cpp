@@ -4,6 +4,7 @@
 
 #include "support/testing.h"
 #include "swf/control_tags.h"
+#include "swf/display_tags.h"
 #include "swf/sprite.h"
 #include "swf/stream.h"
 #include "util/files.h"
@@ -274,7 +275,7 @@ TEST(Stream, MoveResourcesToAnEarlierFrame) {
 }
 
 TEST(Stream, RenumberIDs) {
-  // Shapes 1 and 2 (raw: their id is their first field), a placement of shape 2 (raw
+  // Shapes 1 and 2 (raw: their id is their first field), a placement of shape 2 (a
   // PlaceObject), an export of 2, binary data 1 (a second definition of old id 1), a scaling
   // grid for 1, a font of the unknown code 91 and a symbol class naming id 0 (the main timeline).
   auto symbols = std::make_unique<TSWFSymbolClass>();
@@ -290,7 +291,9 @@ TEST(Stream, RenumberIDs) {
   auto raw = [&](size_t i) { return dynamic_cast<TSWFByteCodeTag*>(reader.TagInfo(i).TagObject()); };
   EXPECT_EQ(ToHex(raw(0)->Data), "64 00 AA");
   EXPECT_EQ(ToHex(raw(1)->Data), "65 00 BB");
-  EXPECT_EQ(ToHex(raw(2)->Data), "65 00 01 00 00") << "the placement follows its shape";
+  auto* place = dynamic_cast<TSWFPlaceObject*>(reader.TagInfo(2).TagObject());
+  EXPECT_EQ(place->CharacterId, 101) << "the placement follows its shape";
+  EXPECT_EQ(ToHex(WriteBody(*place)), "65 00 01 00 00");
   auto* exports = dynamic_cast<TSWFExportAssets*>(reader.TagInfo(3).TagObject());
   EXPECT_EQ(exports->Assets[0].ID, 101);
   auto* binary = dynamic_cast<TSWFDefineBinaryData*>(reader.TagInfo(4).TagObject());
@@ -322,7 +325,7 @@ TEST(Stream, RenumberAsksOnlyForDefinitions) {
   auto raw = [&](size_t i) { return dynamic_cast<TSWFByteCodeTag*>(reader.TagInfo(i).TagObject()); };
   EXPECT_EQ(raw(0)->Data[0], 1);
   EXPECT_EQ(raw(1)->Data[0], 50);
-  EXPECT_EQ(raw(2)->Data[0], 50);
+  EXPECT_EQ(dynamic_cast<TSWFPlaceObject*>(reader.TagInfo(2).TagObject())->CharacterId, 50);
 }
 
 TEST(Stream, SaveToFileNeverLeavesAHalfWrittenFile) {

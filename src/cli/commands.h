@@ -9,6 +9,7 @@ void AddSwfCommands(CLI::App& app);
 void AddAudioCommands(CLI::App& app);
 void AddPublishCommands(CLI::App& app);
 void AddTemplateCommands(CLI::App& app);
+void AddSkinCommands(CLI::App& app);
 
 // A failure to report as one line on stderr with exit status 1.
 class CommandError : public std::runtime_error {

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   tw::cli::AddAudioCommands(app);
   tw::cli::AddPublishCommands(app);
   tw::cli::AddTemplateCommands(app);
+  tw::cli::AddSkinCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

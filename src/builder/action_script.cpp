@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <stdexcept>
+#include <string>
 
 #include "builder/compile_context.h"
 #include "builder/movie.h"
@@ -43,6 +45,86 @@ int TFlashActionScript::MinVersion() const { return std::max(1, FActions->MinVer
 void TFlashActionScript::WriteToStream(TBitsEngine& be) {
   TSWFDoAction tag(*FActions);
   tag.WriteToStream(be);
+}
+
+// ---- records without fields, by code ----------------------------------------------------------
+
+void TFlashActionScript::Simple(asc::TOp op) {
+  using asc::TOp;
+  switch (op) {
+    case TOp::NextFrame: return NextFrame();
+    case TOp::PreviousFrame: return PreviousFrame();
+    case TOp::Play: return Play();
+    case TOp::Stop: return Stop();
+    case TOp::ToggleQuality: return ToggleQuality();
+    case TOp::StopSounds: return StopSounds();
+    case TOp::Not: return Not();
+    case TOp::StringLength: return StringLength();
+    case TOp::StringExtract: return StringExtract();
+    case TOp::Pop: return Pop();
+    case TOp::ToInteger: return ToInteger();
+    case TOp::GetVariable: return GetVariable();
+    case TOp::SetVariable: return SetVariable();
+    case TOp::SetTarget2: return SetTarget2();
+    case TOp::GetProperty: return GetProperty();
+    case TOp::SetProperty: return SetProperty();
+    case TOp::CloneSprite: return CloneSprite();
+    case TOp::RemoveSprite: return RemoveSprite();
+    case TOp::Trace: return Trace();
+    case TOp::StartDrag: return StartDrag();
+    case TOp::EndDrag: return EndDrag();
+    case TOp::Throw: return Throw();
+    case TOp::RandomNumber: return RandomNumber();
+    case TOp::MBStringLength: return MBStringLength();
+    case TOp::CharToAscii: return CharToAscii();
+    case TOp::AsciiToChar: return AsciiToChar();
+    case TOp::GetTime: return GetTime();
+    case TOp::MBStringExtract: return MBStringExtract();
+    case TOp::MBCharToAscii: return MBCharToAscii();
+    case TOp::MBAsciiToChar: return MBAsciiToChar();
+    case TOp::Delete: return Delete();
+    case TOp::Delete2: return Delete2();
+    case TOp::DefineLocal: return DefineLocal();
+    case TOp::CallFunction: return CallFunction();
+    case TOp::Return: return Return();
+    case TOp::Modulo: return Modulo();
+    case TOp::NewObject: return NewObject();
+    case TOp::DefineLocal2: return DefineLocal2();
+    case TOp::InitArray: return InitArray();
+    case TOp::InitObject: return InitObject();
+    case TOp::TypeOf: return TypeOf();
+    case TOp::TargetPath: return TargetPath();
+    case TOp::Enumerate: return Enumerate();
+    case TOp::Add2: return Add2();
+    case TOp::Less2: return Less2();
+    case TOp::Equals2: return Equals2();
+    case TOp::ToNumber: return ToNumber();
+    case TOp::ToString: return ToString();
+    case TOp::PushDuplicate: return PushDuplicate();
+    case TOp::StackSwap: return StackSwap();
+    case TOp::GetMember: return GetMember();
+    case TOp::SetMember: return SetMember();
+    case TOp::Increment: return Increment();
+    case TOp::Decrement: return Decrement();
+    case TOp::CallMethod: return CallMethod();
+    case TOp::NewMethod: return NewMethod();
+    case TOp::InstanceOf: return InstanceOf();
+    case TOp::Enumerate2: return Enumerate2();
+    case TOp::BitAnd: return BitAnd();
+    case TOp::BitOr: return BitOr();
+    case TOp::BitXor: return BitXor();
+    case TOp::BitLShift: return BitLShift();
+    case TOp::BitRShift: return BitRShift();
+    case TOp::BitURShift: return BitURShift();
+    case TOp::StrictEquals: return StrictEquals();
+    case TOp::Greater: return Greater();
+    case TOp::Subtract: return Subtract();
+    case TOp::Multiply: return Multiply();
+    case TOp::Divide: return Divide();
+    case TOp::Call: return Call();
+  }
+  throw std::logic_error("no append operation for the action code " +
+                         std::to_string(static_cast<int>(op)));
 }
 
 // ---- records with fields ---------------------------------------------------------------------
@@ -183,24 +265,7 @@ TSWFActionPush& TFlashActionScript::PushConstant(uint16_t index) {
 
 // ---- compiling -------------------------------------------------------------------------------
 
-bool TFlashActionScript::CompileScript(TMemoryStream& source) {
-  TFlashMovie* movie = Owner();
-  if (!movie) throw ESWFError("A script without a movie cannot be compiled");
-  source.SetPosition(0);
-  const std::string_view text(reinterpret_cast<const char*>(source.Data()), source.Size());
-  TCompileContext* context = movie->CompileContext();
-  if (!context) {
-    movie->AppendError(kNoCompilerMessage);
-    return false;
-  }
-  try {
-    context->Compile(text, *this);
-  } catch (const std::exception& e) {
-    movie->AppendError(e.what());
-    return false;
-  }
-  return true;
-}
+bool TFlashActionScript::CompileScript(TMemoryStream& source) { return Compile(source, {}); }
 
 bool TFlashActionScript::CompileScript(std::string_view text) {
   TMemoryStream source;
@@ -210,7 +275,21 @@ bool TFlashActionScript::CompileScript(std::string_view text) {
 
 bool TFlashActionScript::CompileScriptFile(const std::filesystem::path& fileName) {
   TMemoryStream source(ReadWholeFile(fileName));
-  return CompileScript(source);
+  return Compile(source, fileName.string());
+}
+
+bool TFlashActionScript::Compile(TMemoryStream& source, std::string_view sourceName) {
+  TFlashMovie* movie = Owner();
+  if (!movie) throw ESWFError("A script without a movie cannot be compiled");
+  source.SetPosition(0);
+  const std::string_view text(reinterpret_cast<const char*>(source.Data()), source.Size());
+  try {
+    movie->CompileContext().Compile(text, sourceName, *this);
+  } catch (const std::exception& e) {
+    movie->AppendError(e.what());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tw::builder

@@ -1,6 +1,7 @@
 // TFlashActionScript: a list of action records that is written as a DoAction tag. Every piece of
 // action code the builder makes goes through its append operations: the frame actions of a
-// movie, the clip and initialisation actions of placements and sprites, and the compiler.
+// movie, the clip and initialisation actions of placements and sprites, and the compiler, whose
+// emitter the script is.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "asc/emitter.h"
 #include "builder/objects.h"
 #include "swf/action_body_records.h"
 #include "swf/action_branches.h"
@@ -21,13 +23,13 @@
 
 namespace tw::builder {
 
-class TFlashActionScript : public TFlashObject {
+class TFlashActionScript : public TFlashObject, public asc::TEmitter {
  public:
   // With no list the script makes and owns its own; a given list stays its creator's (a
   // placement passes the list of the clip action being filled).
   explicit TFlashActionScript(TFlashMovie* owner, swf::TSWFActionList* list = nullptr);
 
-  swf::TSWFActionList& Actions() { return *FActions; }
+  swf::TSWFActionList& Actions() override { return *FActions; }
   const swf::TSWFActionList& Actions() const { return *FActions; }
   bool OwnsActions() const { return FOwnedActions != nullptr; }
   // Points the script at a list its creator keeps owning; an own list is freed.
@@ -133,59 +135,62 @@ class TFlashActionScript : public TFlashObject {
   void Trace() { Append<swf::TSWFActionTrace>(); }
   void FSCommand2() { Append<swf::TSWFActionFSCommand2>(); }
   void Throw() { Append<swf::TSWFActionThrow>(); }
+  // The operation above of the record with the code: how the compiler appends them.
+  void Simple(asc::TOp op) override;
 
   // ---- records with fields
-  void GotoFrame(uint16_t frame);
+  void GotoFrame(uint16_t frame) override;
   // The scene-bias flag is set when SceneBias is above 0.
-  void GotoFrame2(uint8_t playFlag, uint16_t sceneBias);
-  void GoToLabel(std::string_view label);
-  void GetURL(std::string_view url, std::string_view target);
+  void GotoFrame2(uint8_t playFlag, uint16_t sceneBias) override;
+  void GoToLabel(std::string_view label) override;
+  void GetURL(std::string_view url, std::string_view target) override;
   // A GetUrl record whose URL is "FSCommand:" followed by the command.
   void FSCommand(std::string_view command, std::string_view args);
-  void GetURL2(uint8_t loadTargetFlag, uint8_t loadVariablesFlag, uint8_t method);
+  void GetURL2(uint8_t loadTargetFlag, uint8_t loadVariablesFlag, uint8_t method) override;
   void WaitForFrame(uint16_t frame, uint8_t skipCount);
   void WaitForFrame2(uint8_t skipCount);
-  void SetTarget(std::string_view targetName);
-  void StoreRegister(uint8_t registerNumber);
-  swf::TSWFActionConstantPool& ConstantPool(std::span<const std::string> strings);
+  void SetTarget(std::string_view targetName) override;
+  void StoreRegister(uint8_t registerNumber) override;
+  swf::TSWFActionConstantPool& ConstantPool(std::span<const std::string> strings) override;
   swf::TSWFActionConstantPool& ConstantPool(std::initializer_list<std::string> strings);
   swf::TSWFActionDefineFunction& DefineFunction(std::string_view name,
-                                                std::span<const std::string> params);
+                                                std::span<const std::string> params) override;
   // Every parameter lives in a variable (register 0); preload and suppress flags are false.
   swf::TSWFActionDefineFunction2& DefineFunction2(std::string_view name,
                                                   std::span<const std::string> params,
-                                                  uint8_t registerCount);
+                                                  uint8_t registerCount) override;
   // Raw record bytes from hexadecimal text.
   swf::TSWFActionByteCode& ByteCode(std::string_view hexText);
 
   // Branches; the caller links them to their targets with markers.
-  swf::TSWFActionJump& Jump() { return Append<swf::TSWFActionJump>(); }
-  swf::TSWFActionIf& If() { return Append<swf::TSWFActionIf>(); }
-  swf::TSWFActionWith& With() { return Append<swf::TSWFActionWith>(); }
-  swf::TSWFActionTry& Try() { return Append<swf::TSWFActionTry>(); }
+  swf::TSWFActionJump& Jump() override { return Append<swf::TSWFActionJump>(); }
+  swf::TSWFActionIf& If() override { return Append<swf::TSWFActionIf>(); }
+  swf::TSWFActionWith& With() override { return Append<swf::TSWFActionWith>(); }
+  swf::TSWFActionTry& Try() override { return Append<swf::TSWFActionTry>(); }
 
   // Places a branch target here. A given marker (a forward branch's own, from TakeMarker) gets
   // the direction; without one a new marker is made for a branch that comes later, and is
   // backward whatever the argument says.
   swf::TSWFOffsetMarker& AddMarker(std::unique_ptr<swf::TSWFOffsetMarker> marker = nullptr,
-                                   bool backward = true);
+                                   bool backward = true) override;
   // Places the target of a branch made before: its own marker of the slot, forward.
-  swf::TSWFOffsetMarker& AddMarker(swf::TSWFBranchAction& branch, size_t slot = 0);
+  swf::TSWFOffsetMarker& AddMarker(swf::TSWFBranchAction& branch, size_t slot = 0) override;
 
   // Pushes the values, the type of each forced by the type at the same index (kPushKeepType, or
   // a missing type, keeps the type chosen from the value). A Push record that ends the list is
   // extended instead of starting a new one.
   swf::TSWFActionPush& Push(std::span<const swf::TPushValue> values,
-                            std::span<const uint8_t> types);
+                            std::span<const uint8_t> types) override;
   swf::TSWFActionPush& Push(std::initializer_list<swf::TPushValue> values,
                             std::initializer_list<uint8_t> types);
   // Constant indexes: one byte below 256, two bytes from 256 on; the same reuse rule.
-  swf::TSWFActionPush& PushConstant(uint16_t index);
+  swf::TSWFActionPush& PushConstant(uint16_t index) override;
   swf::TSWFActionPush& PushConstants(std::span<const uint16_t> indexes);
 
   // Compiles ActionScript source into this script through the owner movie's compiler context.
-  // A compile error (or the lack of a compiler) is appended to the owner's ErrorStream and gives
-  // false; the records appended before the error stay. The stream is read from its start.
+  // A compile error (its text with file, line and column) is appended to the owner's ErrorStream
+  // and gives false; the records appended before the error stay. The stream is read from its
+  // start; a script from a file names the file in its messages.
   bool CompileScript(swf::TMemoryStream& source);
   bool CompileScript(std::string_view text);
   bool CompileScriptFile(const std::filesystem::path& fileName);
@@ -196,6 +201,7 @@ class TFlashActionScript : public TFlashObject {
     return FActions->Add<T>();
   }
   swf::TSWFActionPush& PushTarget();
+  bool Compile(swf::TMemoryStream& source, std::string_view sourceName);
 
   std::unique_ptr<swf::TSWFActionList> FOwnedActions;
   swf::TSWFActionList* FActions;

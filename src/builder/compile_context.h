@@ -10,20 +10,20 @@ namespace tw::builder {
 class TFlashMovie;
 class TFlashActionScript;
 
-// What the compiler keeps for the scripts of one movie (the classes and identifiers it has seen).
+// What the compiler keeps for the scripts of one movie.
 class TCompileContext {
  public:
   virtual ~TCompileContext() = default;
   // Compiles source text into the target, appending records through the target's operations
-  // (markers for branches). A compile error is thrown as an exception derived from
-  // std::exception whose message is the text to report.
-  virtual void Compile(std::string_view source, TFlashActionScript& target) = 0;
+  // (markers for branches). SourceName (empty when the text has no file) goes into messages. A
+  // compile error is thrown as an exception derived from std::exception whose message is the
+  // text to report, with the file, line and column where the script went wrong.
+  virtual void Compile(std::string_view source, std::string_view sourceName,
+                       TFlashActionScript& target) = 0;
 };
 
-// The compiler's context for a movie, or null when the program has no compiler.
+// The context of the project's ActionScript compiler for a movie: every script is compiled for
+// the movie's version as it stands when the script is compiled.
 std::unique_ptr<TCompileContext> NewCompileContext(TFlashMovie& movie);
-
-// What a script reports when there is no compiler to compile it.
-inline constexpr std::string_view kNoCompilerMessage = "No ActionScript compiler is present";
 
 }  // namespace tw::builder

@@ -244,9 +244,9 @@ void TFlashMovie::AppendError(std::string_view message) {
   s.WriteBuffer(message.data(), message.size());
 }
 
-TCompileContext* TFlashMovie::CompileContext() {
+TCompileContext& TFlashMovie::CompileContext() {
   if (!FCompileContext) FCompileContext = NewCompileContext(*this);
-  return FCompileContext.get();
+  return *FCompileContext;
 }
 
 void TFlashMovie::SetCompileContext(std::unique_ptr<TCompileContext> context) {

@@ -113,8 +113,9 @@ class TFlashMovie : public swf::TBasedSWFStream {
   swf::TMemoryStream& ErrorStream();
   std::string ErrorText() const;
   void AppendError(std::string_view message);
-  // The compiler's context for this movie, made on first request; null without a compiler.
-  TCompileContext* CompileContext();
+  // The compiler's context for this movie, made on first request (NewCompileContext). Another
+  // context may be set in its place; setting none makes a new one on the next request.
+  TCompileContext& CompileContext();
   void SetCompileContext(std::unique_ptr<TCompileContext> context);
 
  private:

@@ -7,6 +7,7 @@
 #include "support/action_testing.h"
 #include "support/testing.h"
 #include "swf/action_tags.h"
+#include "util/files.h"
 
 namespace tw::builder {
 namespace {
@@ -227,6 +228,30 @@ TEST(ActionScript, RecordsWithoutFields) {
   }
 }
 
+// The compiler names records without fields by their code; each code must reach the append
+// operation of that very record (a wrong case would compile and write another record).
+TEST(ActionScript, CompilerOperationsAppendTheRecordOfTheirCode) {
+  size_t operations = 0;
+  for (int code = 0; code < 256; ++code) {
+    SCOPED_TRACE(code);
+    TFlashActionScript script(nullptr);
+    try {
+      script.Simple(static_cast<asc::TOp>(code));
+    } catch (const std::logic_error&) {
+      EXPECT_EQ(script.Actions().Count(), 0u);
+      continue;
+    }
+    ++operations;
+    ASSERT_EQ(script.Actions().Count(), 1u);
+    EXPECT_EQ(script.Action(0).ActionCode, code);
+    // One byte, or the Call record's empty body.
+    const tw::test::Bytes record = code < 0x80 ? tw::test::Bytes{static_cast<uint8_t>(code)}
+                                               : Hex("9E 00 00");
+    EXPECT_EQ(Records(script), ToHex(record) + " 00");
+  }
+  EXPECT_EQ(operations, 70u);  // every operation the compiler has
+}
+
 TEST(ActionScript, RecordsWithFields) {
   struct Case {
     const char* name;
@@ -360,12 +385,19 @@ TEST(ActionScript, AssignCopiesRecordsAndBranches) {
   EXPECT_EQ(static_cast<TSWFActionJump&>(copy.Action(2)).FindMarker(), &copy.Action(0));
 }
 
+void WriteText(const std::filesystem::path& path, std::string_view text) {
+  tw::WriteWholeFile(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+}
+
 // A compiler stand-in: appends a record per line and fails on a line "error".
 class LineCompiler : public TCompileContext {
  public:
   int Calls = 0;
-  void Compile(std::string_view source, TFlashActionScript& target) override {
+  std::string LastName;
+  void Compile(std::string_view source, std::string_view sourceName,
+               TFlashActionScript& target) override {
     ++Calls;
+    LastName = sourceName;
     size_t start = 0;
     while (start < source.size()) {
       size_t end = source.find('\n', start);
@@ -407,18 +439,75 @@ TEST(ActionScript, CompileScriptThroughTheMoviesContext) {
 
   tw::test::TempDir dir;
   EXPECT_THROW(script.CompileScriptFile(dir / "missing.as"), std::runtime_error);
+  // A script from a file names the file; one from text or a stream names none.
+  EXPECT_EQ(c.LastName, "");
+  WriteText(dir / "ok.as", "stop");
+  EXPECT_TRUE(script.CompileScriptFile(dir / "ok.as"));
+  EXPECT_EQ(c.LastName, (dir / "ok.as").string());
 }
 
-TEST(ActionScript, CompileScriptWithoutACompiler) {
+// The movie's own context is the project's compiler: a script compiles for the movie's version
+// into the records a player runs, and an error lands in ErrorStream with its place.
+TEST(ActionScript, CompileScriptWithTheCompiler) {
   TFlashMovie movie(0, 0, 100, 100, 12, TSystemCoord::Pix);
+  movie.SetVersion(7);
   TFlashActionScript& script = movie.FrameActions();
   script.Stop();
-  EXPECT_FALSE(script.CompileScript(std::string_view("stop();")));
-  EXPECT_EQ(movie.ErrorText(), kNoCompilerMessage);
-  EXPECT_EQ(tw::test::Shape(script.Actions()), "07");
+  ASSERT_TRUE(script.CompileScript(std::string_view("var n = 2;\nif (n > 1) trace('two');")));
+  EXPECT_EQ(movie.ErrorText(), "");
+  // Stop, the pool, push "n" 2, DefineLocal, push "n", GetVariable, push 1, Greater, Not, If,
+  // push "two", Trace, the If's target.
+  EXPECT_EQ(tw::test::Shape(script.Actions()), "07 88 96 3C 96 1C 96 67 12 9D 96 26 M");
+  EXPECT_EQ(tw::test::ToHex(tw::test::WriteList(script.Actions())),
+            "07 88 08 00 02 00 6E 00 74 77 6F 00 96 07 00 08 00 07 02 00 00 00 3C 96 02 00 08 "
+            "00 1C 96 05 00 07 01 00 00 00 67 12 9D 02 00 06 00 96 02 00 08 01 26 00");
+
+  // A syntax error: false, nothing appended, the message with line and column.
+  EXPECT_FALSE(script.CompileScript(std::string_view("trace(1);\n  var = 3;")));
+  EXPECT_EQ(tw::test::Shape(script.Actions()), "07 88 96 3C 96 1C 96 67 12 9D 96 26 M");
+  EXPECT_EQ(movie.ErrorText().rfind("line 2, column 7: ", 0), 0u) << movie.ErrorText();
+
+  // From a file the message starts with the file's name; messages follow each other.
+  tw::test::TempDir dir;
+  WriteText(dir / "skin.as", "while (true) {\n  break;\n}\ncontinue;\n");
+  const std::string before = movie.ErrorText();
+  EXPECT_FALSE(script.CompileScriptFile(dir / "skin.as"));
+  EXPECT_EQ(movie.ErrorText().substr(0, before.size()), before);
+  EXPECT_EQ(movie.ErrorText().substr(before.size()).rfind((dir / "skin.as").string() + ":4:1: ", 0),
+            0u)
+      << movie.ErrorText();
+
+  // The movie's version decides what a script may use: try needs version 7.
+  TFlashMovie six(0, 0, 100, 100, 12, TSystemCoord::Pix);
+  six.SetVersion(6);
+  EXPECT_FALSE(six.FrameActions().CompileScript(std::string_view("try { f(); } catch (e) {}")));
+  EXPECT_NE(six.ErrorText().find("version 6"), std::string::npos) << six.ErrorText();
 
   TFlashActionScript orphan(nullptr);
   EXPECT_THROW(orphan.CompileScript(std::string_view("stop();")), ESWFError);
+}
+
+// A compiled movie built and read back: the DoAction holds the compiled records, and the movie
+// keeps the version it was compiled for.
+TEST(ActionScript, CompiledScriptInABuiltMovie) {
+  TFlashMovie movie(0, 0, 100, 100, 12, TSystemCoord::Pix);
+  movie.SetVersion(8);
+  ASSERT_TRUE(movie.FrameActions().CompileScript(
+      std::string_view("function f(a) { return a * 2; }\ntrace(f(21));")))
+      << movie.ErrorText();
+  const tw::test::Bytes compiled = tw::test::WriteList(movie.FrameActions().Actions());
+  movie.ShowFrame();
+  movie.BuildBody();
+  EXPECT_EQ(movie.Version(), 8);
+  TMemoryStream file;
+  movie.SaveToStream(file);
+  TSWFStreamReader reader(file.Bytes());
+  reader.ParseTags(true, true);
+  ASSERT_GE(reader.TagList.size(), 1u);
+  auto* tag = dynamic_cast<TSWFDoAction*>(reader.TagList[0]->TagObject());
+  ASSERT_NE(tag, nullptr);
+  EXPECT_EQ(tw::test::WriteList(tag->Actions()), compiled);
+  EXPECT_NE(tw::test::Shape(tag->Actions()).find("8E"), std::string::npos);  // DefineFunction2
 }
 
 // The script is written as a DoAction that the reader reads back record for record.

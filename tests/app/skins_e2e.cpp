@@ -145,7 +145,9 @@ TEST(SkinsInFlash, TheEndOfTheLastSongWrapsWithLoopAndStopsWithout) {
     const Played p = Play(movie, 3500, {}, expected);
     if (p.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
     EXPECT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
-    if (loop == "No") EXPECT_EQ(p.out.find("tw: loading 1", p.out.find("tw: ended 3")), std::string::npos);
+    if (loop == "No") {
+      EXPECT_EQ(p.out.find("tw: loading 1", p.out.find("tw: ended 3")), std::string::npos);
+    }
   }
 }
 

@@ -167,8 +167,8 @@ TEST(SkinSource, BuildsClipsButtonsTextsAndTheDefinition) {
   const auto& pool = dynamic_cast<const TSWFActionConstantPool&>(action->Actions().Action(0));
   ASSERT_EQ(pool.Constants.size(), 1u);
   EXPECT_EQ(pool.Constants[0],
-            "<ParamsDefine><Bg.Color caption=\"Bar &amp; text\" type=\"color\" default=\"0xFF8000\" />"
-            "<Bg.Size caption=\"Size\" type=\"integer\" default=\"3\" min=\"1\" max=\"9\" />"
+            "<ParamsDefine><Bg.Color caption=\"Bar &amp; text\" type=\"color\" default=\"0xFF8000\"/>"
+            "<Bg.Size caption=\"Size\" type=\"integer\" default=\"3\" min=\"1\" max=\"9\"/>"
             "</ParamsDefine>");
   // The program reads that definition back.
   const fs::path file = dir / "built.swf";

@@ -131,9 +131,9 @@ TEST_F(ProjectCli, FromRemoveAndSongsThatAreGone) {
   r = Run({"project", "save", second.string(), "--remove", "1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "--remove 1: the project has 0 songs")) << r.err;
-  r = Run({"project", "save", second.string(), "--template", "compact.swf"});
+  r = Run({"project", "save", second.string(), "--template", "nosuch.swf"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "--template compact.swf: there is no such player template in ")) << r.err;
+  EXPECT_TRUE(Has(r.err, "--template nosuch.swf: there is no such player template in ")) << r.err;
 }
 
 TEST_F(ProjectCli, TagEditsFromTheCommandLine) {

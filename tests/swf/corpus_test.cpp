@@ -189,10 +189,8 @@ TEST(Corpus, CopiesReadBackAndReachAFixedPoint) {
     const TRect& r = original.FrameRect();
     const TRect normalised{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom),
                            std::max(r.Left, r.Right), std::max(r.Top, r.Bottom)};
-    const uint8_t expectedVersion =
-        original.Compressed() && original.Version() < 6 ? 6 : original.Version();
     if (!reread.IsSWF || reread.Compressed() != original.Compressed() ||
-        reread.Version() != expectedVersion || reread.FrameRect() != normalised ||
+        reread.Version() != original.Version() || reread.FrameRect() != normalised ||
         reread.FrameRate() != original.FrameRate() ||
         reread.FrameCount() != original.FrameCount() ||
         reread.FileSize() != reread.HeaderSize() + reread.BodyStream().Size()) {

@@ -7,7 +7,7 @@ build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpu
        libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev)
 engines=(lame ffmpeg)
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev sox
-      libsox-fmt-mp3 openssl chromium)
+      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs)
 
 wanted=()
 for group in "$@"; do

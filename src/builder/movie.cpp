@@ -74,8 +74,12 @@ void TFlashMovie::BuildBody() {
   TMemoryStream& body = BodyStream();
   body.Clear();
   TBitsEngine be(body);
+  // Placements write their clip-event flags for the version in the header, so every object is
+  // told the version the whole body needs, not the one reached so far.
   TBodyWriteState state;
   state.Version = Version();
+  if (HasStreamSound && FStreamSound) state.Version = std::max(state.Version, FStreamSound->MinVersion());
+  for (const auto& object : ObjectList) state.Version = std::max(state.Version, object->MinVersion());
 
   if (BgColorSet) {
     TSWFSetBackgroundColor tag;
@@ -84,7 +88,6 @@ void TFlashMovie::BuildBody() {
   }
   TFlashStreamSound* sound = HasStreamSound ? FStreamSound.get() : nullptr;
   if (sound) {
-    state.Version = std::max(state.Version, sound->MinVersion());
     TSWFSoundStreamHead2 head;
     sound->FillStreamHead(head, FPS());
     head.WriteToStream(be);
@@ -94,7 +97,6 @@ void TFlashMovie::BuildBody() {
   for (size_t i = 0; i < count; ++i) {
     TBasedSWFObject& object = *ObjectList[i];
     if (OnProgress) Progress(Percent(i + 1, count), pkBuilding);
-    state.Version = std::max(state.Version, object.MinVersion());
     if (const TSWFObject* tag = AsTag(object)) {
       switch (WrittenCode(*tag)) {
         case 1:
@@ -159,7 +161,127 @@ void TFlashMovie::MoveResources(int toFrame, int fromFrame, int lastFrame) {
   }
 }
 
+// ---- characters ------------------------------------------------------------------------------
+
+TFlashShape& TFlashMovie::AddShape(std::unique_ptr<TFlashShape> shape) {
+  if (!shape) shape = std::make_unique<TFlashShape>(this);
+  return RegisterCharacter(std::move(shape), Shapes);
+}
+
+TFlashShape& TFlashMovie::AddRectangle(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax) {
+  TFlashShape& shape = AddShape();
+  shape.SetBounds(xMin, yMin, xMax, yMax);
+  shape.Edges().MoveTo(xMin, yMin);
+  shape.Edges().Rectangle(xMax - xMin, yMax - yMin);
+  shape.Edges().EndEdges();
+  return shape;
+}
+
+TFlashShape& TFlashMovie::AddRectangle(const TRect& r) {
+  return AddRectangle(r.Left, r.Top, r.Right, r.Bottom);
+}
+
+TFlashShape& TFlashMovie::AddEllipse(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax) {
+  TFlashShape& shape = AddShape();
+  shape.SetBounds(xMin, yMin, xMax, yMax);
+  shape.Edges().MoveTo(xMin, yMin);
+  shape.Edges().Ellipse(xMax - xMin, yMax - yMin);
+  shape.Edges().EndEdges();
+  return shape;
+}
+
+TFlashShape& TFlashMovie::AddEllipse(const TRect& r) { return AddEllipse(r.Left, r.Top, r.Right, r.Bottom); }
+
+TFlashShape& TFlashMovie::AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  TFlashShape& shape = AddShape();
+  shape.SetBounds(x1, y1, x2, y2);
+  shape.Edges().MoveTo(x1, y1);
+  shape.Edges().LineTo(x2, y2);
+  return shape;
+}
+
+TFlashShape& TFlashMovie::AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint p3) {
+  TFlashShape& shape = AddShape();
+  shape.SetBounds(std::min({p0.X, p1.X, p2.X, p3.X}), std::min({p0.Y, p1.Y, p2.Y, p3.Y}),
+                  std::max({p0.X, p1.X, p2.X, p3.X}), std::max({p0.Y, p1.Y, p2.Y, p3.Y}));
+  shape.Edges().MoveTo(p0.X, p0.Y);
+  shape.Edges().CubicBezier(p1, p2, p3, 4);
+  shape.Edges().EndEdges();
+  return shape;
+}
+
+TFlashShape& TFlashMovie::AddShapeImage(TFlashImage& image) {
+  TFlashShape& shape = AddRectangle(0, 0, image.Width(), image.Height());
+  shape.SetImageFill(image, ifmFit, 1, 1);
+  return shape;
+}
+
+TFlashImage& TFlashMovie::AddImage(const std::filesystem::path& fileName) {
+  return RegisterCharacter(std::make_unique<TFlashImage>(this, fileName), Images);
+}
+
+TFlashSprite& TFlashMovie::AddSprite(TFlashVisualObject* visual) {
+  TFlashSprite& sprite = RegisterCharacter(std::make_unique<TFlashSprite>(this), Sprites);
+  if (visual) sprite.PlaceObject(*visual, 1);
+  return sprite;
+}
+
+namespace {
+
+template <class Source>
+TFlashExternalMovie& EmbedMovie(TFlashMovie& host, const Source& source, uint8_t mode, bool renumber) {
+  auto movie = std::make_unique<TFlashExternalMovie>(&host, source);
+  if (!movie->Reader().IsSWF) throw ESWFError("The movie to embed is not a SWF movie");
+  movie->Mode = mode;
+  // Parsed before it joins the host, so that a movie that cannot be read leaves the host as it
+  // was.
+  movie->Reader().ParseTags(true, false);
+  const uint16_t e = host.CurrentID;
+  movie->SetCharacterId(e);
+  uint16_t next = e;
+  if (renumber) next = movie->Renumber(mode == emSprite ? uint16_t(e + 1) : e);
+  const int extra = mode == emSprite ? 2 : 1;
+  TFlashExternalMovie& ref = host.AddObject(std::move(movie));
+  host.CurrentID = static_cast<uint16_t>(std::max<int>(e + ref.DefinitionCount() + extra, next + 1));
+  if (mode == emSprite) {
+    TFlashSprite& sprite = ref.MakeSprite();
+    sprite.SetFrameCount(ref.Reader().FrameCount());
+    host.Sprites.Add(&sprite);
+  }
+  return ref;
+}
+
+}  // namespace
+
+TFlashExternalMovie& TFlashMovie::AddExternalMovie(const std::filesystem::path& fileName,
+                                                   uint8_t mode, bool renumber) {
+  return EmbedMovie(*this, fileName, mode, renumber);
+}
+
+TFlashExternalMovie& TFlashMovie::AddExternalMovie(std::span<const uint8_t> movie, uint8_t mode,
+                                                   bool renumber) {
+  return EmbedMovie(*this, movie, mode, renumber);
+}
+
 // ---- display list and frames -----------------------------------------------------------------
+
+TFlashPlaceObject& TFlashMovie::PlaceObject(TFlashVisualObject& visual, uint16_t depth) {
+  return AddPlacement(std::make_unique<TFlashPlaceObject>(this, depth, &visual), depth);
+}
+
+TFlashPlaceObject& TFlashMovie::PlaceObject(uint16_t depth) {
+  return AddPlacement(std::make_unique<TFlashPlaceObject>(this, depth), depth);
+}
+
+void TFlashMovie::MoveBefore(const TBasedSWFObject& object, const TBasedSWFObject& anchor) {
+  auto find = [this](const TBasedSWFObject& o) {
+    return std::find_if(ObjectList.begin(), ObjectList.end(), [&o](const auto& p) { return p.get() == &o; });
+  };
+  const auto at = find(anchor), from = find(object);
+  if (at == ObjectList.end() || from == ObjectList.end() || from < at) return;
+  std::rotate(at, from, from + 1);
+}
+
 
 TBasedSWFObject& TFlashMovie::AddObject(std::unique_ptr<TBasedSWFObject> object) {
   ObjectList.push_back(std::move(object));

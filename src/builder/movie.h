@@ -11,7 +11,12 @@
 
 #include "builder/action_script.h"
 #include "builder/compile_context.h"
+#include "builder/external_movie.h"
+#include "builder/image.h"
 #include "builder/objects.h"
+#include "builder/place_object.h"
+#include "builder/shape.h"
+#include "builder/sprite.h"
 #include "swf/control_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/stream.h"
@@ -89,6 +94,38 @@ class TFlashMovie : public swf::TBasedSWFStream {
     if (MaxDepth < depth) MaxDepth = depth;
     return AddObject(std::move(placement));
   }
+
+  // ---- characters: each takes the next id and joins ObjectList and its typed list
+  // A new empty shape when none is given.
+  TFlashShape& AddShape(std::unique_ptr<TFlashShape> shape = nullptr);
+  // Outlines in the movie's units, with their bounds: the rectangle's pen starts at its
+  // top-left corner; a line has no end record (more edges may follow).
+  TFlashShape& AddRectangle(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax);
+  TFlashShape& AddRectangle(const swf::TRect& rect);
+  TFlashShape& AddEllipse(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax);
+  TFlashShape& AddEllipse(const swf::TRect& rect);
+  TFlashShape& AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  TFlashShape& AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint p3);
+  // A rectangle of the image's size (in the movie's units) filled with the image.
+  TFlashShape& AddShapeImage(TFlashImage& image);
+  // The file (JPEG or BMP) is loaded at once; without a name the image waits for a loader.
+  TFlashImage& AddImage(const std::filesystem::path& fileName = {});
+  // A new sprite; a given visual is placed in it at depth 1.
+  TFlashSprite& AddSprite(TFlashVisualObject* visual = nullptr);
+  // Embeds a finished movie (TExternalMovieMode); with renumbering its ids follow the
+  // external movie's own. A source that is not a SWF movie throws.
+  TFlashExternalMovie& AddExternalMovie(const std::filesystem::path& fileName, uint8_t mode,
+                                        bool renumber);
+  TFlashExternalMovie& AddExternalMovie(std::span<const uint8_t> movie, uint8_t mode, bool renumber);
+
+  // ---- display list
+  // A placement of the visual (or of nothing) at the depth; MaxDepth rises to it.
+  TFlashPlaceObject& PlaceObject(TFlashVisualObject& visual, uint16_t depth);
+  TFlashPlaceObject& PlaceObject(uint16_t depth);
+  // Moves object in front of anchor when both are in ObjectList and object stands after it, so
+  // that a character is defined before what uses it.
+  void MoveBefore(const swf::TBasedSWFObject& object, const swf::TBasedSWFObject& anchor);
+
   // A RemoveObject tag for the character at the depth, or a RemoveObject2 tag without one.
   swf::TSWFObject& RemoveObject(uint16_t depth, const TFlashIDObject* object = nullptr);
   // Closes Count frames (0 counts as 1); pending frame actions go in front of them.

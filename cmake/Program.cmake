@@ -15,3 +15,13 @@ function(tw_data_dir name)
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/${name} ${TW_PROGRAM_DIR}/${name})
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/${name} DESTINATION ${TW_INSTALL_DIR})
 endfunction()
+
+# tw_data_file(NAME): a file of the source tree's root, kept up to date beside the programs.
+function(tw_data_file name)
+  add_custom_command(OUTPUT ${TW_PROGRAM_DIR}/${name}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/${name} ${TW_PROGRAM_DIR}/${name}
+    DEPENDS ${CMAKE_SOURCE_DIR}/${name})
+  string(MAKE_C_IDENTIFIER ${name} id)
+  add_custom_target(data_${id} ALL DEPENDS ${TW_PROGRAM_DIR}/${name})
+  install(FILES ${CMAKE_SOURCE_DIR}/${name} DESTINATION ${TW_INSTALL_DIR})
+endfunction()

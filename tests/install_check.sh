@@ -8,6 +8,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 test -x "$prefix/lib/tunewright/tunewright-cli"
 test -L "$prefix/bin/tunewright-cli"
+test -f "$prefix/lib/tunewright/default.prj"
 [ "$(readlink "$prefix/bin/tunewright-cli")" = "../lib/tunewright/tunewright-cli" ]
 "$prefix/bin/tunewright-cli" --version | grep -q tunewright-cli
 echo "installed layout ok"

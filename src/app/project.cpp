@@ -75,13 +75,13 @@ void TProject::ApplyPreset(int32_t index) {
   ChannelsIndex = kPresets[static_cast<size_t>(index)].Channels;
 }
 
-TTemplateEntry* TProject::Template() {
+const TTemplateEntry* TProject::Template() const {
   if (SelectedTemplate < 0 || SelectedTemplate >= static_cast<int32_t>(Templates.size()))
     return nullptr;
   return &Templates[static_cast<size_t>(SelectedTemplate)];
 }
 
-TPreloaderParams* TProject::Preloader() {
+const TPreloaderParams* TProject::Preloader() const {
   if (SelectedPreloader < 0 || SelectedPreloader >= static_cast<int32_t>(Preloaders.size()))
     return nullptr;
   return &Preloaders[static_cast<size_t>(SelectedPreloader)];

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tw::app {
@@ -200,8 +201,14 @@ struct TProject {
   // Choosing a preset sets the three encoder indices (Custom resets to its own fixed row).
   void ApplyPreset(int32_t index);
   // The template and preloader chosen, or null.
-  TTemplateEntry* Template();
-  TPreloaderParams* Preloader();
+  const TTemplateEntry* Template() const;
+  const TPreloaderParams* Preloader() const;
+  TTemplateEntry* Template() {
+    return const_cast<TTemplateEntry*>(std::as_const(*this).Template());
+  }
+  TPreloaderParams* Preloader() {
+    return const_cast<TPreloaderParams*>(std::as_const(*this).Preloader());
+  }
   // Selecting a template takes its size as the custom width and height.
   void SelectTemplate(int32_t index);
   // Selecting a preloader takes its two colours from its parameters.

@@ -1,4 +1,7 @@
 // info | tag: what the music list shows of a song, and the tag editor's ID3v1 writing.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -250,6 +253,12 @@ void Tag(const TagOptions& o) {
   if (ToLowerAscii(fs::path(o.file).extension().string()) != ".mp3")
     throw CommandError(o.file + ": only MP3 files carry an ID3 tag");
   if (!fs::is_regular_file(o.file)) throw CommandError(o.file + ": no such file");
+  // The copy replaces the song by a rename, which neither a read-only file nor, for the
+  // superuser, its permission bits would stop.
+  struct stat st {};
+  if (::stat(o.file.c_str(), &st) != 0 || (st.st_mode & 0222) == 0 ||
+      ::access(o.file.c_str(), W_OK) != 0)
+    throw CommandError(o.file + ": the file is read-only");
   TMPEGAudio written;
   // The tag is written into a copy that replaces the song only when everything worked.
   WriteFileAtomic(o.file, [&](const fs::path& temp) {

@@ -8,6 +8,7 @@ namespace tw::cli {
 void AddSwfCommands(CLI::App& app);
 void AddAudioCommands(CLI::App& app);
 void AddPublishCommands(CLI::App& app);
+void AddProjectCommands(CLI::App& app);
 void AddAsCommands(CLI::App& app);
 void AddTemplateCommands(CLI::App& app);
 void AddMovieCommands(CLI::App& app);

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   tw::cli::AddSwfCommands(app);
   tw::cli::AddAudioCommands(app);
   tw::cli::AddPublishCommands(app);
+  tw::cli::AddProjectCommands(app);
   tw::cli::AddAsCommands(app);
   tw::cli::AddTemplateCommands(app);
   tw::cli::AddMovieCommands(app);

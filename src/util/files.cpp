@@ -87,9 +87,14 @@ void WriteFileAtomic(const fs::path& path,
   }
   try {
     writer(temp);
-    // A file that existed keeps its permission bits.
+    // A file that existed keeps its owner (where we may give it) and its permission bits.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) ::chmod(temp.c_str(), st.st_mode & 07777);
+    if (::stat(path.c_str(), &st) == 0) {
+      if (::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
+        // Only the superuser gives files away; anyone else keeps the file as theirs.
+      }
+      ::chmod(temp.c_str(), st.st_mode & 07777);
+    }
     if (::rename(temp.c_str(), path.c_str()) != 0)
       throw FileError("Cannot create file \"" + path.string() + "\": " + Reason());
   } catch (...) {

@@ -26,13 +26,16 @@ TEST(MusicInfo, CorpusSongs) {
     const char* artist;
     const char* album;
   } cases[] = {
-      // Titles come from the ID3v1 tag: this one has an ID3v2 tag only.
-      {"avm1__sound_id3__id3.mp3", 0, 44100, 32, "Mono", 1, "", "", ""},
-      {"avm1__sound_id3__noid3.mp3", 0, 44100, 32, "Mono", 1, "", "", ""},
+      // Titles come from the ID3v1 tag: this one has an ID3v2 tag only. Without an ID3v1 tag
+      // the title is the song's own file name (never the working copy's), at most 30 characters.
+      {"avm1__sound_id3__id3.mp3", 0, 44100, 32, "Mono", 1, "avm1__sound_id3__id3.mp3", "", ""},
+      {"avm1__sound_id3__noid3.mp3", 0, 44100, 32, "Mono", 1, "avm1__sound_id3__noid3.mp3", "",
+       ""},
       // Its ID3v1 title differs from its ID3v2 title ("Clicks").
       {"from_gnash__actionscript.all__Sound-v5__click.mp3", 0, 44100, 32, "Mono", 12, "Clicky",
        "Benjamin Wolsey", "Gnash"},
-      {"from_gnash__actionscript.all__Sound-v5__stereo8.mp3", 0, 8000, 24, "Stereo", 7, "", "", ""},
+      {"from_gnash__actionscript.all__Sound-v5__stereo8.mp3", 0, 8000, 24, "Stereo", 7,
+       "from_gnash__actionscript.all__", "", ""},
       {"from_gnash__actionscript.all__Sound-v5__brokenchord.wav", 1, 44100, 705600, "Mono", 3, "",
        "", ""},
   };

@@ -107,12 +107,17 @@ TEST(AudioCli, TagLeavesUnreadableSongsAlone) {
   const Bytes noise(5000, 0x5A);
   WriteBytes(dir / "noise.mp3", noise);
   WriteBytes(dir / "song.wav", noise);
+  const fs::path locked = dir / "locked.mp3";
+  fs::copy_file(CorpusFile("audio", "from_gnash__actionscript.all__Sound-v5__click.mp3"), locked);
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read);
+  const Bytes lockedBytes = ReadBytes(locked);
   const struct {
     const char* file;
     const char* error;
   } cases[] = {{"noise.mp3", "Error openning file: "},
                {"song.wav", "only MP3 files carry an ID3 tag"},
-               {"gone.mp3", "no such file"}};
+               {"gone.mp3", "no such file"},
+               {"locked.mp3", "locked.mp3: the file is read-only"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const CommandResult r = RunCommand({Cli(), "tag", (dir / c.file).string(), "--title", "X"});
@@ -121,7 +126,8 @@ TEST(AudioCli, TagLeavesUnreadableSongsAlone) {
   }
   EXPECT_EQ(ReadBytes(dir / "noise.mp3"), noise);
   EXPECT_EQ(ReadBytes(dir / "song.wav"), noise);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+  EXPECT_EQ(ReadBytes(locked), lockedBytes);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 }  // namespace

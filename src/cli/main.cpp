@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   tw::cli::AddAsCommands(app);
   tw::cli::AddTemplateCommands(app);
   tw::cli::AddMovieCommands(app);
+  tw::cli::AddSkinCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -8,6 +8,8 @@
 #include "cli/commands.h"
 #include "swf/action_disasm.h"
 #include "swf/action_tags.h"
+#include "swf/button_tags.h"
+#include "swf/display_tags.h"
 #include "swf/stream.h"
 #include "util/json.h"
 #include "util/text.h"
@@ -107,6 +109,30 @@ void Info(const std::string& file, bool json) {
   CheckComplete(*reader, file);
 }
 
+// The action lists a tag holds: frame actions, clip actions per event set, button actions per
+// condition.
+void DumpActions(const TSWFObject& tag, const std::string& indent) {
+  if (const auto* doAction = dynamic_cast<const TSWFDoAction*>(&tag)) {
+    std::cout << DisassembleActions(doAction->Actions(), indent);
+  } else if (const auto* place = dynamic_cast<const TSWFPlaceObject2*>(&tag)) {
+    if (!place->HasClipActions || !place->FindClipActions()) return;
+    for (const auto& record : place->FindClipActions()->Records) {
+      std::cout << indent << "on " << ClipEventNames(record->EventFlags);
+      if (record->EventFlags & ceKeyPress) std::cout << " key=" << int{record->KeyCode};
+      std::cout << ":\n" << DisassembleActions(record->Actions, indent + "  ");
+    }
+  } else if (const auto* button = dynamic_cast<const TSWFDefineButton*>(&tag)) {
+    std::cout << DisassembleActions(button->Actions, indent);
+  } else if (const auto* button2 = dynamic_cast<const TSWFDefineButton2*>(&tag)) {
+    for (const auto& action : button2->CondActions) {
+      std::cout << indent << "on";
+      if (action->Conditions) std::cout << " " << ButtonConditionNames(action->Conditions);
+      if (action->KeyPress) std::cout << " key=" << int{action->KeyPress};
+      std::cout << ":\n" << DisassembleActions(action->Actions, indent + "  ");
+    }
+  }
+}
+
 void DumpTag(const TSWFTagInfo& info, int level, bool actions) {
   const TSWFObject* tag = info.TagObject();
   std::string name(static_cast<size_t>(2 * level), ' ');
@@ -125,8 +151,7 @@ void DumpTag(const TSWFTagInfo& info, int level, bool actions) {
     for (const auto& [key, value] : fields) line += "  " + key + "=" + ToUtf8(value);
   }
   std::cout << line << "\n";
-  if (const auto* doAction = dynamic_cast<const TSWFDoAction*>(tag); doAction && actions)
-    std::cout << DisassembleActions(doAction->Actions(), std::string(6 + 2 * level, ' '));
+  if (actions && tag) DumpActions(*tag, std::string(6 + 2 * level, ' '));
   for (const auto& sub : info.SubTags) DumpTag(*sub, level + 1, actions);
 }
 

@@ -165,7 +165,11 @@ void TSWFActionPush::WriteActionBody(TBitsEngine& be) {
     if (!v.IsValid) continue;
     be.WriteByte(v.ValueType);
     switch (v.ValueType) {
-      case kPushString: be.WriteString(PushValueToString(v.Value)); break;
+      case kPushString:
+        // Most pushed strings are held as strings: write them where they lie, no copy.
+        if (const auto* s = std::get_if<std::string>(&v.Value)) be.WriteString(*s);
+        else be.WriteString(PushValueToString(v.Value));
+        break;
       case kPushFloat: be.WriteSingle(static_cast<float>(PushValueToDouble(v.Value))); break;
       case kPushNull:
       case kPushUndefined: break;

@@ -2,7 +2,9 @@
 #include "swf/abc.h"
 #include "swf/action_tags.h"
 #include "swf/bitmap_tags.h"
+#include "swf/button_tags.h"
 #include "swf/control_tags.h"
+#include "swf/display_tags.h"
 #include "swf/font_tags.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
@@ -50,7 +52,17 @@ std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
     case 35: return std::make_unique<TSWFDefineBitsJPEG3>();
     case 36: return std::make_unique<TSWFDefineBitsLossless2>();
     // display list and sprites
+    case 4: return std::make_unique<TSWFPlaceObject>();
+    case 5: return std::make_unique<TSWFRemoveObject>();
+    case 26: return std::make_unique<TSWFPlaceObject2>();
+    case 28: return std::make_unique<TSWFRemoveObject2>();
+    case 70: return std::make_unique<TSWFPlaceObject3>();
     case 39: return std::make_unique<TSWFDefineSprite>();
+    // buttons
+    case 7: return std::make_unique<TSWFDefineButton>();
+    case 17: return std::make_unique<TSWFDefineButtonSound>();
+    case 23: return std::make_unique<TSWFDefineButtonCxform>();
+    case 34: return std::make_unique<TSWFDefineButton2>();
     // actions
     case 12: return std::make_unique<TSWFDoAction>();
     case 59: return std::make_unique<TSWFDoInitAction>();

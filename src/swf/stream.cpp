@@ -146,7 +146,9 @@ void TBasedSWFStream::SaveToSink(const TByteSink& sink) {
     return;
   }
   SetSignature("CWS");
-  if (FVersion < 6) FVersion = 6;
+  // SetCompressed and SetVersion keep a movie we make at 6 or above. A movie read from a "CWS"
+  // file of an older version keeps that version: the player runs its scripts by the version's
+  // rules, so raising it would change what the copy does.
   TMemoryStream head;
   WriteHeader(head, 1);
   sink(head.Bytes());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "swf/abc.h"
+#include "swf/display_tags.h"
 #include "swf/font_tags.h"
 
 namespace tw::test {
@@ -53,7 +54,35 @@ bool AnyGlyphRecord(const TSWFObject& tag,
   return false;
 }
 
-// Fonts and ABC files: our writer settles a few choices its own way where the format allows two.
+// Whether the MATRIX at byte `at` of a body gives a pair of zero terms (scale, skew or
+// translation) a nonzero field width: our writer gives such a pair no bits at all.
+bool MatrixHasWideZeroPair(std::span<const uint8_t> body, size_t at) {
+  size_t bit = at * 8;
+  auto read = [&](unsigned n) -> int64_t {
+    int64_t v = 0;
+    for (unsigned i = 0; i < n; ++i, ++bit) {
+      if (bit / 8 >= body.size()) return -1;
+      v = v << 1 | (body[bit / 8] >> (7 - bit % 8) & 1);
+    }
+    return v;
+  };
+  auto zeroPair = [&](unsigned n) {
+    const int64_t a = read(n), b = read(n);
+    return n > 0 && a == 0 && b == 0;
+  };
+  bool wide = false;
+  if (read(1) == 1) wide |= zeroPair(static_cast<unsigned>(read(5)));  // scale
+  if (read(1) == 1) wide |= zeroPair(static_cast<unsigned>(read(5)));  // skew
+  return wide | zeroPair(static_cast<unsigned>(read(5)));               // translation
+}
+
+// The codes whose bodies hold colour transforms.
+bool HoldsColorTransforms(uint16_t code) {
+  return code == 4 || code == 26 || code == 70 || code == 34 || code == 23;
+}
+
+// Fonts, ABC files, placements and buttons: our writer settles a few choices its own way where
+// the format allows two.
 const SecondEncodingRule kRules[] = {
     {"glyph offsets: 32-bit exactly for more than 128 glyphs",
      [](const TSWFObject& tag, auto, auto) {
@@ -85,6 +114,28 @@ const SecondEncodingRule kRules[] = {
               (abc->ConstantPool.Int.empty() || abc->ConstantPool.UInt.empty() ||
                abc->ConstantPool.Double.empty());
      }},
+    // A CXFORM without terms is one byte either way: the file's bit count (the two flag bits
+    // are zero) against our zero.
+    {"a colour transform without terms carries a bit count",
+     [](const TSWFObject& tag, auto source, auto written) {
+       if (!HoldsColorTransforms(tag.TagID) || source.size() != written.size()) return false;
+       bool differs = false;
+       for (size_t i = 0; i < source.size(); ++i) {
+         if (source[i] == written[i]) continue;
+         if (written[i] != 0 || (source[i] & 0xC0) != 0) return false;
+         differs = true;
+       }
+       return differs;
+     }},
+    {"a placement matrix gives a pair of zero terms a field width",
+     [](const TSWFObject& tag, auto source, auto) {
+       const auto* place = dynamic_cast<const TSWFPlaceObject2*>(&tag);
+       if (!place || !place->HasMatrix) return false;
+       size_t at = 3 + (place->HasCharacter ? 2 : 0);
+       if (const auto* p3 = dynamic_cast<const TSWFPlaceObject3*>(&tag); p3 && !p3->SaveAsPlaceObject2)
+         at += 1 + (p3->HasClassName ? p3->ClassName.size() + 1 : 0);
+       return MatrixHasWideZeroPair(source, at);
+     }},
 };
 
 }  // namespace
@@ -103,7 +154,14 @@ std::span<const SecondEncodingRule> SecondEncodingRules() { return kRules; }
 const char* ExplainSecondEncoding(std::string_view file, size_t index, uint16_t code,
                                   const TSWFReadContext& context, std::span<const uint8_t> source,
                                   std::span<const uint8_t> written) {
-  if (const auto* e = FindSecondEncoding(file, "tag " + std::to_string(index))) return e->reason;
+  return ExplainSecondEncoding(file, "tag " + std::to_string(index), code, context, source,
+                               written);
+}
+
+const char* ExplainSecondEncoding(std::string_view file, std::string_view where, uint16_t code,
+                                  const TSWFReadContext& context, std::span<const uint8_t> source,
+                                  std::span<const uint8_t> written) {
+  if (const auto* e = FindSecondEncoding(file, where)) return e->reason;
   auto tag = CreateTagObject(code);
   tag->SetReadContext(context);
   tag->BodySize = static_cast<int32_t>(source.size());

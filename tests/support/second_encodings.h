@@ -38,5 +38,10 @@ std::span<const SecondEncodingRule> SecondEncodingRules();
 const char* ExplainSecondEncoding(std::string_view file, size_t index, uint16_t code,
                                   const swf::TSWFReadContext& context,
                                   std::span<const uint8_t> source, std::span<const uint8_t> written);
+// The same for a tag named by where ("tag 12", or "tag 12/3" for the third inner tag of the
+// sprite at 12).
+const char* ExplainSecondEncoding(std::string_view file, std::string_view where, uint16_t code,
+                                  const swf::TSWFReadContext& context,
+                                  std::span<const uint8_t> source, std::span<const uint8_t> written);
 
 }  // namespace tw::test

@@ -1,0 +1,44 @@
+// The round button: the ring shows how far the song has gone (drawn at run time).
+
+function rdShow() {
+  var playing = twState.mode == "playing" || twState.mode == "loading";
+  playIcon._visible = !playing;
+  pauseIcon._visible = playing;
+  var fraction = twState.duration > 0 ? twState.seconds / twState.duration : 0;
+  if (fraction > 1) fraction = 1;
+  var steps = Math.round(fraction * 48);
+  if (steps == rdDrawn) return;
+  rdDrawn = steps;
+  // A band between the face (radius 32) and the ring's edge: it never covers the button.
+  var arc = twClip.createEmptyMovieClip("arc", 50);
+  arc._x = 40;
+  arc._y = 40;
+  if (steps == 0) return;
+  arc.beginFill(rdButton, 100);
+  var i;
+  var a;
+  for (i = 0; i <= steps; i++) {
+    a = (i / 48) * 2 * Math.PI - Math.PI / 2;
+    if (i == 0) arc.moveTo(Math.cos(a) * 38, Math.sin(a) * 38);
+    else arc.lineTo(Math.cos(a) * 38, Math.sin(a) * 38);
+  }
+  for (i = steps; i >= 0; i--) {
+    a = (i / 48) * 2 * Math.PI - Math.PI / 2;
+    arc.lineTo(Math.cos(a) * 34, Math.sin(a) * 34);
+  }
+  arc.endFill();
+}
+
+if (ParamsValue != undefined) twReadParams(ParamsValue);
+var rdDrawn = -1;
+var rdNextOnClick = twParam("Py.Click", "Play/Pause").toLowerCase() == "next song";
+var rdRing = twColor("Py.BgColor", "0x2B2B2B");
+var rdIcon = twColor("Py.TextColor", "0xFFFFFF");
+var rdButton = twColor("Py.ButtonColor", "0x27AE60");
+twTint(ring, rdRing);
+twTint(face, rdButton);
+twTint(playIcon, rdIcon);
+twTint(pauseIcon, rdIcon);
+twHooks.update = rdShow;
+twHooks.tracks = rdShow;
+twRun("round");

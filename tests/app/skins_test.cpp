@@ -1,0 +1,224 @@
+// The skins the program ships, built from skins/ by the build, and the source form they are made
+// from: each built movie reads back tag for tag, declares its parameters where the program finds
+// them, and a wrong source is refused with the file and the reason.
+#include <filesystem>
+
+#include "app/skin_source.h"
+#include "app/templates.h"
+#include "support/testing.h"
+#include "swf/action_push.h"
+#include "swf/action_tags.h"
+#include "swf/button_tags.h"
+#include "swf/display_tags.h"
+#include "swf/font_tags.h"
+#include "swf/stream.h"
+#include "swf/text_tags.h"
+#include "util/files.h"
+
+namespace tw::test {
+namespace {
+namespace fs = std::filesystem;
+using namespace tw::app;
+using namespace tw::swf;
+
+void WriteText(const fs::path& path, std::string_view text) {
+  fs::create_directories(path.parent_path());
+  WriteWholeFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+std::vector<uint8_t> SaveMovie(TBasedSWFStream& movie) {
+  TMemoryStream stream;
+  movie.SaveToStream(stream);
+  return {stream.Bytes().begin(), stream.Bytes().end()};
+}
+
+struct Bundled {
+  const char* kind;
+  const char* name;
+  int width, height;
+  std::vector<std::string> params;  // name:type in declaration order
+};
+
+const std::vector<Bundled> kBundled = {
+    {"player", "compact", 360, 60,
+     {"Py.Autostart:bool", "Py.Loop:bool", "Py.Shuffle:bool", "Py.Volume:integer",
+      "Py.BgColor:color", "Py.TextColor:color", "Py.ButtonColor:color", "Py.TimeDisplay:selection"}},
+    {"player", "playlist", 320, 232,
+     {"Py.Autostart:bool", "Py.Loop:bool", "Py.Shuffle:bool", "Py.Volume:integer",
+      "Py.BgColor:color", "Py.TextColor:color", "Py.ButtonColor:color", "Py.MarkColor:color",
+      "Py.TimeDisplay:selection"}},
+    {"player", "round", 80, 80,
+     {"Py.Autostart:bool", "Py.Loop:bool", "Py.Shuffle:bool", "Py.Volume:integer",
+      "Py.BgColor:color", "Py.TextColor:color", "Py.ButtonColor:color", "Py.Click:selection"}},
+    {"preloader", "bar", 220, 44, {"Bg.Color:color", "Bg.BgColor:color"}},
+    {"preloader", "percent", 120, 120, {"Bg.Color:color", "Bg.BgColor:color"}},
+};
+
+TEST(BundledSkins, ReadBackTagForTagWithTheirScriptsAndParameters) {
+  for (const Bundled& b : kBundled) {
+    SCOPED_TRACE(b.name);
+    const fs::path file = ProgramDir() / b.kind / (std::string(b.name) + ".swf");
+    ASSERT_TRUE(fs::exists(file)) << file;
+    const std::vector<uint8_t> bytes = ReadWholeFile(file);
+    TSWFStreamReader reader(bytes);
+    ASSERT_TRUE(reader.IsSWF);
+    reader.ParseTags(true, true);
+    size_t doActions = 0, buttons = 0, texts = 0;
+    for (const auto& info : reader.TagList) {
+      ASSERT_NE(info->TagObject(), nullptr);
+      EXPECT_EQ(dynamic_cast<TSWFByteCodeTag*>(info->TagObject()), nullptr)
+          << "tag " << info->TagCode << " did not parse";
+      if (auto* action = dynamic_cast<TSWFDoAction*>(info->TagObject())) {
+        ++doActions;
+        // The definition's pool, then the compiled script (its own pool and many records).
+        ASSERT_GT(action->Actions().Count(), 10u);
+        EXPECT_TRUE(dynamic_cast<TSWFActionConstantPool*>(&action->Actions().Action(0)));
+      }
+      if (info->TagCode == 34) ++buttons;
+      if (info->TagCode == 37) ++texts;
+    }
+    EXPECT_EQ(doActions, 1u);
+    EXPECT_GT(buttons + texts, 0u);
+    // Written again from the objects read, the movie is the same bytes.
+    reader.BuildBody();
+    EXPECT_EQ(SaveMovie(reader), bytes);
+
+    std::vector<std::string> params;
+    if (std::string(b.kind) == "player") {
+      std::string problem;
+      auto info = ReadTemplateInfo(file.string(), &problem);
+      ASSERT_TRUE(info) << problem;
+      EXPECT_EQ(info->DefaultWidth, b.width);
+      EXPECT_EQ(info->DefaultHeight, b.height);
+      for (const TTemplateParam* p = info->FirstParam.get(); p; p = p->Next.get()) {
+        params.push_back(p->Name + ":" + std::string(ParamTypeName(p->ParamType)));
+        EXPECT_FALSE(p->Caption.empty()) << p->Name;
+        EXPECT_EQ(p->Value, p->DefaultValue);
+      }
+      EXPECT_EQ(info->ParamCount, static_cast<int32_t>(b.params.size()));
+    } else {
+      TPreloaderParams table;
+      ASSERT_TRUE(ReadPreloaderParams(file.string(), table));
+      for (const TPreloaderParam& p : table.Params) {
+        params.push_back(p.Name + ":" + p.TypeText);
+        EXPECT_EQ(p.Value.substr(0, 2), "0x");
+      }
+    }
+    EXPECT_EQ(params, b.params);
+  }
+}
+
+TEST(SkinSource, BuildsClipsButtonsTextsAndTheDefinition) {
+  TempDir dir;
+  WriteText(dir / "s" / "skin.xml", R"(<skin kind="preloader" width="100" height="50">
+  <params><Bg.Color caption="Bar &amp; text" type="color" default="0xFF8000"/>
+    <Bg.Size caption="Size" type="integer" default="3" min="1" max="9"/></params>
+  <clip name="face" x="10" y="20"><rect x="0" y="0" w="30" h="10" r="2" fill="0x336699"/>
+    <circle cx="5" cy="5" r="4" fill="#FFFFFF" alpha="50" line="0x000000" lineWidth="2"/></clip>
+  <button name="go" x="50" y="25"><up><polygon points="0,0 10,5 0,10" fill="0x00FF00"/></up>
+    <action on="release">trace("go");</action><action on="rollOver" src="over.as"/></button>
+  <text name="label" x="5" y="30" w="90" h="18" size="12" bold="true" align="center" text="hi"/>
+  <script src="main.as"/>
+  <script>trace("inline");</script>
+</skin>)");
+  WriteText(dir / "s" / "main.as", "var shown = 1;\ntrace(\"main\");\n");
+  WriteText(dir / "s" / "over.as", "trace(\"over\");\n");
+  TSkinBuildResult built = BuildSkinMovie(dir / "s");
+  EXPECT_EQ(built.Kind, "preloader");
+  EXPECT_EQ(built.Sources, (std::vector<fs::path>{dir / "s" / "skin.xml", dir / "s" / "over.as",
+                                                  dir / "s" / "main.as"}));
+  const std::vector<uint8_t> bytes = SaveMovie(*built.Movie);
+  TSWFStreamReader reader(bytes);
+  reader.ParseTags(true, true);
+
+  std::vector<std::string> placed;
+  const TSWFDefineButton2* button = nullptr;
+  const TSWFDefineEditText* text = nullptr;
+  const TSWFDefineFont2* font = nullptr;
+  const TSWFDoAction* action = nullptr;
+  for (const auto& info : reader.TagList) {
+    TSWFObject* tag = info->TagObject();
+    if (auto* p = dynamic_cast<TSWFPlaceObject2*>(tag))
+      placed.push_back(p->Name + "@" + std::to_string(p->Depth) + "@" +
+                       std::to_string(p->FindMatrix()->TranslateX / 20) + "," +
+                       std::to_string(p->FindMatrix()->TranslateY / 20));
+    if (auto* b = dynamic_cast<TSWFDefineButton2*>(tag)) button = b;
+    if (auto* t = dynamic_cast<TSWFDefineEditText*>(tag)) text = t;
+    if (auto* f = dynamic_cast<TSWFDefineFont2*>(tag)) font = f;
+    if (auto* a = dynamic_cast<TSWFDoAction*>(tag)) action = a;
+  }
+  EXPECT_EQ(placed, (std::vector<std::string>{"face@1@10,20", "go@2@50,25", "label@3@5,30"}));
+  ASSERT_TRUE(button && text && font && action);
+  // Four states, the missing ones drawn as the up state; one condition action per event.
+  ASSERT_EQ(button->Records.size(), 4u);
+  EXPECT_EQ(button->Records[0]->CharacterId, button->Records[3]->CharacterId);
+  ASSERT_EQ(button->CondActions.size(), 2u);
+  EXPECT_EQ(button->CondActions[0]->Conditions, bcOverDownToOverUp);
+  EXPECT_EQ(button->CondActions[1]->Conditions, bcIdleToOverUp);
+  EXPECT_GT(button->CondActions[1]->Actions.Count(), 0u);
+  EXPECT_EQ(font->FontName, "_sans");
+  EXPECT_TRUE(font->Bold);
+  EXPECT_EQ(text->FontID, font->FontId);
+  EXPECT_EQ(text->FontHeight, 240);
+  EXPECT_EQ(text->Align, 2);
+  EXPECT_EQ(text->InitialText, "hi");
+  EXPECT_EQ(text->Bounds, TSWFRect(0, 0, 1800, 360));
+
+  const auto& pool = dynamic_cast<const TSWFActionConstantPool&>(action->Actions().Action(0));
+  ASSERT_EQ(pool.Constants.size(), 1u);
+  EXPECT_EQ(pool.Constants[0],
+            "<ParamsDefine><Bg.Color caption=\"Bar &amp; text\" type=\"color\" default=\"0xFF8000\"/>"
+            "<Bg.Size caption=\"Size\" type=\"integer\" default=\"3\" min=\"1\" max=\"9\"/>"
+            "</ParamsDefine>");
+  // The program reads that definition back.
+  const fs::path file = dir / "built.swf";
+  WriteWholeFile(file, bytes);
+  TPreloaderParams table;
+  ASSERT_TRUE(ReadPreloaderParams(file.string(), table));
+  ASSERT_EQ(table.Params.size(), 2u);
+  EXPECT_EQ(table.Params[0].Caption, "Bar & text");
+  EXPECT_EQ(table.Params[1].MaxValue, "9");
+}
+
+TEST(SkinSource, RefusesWrongSourcesNamingFileAndReason) {
+  const struct {
+    const char* name;
+    const char* xml;
+    const char* script;  // main.as, when not null
+    const char* message;
+  } cases[] = {
+      {"not XML", "<skin width=\"10\"", nullptr, "not well-formed XML"},
+      {"other root", "<movie/>", nullptr, "the root element must be <skin>"},
+      {"no width", "<skin height=\"10\"/>", nullptr, "<skin> needs the attribute width"},
+      {"width not a number", "<skin width=\"ten\" height=\"10\"/>", nullptr, "width=\"ten\" is not a number"},
+      {"unknown element", "<skin width=\"10\" height=\"10\"><blob/></skin>", nullptr, "unknown element <blob>"},
+      {"bad colour", "<skin width=\"10\" height=\"10\"><clip><rect x=\"0\" y=\"0\" w=\"1\" h=\"1\" fill=\"red\"/></clip></skin>",
+       nullptr, "fill=\"red\" is not a colour"},
+      {"empty clip", "<skin width=\"10\" height=\"10\"><clip name=\"a\"/></skin>", nullptr, "a drawing without"},
+      {"short polygon", "<skin width=\"10\" height=\"10\"><clip><polygon points=\"0,0 1,1\"/></clip></skin>",
+       nullptr, "at least three points"},
+      {"button without up", "<skin width=\"10\" height=\"10\"><button name=\"b\"/></skin>", nullptr, "needs an <up> state"},
+      {"unknown event", "<skin width=\"10\" height=\"10\"><button><up><circle cx=\"0\" cy=\"0\" r=\"1\"/></up>"
+       "<action on=\"wiggle\"/></button></skin>", nullptr, "unknown button event \"wiggle\""},
+      {"missing script", "<skin width=\"10\" height=\"10\"><script src=\"none.as\"/></skin>", nullptr, "none.as"},
+      {"script error", "<skin width=\"10\" height=\"10\"><script src=\"main.as\"/></skin>", "var = ;",
+       "the frame script does not compile (main.as from line 1)"},
+      {"kind", "<skin kind=\"stage\" width=\"10\" height=\"10\"/>", nullptr, "kind must be player or preloader"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteText(dir / "skin.xml", c.xml);
+    if (c.script) WriteText(dir / "main.as", c.script);
+    try {
+      BuildSkinMovie(dir.path());
+      ADD_FAILURE() << "built";
+    } catch (const std::exception& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tw::test

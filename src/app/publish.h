@@ -25,8 +25,9 @@ class TMovieMakers {
                                const std::string& folder, bool preview,
                                const TConvertOption& options, TRunContext& ctx) = 0;
 
-  // Writes the song's music movie to target; false when no movie was written (a failure, or a
-  // Cancel during the build, which the run then notices at its next checkpoint).
+  // Writes the song's music movie to target; false when Cancel ended the build (the run then
+  // notices it at its next checkpoint). A song that cannot become a movie throws with the
+  // reason, which the run reports before it goes on with the next song.
   virtual bool WriteMusicMovieFile(const std::string& source, const std::string& target,
                                    const TConvertOption& options, bool wholeSong,
                                    TRunContext& ctx) = 0;

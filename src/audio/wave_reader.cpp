@@ -272,6 +272,14 @@ void TWaveReader::WriteADPCMAll(swf::TBitsEngine& be, uint8_t codeSize) {
   encoder.End(true);
 }
 
+uint32_t TWaveReader::AudioFrameCount() const {
+  if (!FMPEGInfo) return 0;
+  const auto& frames = FMPEGInfo->FrameList;
+  const size_t limit = std::min<size_t>(FrameCount, frames.size());
+  return static_cast<uint32_t>(std::count_if(frames.begin(), frames.begin() + static_cast<ptrdiff_t>(limit),
+                                             [](const TMP3FrameInfo& f) { return f.IsAudio; }));
+}
+
 uint32_t TWaveReader::WriteMP3Frames(swf::TBitsEngine& be, uint32_t first, bool loop,
                                      uint32_t count) {
   const std::vector<TMP3FrameInfo> empty;

@@ -76,6 +76,15 @@ class TWaveReader {
   // header are skipped and not counted); returns the next frame index.
   uint32_t WriteMP3Frames(swf::TBitsEngine& be, uint32_t first, bool loop, uint32_t count);
 
+  // True when the streaming position has passed the data and no decoded samples wait.
+  bool AtDataEnd() const {
+    return FPCMBuffer.empty() && (!FSource.IsOpen() || FSource.Position() >= DataOffset + DataSize);
+  }
+  // Forgets decoded samples kept for the next block: a new streaming pass begins.
+  void ResetStreaming() { FPCMBuffer.clear(); }
+  // MPEG: the audio frames of the file (those WriteMP3Frames copies and counts).
+  uint32_t AudioFrameCount() const;
+
   // The streaming position, and a copy of raw bytes from it (zeros past the end of the file).
   void SeekSource(uint64_t position);
   uint64_t SourcePosition() const { return FSource.Position(); }

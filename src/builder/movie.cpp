@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "builder/sound.h"
+
 
 namespace tw::builder {
 
@@ -347,6 +349,22 @@ TSWFRGB& TFlashMovie::BgColor() {
 void TFlashMovie::SetStreamSound(std::unique_ptr<TFlashStreamSound> sound) {
   FStreamSound = std::move(sound);
   HasStreamSound = true;
+}
+
+TFlashSound& TFlashMovie::StreamSound() {
+  if (auto* own = dynamic_cast<TFlashSound*>(FStreamSound.get())) {
+    HasStreamSound = true;
+    return *own;
+  }
+  auto sound = std::make_unique<TFlashSound>(this);
+  sound->LoopStream = true;
+  TFlashSound& ref = *sound;
+  SetStreamSound(std::move(sound));
+  return ref;
+}
+
+TFlashSound& TFlashMovie::AddSound(const std::string& fileName) {
+  return RegisterCharacter(std::make_unique<TFlashSound>(this, fileName), Sounds);
 }
 
 TMemoryStream& TFlashMovie::ErrorStream() {

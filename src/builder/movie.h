@@ -145,6 +145,11 @@ class TFlashMovie : public swf::TBasedSWFStream {
   // HasStreamSound on. The movie owns it.
   TFlashStreamSound* StreamSoundObject() const { return FStreamSound.get(); }
   void SetStreamSound(std::unique_ptr<TFlashStreamSound> sound);
+  // The movie's own streaming sound: made on first request without a file and looping, and
+  // turning HasStreamSound on.
+  TFlashSound& StreamSound();
+  // An event sound of the file: the next character id, ObjectList and Sounds.
+  TFlashSound& AddSound(const std::string& fileName);
 
   // The texts of compile errors, one after the other, made on first request.
   swf::TMemoryStream& ErrorStream();

@@ -11,6 +11,7 @@ void AddPublishCommands(CLI::App& app);
 void AddProjectCommands(CLI::App& app);
 void AddAsCommands(CLI::App& app);
 void AddTemplateCommands(CLI::App& app);
+void AddMovieCommands(CLI::App& app);
 void AddSkinCommands(CLI::App& app);
 
 // A failure to report as one line on stderr with exit status 1.

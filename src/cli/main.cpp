@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   tw::cli::AddProjectCommands(app);
   tw::cli::AddAsCommands(app);
   tw::cli::AddTemplateCommands(app);
+  tw::cli::AddMovieCommands(app);
   tw::cli::AddSkinCommands(app);
   try {
     app.parse(argc, argv);

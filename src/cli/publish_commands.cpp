@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/music_info.h"
+#include "app/music_movie.h"
 #include "app/paths.h"
 #include "app/project.h"
 #include "app/publish.h"
@@ -101,7 +102,7 @@ void Publish(const PublishOptions& o) {
     projectFile = input;
   }
 
-  TUnavailableMovieMakers makers;
+  TBuilderMovieMakers makers;
   TPublishOutcome outcome;
   {
     TTerminalHost host(::isatty(STDERR_FILENO) == 1);

@@ -110,6 +110,22 @@ void MakeSong(const fs::path& path, double seconds, bool small) {
   ASSERT_EQ(r.status, 0) << r.err;
 }
 
+void MakeSong44(const fs::path& path, double seconds) {
+  const std::string ext = path.extension().string();
+  if (ext != ".mp3" && ext != ".MP3") {
+    MakeSong(path, seconds);
+    return;
+  }
+  const fs::path wav = path.string() + ".tmp.wav";
+  auto r = RunCommand({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav.string(), "synth",
+                       std::to_string(seconds), "sine", "330"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = RunCommand({"lame", "--silent", "-b", "64", "--resample", "44.1", wav.string(),
+                  path.string()});
+  fs::remove(wav);
+  ASSERT_EQ(r.status, 0) << r.err;
+}
+
 std::vector<std::string> FolderFiles(const fs::path& folder) {
   std::vector<std::string> files;
   if (!fs::is_directory(folder)) return files;

@@ -103,6 +103,9 @@ class RecordingMovieMakers : public app::TMovieMakers {
 // A song made by sox (WAV) or sox and lame (MP3): a tone of the given length. Long songs for
 // cancel tests are made small: 8000 Hz mono.
 void MakeSong(const std::filesystem::path& path, double seconds, bool small = false);
+// A song at 44100 Hz stereo (WAV, or MP3 that lame is told to keep at that rate, which it would
+// otherwise lower for the bit rate): the rates a Flash movie carries.
+void MakeSong44(const std::filesystem::path& path, double seconds);
 
 // The names of the regular files in a folder, sorted.
 std::vector<std::string> FolderFiles(const std::filesystem::path& folder);

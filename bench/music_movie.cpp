@@ -1,0 +1,68 @@
+// Wrapping a five-minute MP3 (128 kbit/s joint stereo, made once with sox and lame and kept in
+// the build folder's bench-cache) into a music movie at 12 frames per second, in memory, in MB/s
+// of song. music_movie_whole.sh beside this file times the whole command against ffmpeg doing
+// the same job, with the peak memory of both.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/music_movie.h"
+#include "builder/sound.h"
+#include "swf/memstream.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path& Song() {
+  static const fs::path song = [] {
+    const fs::path dir = TW_BENCH_CACHE_DIR;
+    const fs::path file = dir / "five-minutes-128k.mp3";
+    if (fs::exists(file)) return file;
+    fs::create_directories(dir);
+    const fs::path temp = dir / "five-minutes-128k.mp3.part";
+    std::fprintf(stderr, "Making %s once (sox and lame)...\n", file.c_str());
+    const std::string command =
+        "sox -q -V1 -n -r 44100 -c 2 -b 16 -t wav - synth 300 sine 440 sine 660 synth pinknoise "
+        "mix vol 0.5 | lame --quiet -b 128 -m j - '" +
+        temp.string() + "'";
+    if (std::system(command.c_str()) != 0 || !fs::exists(temp)) {
+      std::fprintf(stderr, "Cannot make the song: are the Debian packages sox and lame installed?\n");
+      std::exit(1);
+    }
+    fs::rename(temp, file);
+    return file;
+  }();
+  return song;
+}
+
+// Loading the song (its frame list), the body of 3600 frames and the saved movie.
+void BM_MusicMovieInMemory(benchmark::State& state) {
+  const fs::path& song = Song();
+  const uint64_t bytes = fs::file_size(song);
+  size_t movieBytes = 0;
+  for (auto _ : state) {
+    tw::app::TMyMusicMovie movie(0, 0, 0, 0, 12, tw::swf::TSystemCoord::Twips, false);
+    movie.SetVersion(8);
+    tw::builder::TFlashSound& sound = movie.StreamSound();
+    sound.LoadFromFile(song.string());
+    sound.LoopStream = false;
+    movie.ShowFrame(static_cast<uint16_t>(tw::app::MusicMovieFrames(sound.Duration, 12)));
+    movie.BuildBody();
+    tw::swf::TMemoryStream out;
+    movie.SaveToStream(out);
+    movieBytes = out.Size();
+    benchmark::DoNotOptimize(out.Buffer().data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  state.counters["song_MB"] = static_cast<double>(bytes) / 1e6;
+  state.counters["movie_MB"] = static_cast<double>(movieBytes) / 1e6;
+}
+BENCHMARK(BM_MusicMovieInMemory)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -11,7 +11,8 @@ bash tests/e2e/setup.sh
 [ -x tests/e2e/.runtime/bin/node ] && export PATH="$PWD/tests/e2e/.runtime/bin:$PATH"
 
 echo "== release build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_WERROR=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_WERROR=ON \
+  -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     TFlashImage image(nullptr);
     image.LoadDataFromStream(bytes);
-    image.SetAlphaColor({0, 0, 0, 0});
+    image.SetAlphaColor(tw::swf::TSWFRGBA(true));  // black, transparent
     writeOut(image);
     image.LoadAlphaFromStream(bytes);
     writeOut(image);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a step needs when they are missing: `deps.sh build` for building
-# the programs, `deps.sh test` for building and running every test.
+# the programs, `deps.sh demo` for the main job's demo (songs made with sox, the Ruffle emulator
+# from npm, a local web server), `deps.sh test` for building and running every test.
 set -euo pipefail
 
 build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpugixml-dev
@@ -8,11 +9,13 @@ build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpu
 engines=(lame ffmpeg)
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev sox
       libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs)
+demo=(sox python3)
 
 wanted=()
 for group in "$@"; do
   case "$group" in
     build) wanted+=("${build[@]}" "${engines[@]}") ;;
+    demo) wanted+=("${demo[@]}") ;;
     test) wanted+=("${build[@]}" "${engines[@]}" "${test[@]}") ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
@@ -23,7 +26,7 @@ for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 # Node.js and npm may come from elsewhere than Debian; only their commands matter.
-if [[ " $* " == *" test "* ]]; then
+if [[ " $* " == *" test "* || " $* " == *" demo "* ]]; then
   command -v node >/dev/null || missing+=(nodejs)
   command -v npm >/dev/null || missing+=(npm)
 fi

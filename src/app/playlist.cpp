@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 #include "app/paths.h"
 #include "util/files.h"
@@ -124,9 +125,34 @@ std::string BuildEmbedCode(const std::string& movieFileName, bool transparent, i
   return s;
 }
 
+std::string RuffleScriptLine(TRuffleMode mode, std::string_view releaseUrl) {
+  std::string src;
+  switch (mode) {
+    case TRuffleMode::Off: return {};
+    case TRuffleMode::Link:
+      // The address is a setting a project file carries: it must not end the attribute or
+      // open markup of its own.
+      for (char c : releaseUrl) {
+        switch (c) {
+          case '&': src += "&amp;"; break;
+          case '"': src += "&quot;"; break;
+          case '<': src += "&lt;"; break;
+          case '>': src += "&gt;"; break;
+          default:
+            if (static_cast<unsigned char>(c) >= ' ') src += c;
+        }
+      }
+      break;
+    case TRuffleMode::Copy:
+      src = std::string(kRuffleFolder) + std::string(kRuffleScript);
+      break;
+  }
+  return "<script src=\"" + src + "\"></script>";
+}
+
 void WriteHtmlPage(const std::string& movieFileName, const std::string& target, bool transparent,
-                   int width, int height) {
-  const std::string lines[] = {
+                   int width, int height, std::string_view scriptLine) {
+  std::vector<std::string> lines = {
       "<html>",
       "<head>",
       "<title>Dovetek Tunewright</title>",
@@ -138,6 +164,7 @@ void WriteHtmlPage(const std::string& movieFileName, const std::string& target, 
       "</body>",
       "</html>",
   };
+  if (!scriptLine.empty()) lines.insert(lines.begin() + 3, std::string(scriptLine));
   std::string page;
   for (const std::string& line : lines) {
     if (!page.empty()) page += "\r\n";

@@ -26,9 +26,18 @@ void WritePlaylistFile(const std::string& target, const TConvertOption& options,
 std::string BuildTrackListXml(const TMusicFileList* first, THost& host);
 
 // The ten-line page around the embed element, UTF-8, written through the working folder's
-// "html.html". Throws tw::FileError when it cannot be written.
+// "html.html". A script line, when given, follows the title (the page then has eleven lines).
+// Throws tw::FileError when it cannot be written.
 void WriteHtmlPage(const std::string& movieFileName, const std::string& target, bool transparent,
-                   int width, int height);
+                   int width, int height, std::string_view scriptLine = {});
+
+// The folder, beside the page, that a copying page's emulator files lie in, and its script.
+inline constexpr std::string_view kRuffleFolder = "ruffle/";
+inline constexpr std::string_view kRuffleScript = "ruffle.js";
+
+// The page's line that loads the Ruffle emulator: none when off, the release address when
+// linking (made safe for the attribute), the copied script when copying.
+std::string RuffleScriptLine(TRuffleMode mode, std::string_view releaseUrl);
 
 // <embed src="..." quality="high" type="application/x-shockwave-flash" [WMODE="transparent"]
 //  width=".." height=".." pluginspage="..." allowScriptAccess="always" />

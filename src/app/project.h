@@ -18,6 +18,10 @@ enum class TMusicFormat : int32_t { SWF = 0, FLV = 1, MP3 = 2 };
 enum class TPlayerPosition : int32_t { Center = 0, Custom = 1 };
 enum class TImagePosition : int32_t { Center = 0, Custom = 1, Stretch = 2, Tile = 3 };
 enum class TParamType : int32_t { Color = 0, Integer = 1, Bool = 2, Selection = 3 };
+// How the page brings the Ruffle emulator, which plays the movie where no Flash plug-in exists:
+// not at all (the bare embed page), by one script line to its public release, or as files of
+// its own copied beside the page.
+enum class TRuffleMode : int32_t { Off = 0, Link = 1, Copy = 2 };
 
 // A colour value of the platform: red in the low byte, then green, then blue.
 using TColor = uint32_t;
@@ -140,6 +144,8 @@ struct TTemplateEntry {
 
 // The placeholder address the URL prefix starts with.
 inline constexpr std::string_view kDefaultUrlPrefix = "http://www.example.com/music/";
+// The emulator's public release, the script a linking page loads.
+inline constexpr std::string_view kDefaultRuffleUrl = "https://unpkg.com/@ruffle-rs/ruffle";
 
 struct TProject {
   // Music
@@ -197,6 +203,8 @@ struct TProject {
   bool UseFullUrl = false;
   std::string FullUrl{kDefaultUrlPrefix};
   bool OnlyFlashPlayer = false;
+  TRuffleMode Ruffle = TRuffleMode::Off;
+  std::string RuffleUrl{kDefaultRuffleUrl};
 
   // Choosing a preset sets the three encoder indices (Custom resets to its own fixed row).
   void ApplyPreset(int32_t index);

@@ -218,6 +218,8 @@ void BuildDocument(const TProject& p, pugi::xml_document& doc) {
   if (!url.empty() && url.back() != '/') url += '/';
   Add(converting, "StrFullURL", url);
   Add(converting, "bOnlyFlashPlayer", MinusOneZero(p.OnlyFlashPlayer));
+  Add(converting, "ruffle", std::string(RuffleModeName(p.Ruffle)));
+  Add(converting, "ruffleurl", Trim(p.RuffleUrl));
 }
 
 class TStringWriter : public pugi::xml_writer {
@@ -447,7 +449,13 @@ class TApplier {
     } else if (NameIs(e, "bfullurl")) P.UseFullUrl = ReadBool(e);
     else if (NameIs(e, "strfullurl")) P.FullUrl = ToUtf8(e.child_value());
     else if (NameIs(e, "bonlyflashplayer")) P.OnlyFlashPlayer = ReadBool(e);
-    else return false;
+    else if (NameIs(e, "ruffle")) P.Ruffle = RuffleModeFromName(TrimView(e.child_value()));
+    else if (NameIs(e, "ruffleurl")) {
+      // An empty address would make a page that loads nothing: the setting stays as it was.
+      std::string url = Trim(ToUtf8(e.child_value()));
+      if (url.empty()) return false;
+      P.RuffleUrl = std::move(url);
+    } else return false;
     return true;
   }
 
@@ -592,6 +600,21 @@ TApplyOutcome OpenProject(TProject& project, const std::string& path, THost& hos
 
 bool SaveClosingProject(const TProject& project, THost& host) {
   return SaveProjectFile(project, ClosingProjectPath(), host);
+}
+
+std::string_view RuffleModeName(TRuffleMode mode) {
+  switch (mode) {
+    case TRuffleMode::Link: return "link";
+    case TRuffleMode::Copy: return "copy";
+    case TRuffleMode::Off: break;
+  }
+  return "off";
+}
+
+TRuffleMode RuffleModeFromName(std::string_view name) {
+  if (EqualsNoCase(name, "link")) return TRuffleMode::Link;
+  if (EqualsNoCase(name, "copy")) return TRuffleMode::Copy;
+  return TRuffleMode::Off;
 }
 
 int32_t FindTemplate(const TProject& project, std::string_view fileName) {

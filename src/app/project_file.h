@@ -81,6 +81,13 @@ TApplyOutcome OpenProject(TProject& project, const std::string& path, THost& hos
 // Closing the window: the project saved as "config.prj" in the working folder.
 bool SaveClosingProject(const TProject& project, THost& host);
 
+// ---- The emulator setting's names: "off", "link", "copy" ------------------------------------
+
+std::string_view RuffleModeName(TRuffleMode mode);
+// Any other name (and none) is "off": a page never gains a script the file did not clearly ask
+// for.
+TRuffleMode RuffleModeFromName(std::string_view name);
+
 // ---- Lookups by file name (without regard to case) ------------------------------------------
 
 // The index of the template or preloader of that file name in the project's lists, or -1.

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -11,6 +13,7 @@
 #include "app/playlist.h"
 
 namespace tw::app {
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,6 +55,18 @@ bool Reencodes(const TConvertOption& o) {
 // The per-song movie of the music-files option.
 std::string PerSongSwfName(const std::string& song) { return SongFileName(song, TMusicFormat::SWF); }
 
+std::string ShippedRuffleFolder() { return ProgramFolder() + std::string(kRuffleFolder); }
+
+// The emulator's files as the result names them, beside the pages. Without shipped files the
+// script alone is named, and is reported missing.
+std::vector<std::string> RuffleResultNames(const TConvertOption& o) {
+  if (o.Ruffle != TRuffleMode::Copy) return {};
+  std::vector<std::string> names = ShippedRuffleFiles();
+  if (names.empty()) names.emplace_back(kRuffleScript);
+  for (std::string& name : names) name.insert(0, kRuffleFolder);
+  return names;
+}
+
 // A file's identity, for files that exist.
 std::optional<std::pair<dev_t, ino_t>> FileId(const std::string& path) {
   struct stat st {};
@@ -78,6 +93,7 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
     if (o.PublishOption == TPublishOption::PlayerAndMusicFiles)
       ownNames[b + ".xml"] = "the player's own file";
   }
+  for (const std::string& name : RuffleResultNames(o)) ownNames[name] = "a file of the emulator";
   for (int k = 1; k <= o.MusicCount; ++k)
     ownNames["encode" + std::to_string(k) + ".mp3"] = "a temporary file of the run";
 
@@ -197,6 +213,29 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
   }
 }
 
+// A failure here costs the page its emulator, not the run: it is reported and the run goes on.
+void CopyRuffleFiles(const TConvertOption& o, TRunContext& ctx) {
+  const std::vector<std::string> files = ShippedRuffleFiles();
+  const std::string from = ShippedRuffleFolder();
+  if (std::find(files.begin(), files.end(), kRuffleScript) == files.end()) {
+    ctx.ReportError("The Ruffle emulator is not installed beside the program (" + from +
+                    std::string(kRuffleScript) +
+                    " is missing); the page cannot play without a Flash plug-in.");
+    return;
+  }
+  const std::string to = o.OutputFolder + std::string(kRuffleFolder);
+  std::error_code ec;
+  fs::create_directories(to, ec);
+  for (const std::string& name : files) {
+    ctx.Checkpoint();
+    try {
+      CopyFileReplacing(from + name, to + name);
+    } catch (const std::exception& e) {
+      ctx.ReportError(e.what());
+    }
+  }
+}
+
 void RemoveAll(const std::vector<std::string>& files) {
   for (const std::string& f : files) RemoveFile(f);
 }
@@ -223,7 +262,20 @@ std::vector<std::string> ResultFileNames(const TConvertOption& o) {
       }
       break;
   }
+  for (std::string& name : RuffleResultNames(o)) files.push_back(std::move(name));
   return files;
+}
+
+std::vector<std::string> ShippedRuffleFiles() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(ShippedRuffleFolder(), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_regular_file(typeError)) names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& makers) {
@@ -284,17 +336,19 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
       WritePlaylistFile(f + b + ".xml", options, host);
 
     ctx.Progress.SetFiles("Generating HTML page ... ", "");
+    const std::string script = RuffleScriptLine(options.Ruffle, options.RuffleUrl);
+    if (options.Ruffle == TRuffleMode::Copy) CopyRuffleFiles(options, ctx);
     if (options.PublishOption == TPublishOption::MusicFiles) {
       for (const std::string& movie : perSongSwfs) {
         ctx.Checkpoint();
         WriteHtmlPage(movie, f + ChangeFileExt(movie, ".html"), transparent, stage->Width,
-                      stage->Height);
+                      stage->Height, script);
       }
       if (!perSongSwfs.empty())
         result.EmbedCode =
             BuildEmbedCode(perSongSwfs.front(), transparent, stage->Width, stage->Height);
     } else {
-      WriteHtmlPage(b + ".swf", f + b + ".html", transparent, stage->Width, stage->Height);
+      WriteHtmlPage(b + ".swf", f + b + ".html", transparent, stage->Width, stage->Height, script);
       result.EmbedCode = BuildEmbedCode(b + ".swf", transparent, stage->Width, stage->Height);
     }
   } catch (const ECancelled&) {

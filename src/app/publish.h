@@ -65,6 +65,10 @@ struct TPublishOutcome {
 // start (which may limit its bit-rate choice and create the output folder).
 TPublishOutcome PublishRun(TProject& project, THost& host, TMovieMakers& makers);
 
+// The Ruffle emulator's files the program ships (its folder "ruffle/"), by name, sorted: what a
+// copying page needs, as the npm package lays them out. Empty when the program has none.
+std::vector<std::string> ShippedRuffleFiles();
+
 // The result's file names for the options: what the run will make, known before it starts.
 std::vector<std::string> ResultFileNames(const TConvertOption& options);
 

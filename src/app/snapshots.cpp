@@ -77,6 +77,9 @@ TConvertOption GatherConvertOptions(TProject& project) {
   o.FullUrl = Trim(project.FullUrl);
   if (!o.FullUrl.empty() && o.FullUrl.back() != '/') o.FullUrl += '/';
   o.OnlyFlashPlayer = project.OnlyFlashPlayer;
+  o.Ruffle = project.Ruffle;
+  o.RuffleUrl = Trim(project.RuffleUrl);
+  if (o.RuffleUrl.empty()) o.RuffleUrl = kDefaultRuffleUrl;
   o.Width = project.Width;
   o.Height = project.Height;
   o.Reencode = project.Reencode;

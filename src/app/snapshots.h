@@ -25,6 +25,8 @@ struct TConvertOption {
   bool UseFullUrl = false;
   std::string FullUrl;  // ends with "/" unless empty
   bool OnlyFlashPlayer = false;
+  TRuffleMode Ruffle = TRuffleMode::Off;
+  std::string RuffleUrl;  // the script a linking page loads
   bool Reencode = true;
   std::string LameSampleRate, LameBitRate, LameMode;
   std::string FfmpegSampleRate, FfmpegBitRate, FfmpegChannels;

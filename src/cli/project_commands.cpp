@@ -150,6 +150,11 @@ Field FieldOf(TProject& p, const std::string& key) {
   if (key == "converting.bfullurl") return Bool(p.UseFullUrl);
   if (key == "converting.strfullurl") return Text(p.FullUrl);
   if (key == "converting.bonlyflashplayer") return Bool(p.OnlyFlashPlayer);
+  if (key == "converting.ruffle") {
+    const std::string name(RuffleModeName(p.Ruffle));
+    return {name, name, {}};
+  }
+  if (key == "converting.ruffleurl") return Text(p.RuffleUrl);
   return {nullptr, "", {}};
 }
 

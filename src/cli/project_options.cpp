@@ -193,6 +193,14 @@ void AddProjectOptions(CLI::App* cmd, ProjectOptions& o) {
   auto* only = cmd->add_flag("--only-player", o.onlyPlayer, "player-and-music: make no music files");
   cmd->add_flag("--no-only-player", o.noOnlyPlayer, "player-and-music: make the music files too")
       ->excludes(only);
+  cmd->add_option("--ruffle", o.ruffle,
+                  "The Ruffle emulator on the page, so that it plays without a Flash plug-in: "
+                  "off (the plain page, the program's default), link (one script line to "
+                  "--ruffle-url) or copy (its files copied beside the page, into ruffle/)")
+      ->check(CLI::IsMember({"off", "link", "copy"}));
+  cmd->add_option("--ruffle-url", o.ruffleUrl,
+                  "The emulator's script a linking page loads (default " +
+                      std::string(kDefaultRuffleUrl) + ")");
 
   cmd->add_option("--template", o.templateName,
                   "The player template, a file of the folder player/ beside the program "
@@ -267,6 +275,11 @@ void ApplyProjectOptions(const ProjectOptions& o, TProject& p) {
   if (o.noUrlPrefix) p.UseFullUrl = false;
   if (o.onlyPlayer) p.OnlyFlashPlayer = true;
   if (o.noOnlyPlayer) p.OnlyFlashPlayer = false;
+  if (o.ruffle) p.Ruffle = RuffleModeFromName(*o.ruffle);
+  if (o.ruffleUrl) {
+    if (Trim(*o.ruffleUrl).empty()) throw CommandError("--ruffle-url: give the script's address");
+    p.RuffleUrl = Trim(*o.ruffleUrl);
+  }
   // The template first: choosing one takes its size, which --width and --height then override.
   if (o.templateName) SelectTemplateByName(p, *o.templateName);
   for (const std::string& param : o.params) SetParam(p, param);

@@ -15,7 +15,8 @@ namespace tw::cli {
 
 struct ProjectOptions {
   std::optional<std::string> option, format, outputFolder, name, urlPrefix, background,
-      playerPosition, channels, templateName, preloader, preloaderColor, preloaderBgColor;
+      playerPosition, channels, templateName, preloader, preloaderColor, preloaderBgColor,
+      ruffle, ruffleUrl;
   bool reencode = false, noReencode = false;
   std::optional<int> preset, sampleRate, bitRate, width, height, frameRate, flashVersion, left,
       top;

@@ -127,6 +127,41 @@ TEST(HtmlPage, TenLinesAroundTheEmbedElement) {
   EXPECT_THROW(WriteHtmlPage("p.swf", "/nonexistent-folder/p.html", false, 1, 1), std::exception);
 }
 
+TEST(HtmlPage, TheEmulatorsScriptFollowsTheTitle) {
+  UserFolders user;
+  TempDir dir;
+  const std::string embed =
+      "<embed src=\"player.swf\" quality=\"high\" type=\"application/x-shockwave-flash\" "
+      "width=\"360\" height=\"60\" pluginspage=\"https://www.adobe.com/go/getflashplayer\" "
+      "allowScriptAccess=\"always\" />";
+  auto page = [&](const std::string& script) {
+    return "<html>\r\n<head>\r\n<title>Dovetek Tunewright</title>\r\n" + script +
+           "</head>\r\n<body>\r\n<div align=\"center\">\r\n" + embed +
+           "\r\n</div>\r\n</body>\r\n</html>";
+  };
+  struct Case {
+    TRuffleMode mode;
+    std::string url, line;
+  } cases[] = {
+      {TRuffleMode::Off, std::string(kDefaultRuffleUrl), ""},
+      {TRuffleMode::Link, std::string(kDefaultRuffleUrl),
+       "<script src=\"https://unpkg.com/@ruffle-rs/ruffle\"></script>"},
+      // An address from a project file cannot end the attribute or open an element.
+      {TRuffleMode::Link, "https://x.org/r.js?a=1&b=\"><script>alert(1)</script>\n",
+       "<script src=\"https://x.org/r.js?a=1&amp;b=&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;"
+       "\"></script>"},
+      {TRuffleMode::Copy, "https://ignored.example/", "<script src=\"ruffle/ruffle.js\"></script>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const std::string line = RuffleScriptLine(c.mode, c.url);
+    EXPECT_EQ(line, c.line);
+    const fs::path target = dir / "player.html";
+    WriteHtmlPage("player.swf", target.string(), false, 360, 60, line);
+    EXPECT_EQ(ReadText(target), page(line.empty() ? "" : line + "\r\n"));
+  }
+}
+
 TEST(HtmlPage, EmbedElement) {
   const std::string solid = BuildEmbedCode("player.swf", false, 550, 400);
   EXPECT_EQ(solid.find("WMODE"), std::string::npos);

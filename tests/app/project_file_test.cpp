@@ -143,6 +143,8 @@ void ExpectSameProject(const TProject& a, const TProject& b) {
   EXPECT_EQ(a.UseFullUrl, b.UseFullUrl);
   EXPECT_EQ(a.FullUrl, b.FullUrl);
   EXPECT_EQ(a.OnlyFlashPlayer, b.OnlyFlashPlayer);
+  EXPECT_EQ(a.Ruffle, b.Ruffle);
+  EXPECT_EQ(a.RuffleUrl, b.RuffleUrl);
 }
 
 // A project in which every field differs from the defaults.
@@ -192,6 +194,8 @@ TProject EveryFieldChanged(const std::string& outputFolder) {
   p.UseFullUrl = true;
   p.FullUrl = "http://example.org/songs/";
   p.OnlyFlashPlayer = true;
+  p.Ruffle = TRuffleMode::Copy;
+  p.RuffleUrl = "https://cdn.example.org/ruffle/ruffle.js?v=1&x=\"2\"";
   return p;
 }
 
@@ -393,6 +397,8 @@ TEST(ProjectFile, DocumentLayout) {
       "    <bFullURL>0</bFullURL>\n"
       "    <StrFullURL>http://example.com/x/</StrFullURL>\n"
       "    <bOnlyFlashPlayer>0</bOnlyFlashPlayer>\n"
+      "    <ruffle>off</ruffle>\n"
+      "    <ruffleurl>https://unpkg.com/@ruffle-rs/ruffle</ruffleurl>\n"
       "  </converting>\n"
       "</options>\n";
   EXPECT_EQ(ProjectFileText(p), expected);
@@ -582,6 +588,18 @@ TEST(ProjectFile, AppliesTheFilesOwnRules) {
          EXPECT_EQ(p.Music[2].Kind, 1);
          EXPECT_EQ(o.DroppedSongs, (std::vector<std::string>{"/no/such/song.mp3", ""}));
        }},
+      {"the emulator's setting by name in any case; an empty address is not taken",
+       "<converting><ruffle> COPY </ruffle><ruffleurl> https://x.org/r.js </ruffleurl>"
+       "<ruffleurl>  </ruffleurl></converting>",
+       [](const TProject& p, const TApplyOutcome& o) {
+         EXPECT_EQ(p.Ruffle, TRuffleMode::Copy);
+         EXPECT_EQ(p.RuffleUrl, "https://x.org/r.js");
+         EXPECT_EQ(o.Applied, (std::vector<std::string>{"converting.ruffle",
+                                                        "converting.ruffleurl"}));
+       }},
+      {"an emulator setting the program does not know turns the emulator off",
+       "<converting><ruffle>link</ruffle><ruffle>inline</ruffle></converting>",
+       [](const TProject& p, const TApplyOutcome&) { EXPECT_EQ(p.Ruffle, TRuffleMode::Off); }},
       {"text that is not UTF-8 is taken as Windows-1252",
        "<files><file0 name=\"" + Chord() + "\"><title>Caf\xE9</title></file0></files>",
        [](const TProject& p, const TApplyOutcome&) {
@@ -766,7 +784,8 @@ TEST(ProjectFile, StartupNewAndClosingProjects) {
   EXPECT_EQ(ClosingProjectPath(), user.Work() + "config.prj");
 
   // The shipped start-up project sets the documented defaults over whatever a project held;
-  // it names no song, no size, no template, no folder.
+  // it names no song, no size, no folder; it selects the compact bar (which brings its size)
+  // and links the emulator.
   TProject p = EveryFieldChanged(dir.path().string());
   p.FgImagesOn = true;
   const std::string shipped = std::string(TW_SOURCE_DIR) + "/default.prj";
@@ -801,6 +820,10 @@ TEST(ProjectFile, StartupNewAndClosingProjects) {
   expected.UseFullUrl = d.UseFullUrl;
   expected.FullUrl = d.FullUrl;
   expected.OnlyFlashPlayer = d.OnlyFlashPlayer;
+  expected.SelectedTemplate = 2;
+  expected.Width = 200;
+  expected.Height = 20;
+  expected.Ruffle = TRuffleMode::Link;
   ExpectSameProject(p, expected);
 
   // "New project" empties the music list and applies the program's default.prj; this test

@@ -170,6 +170,39 @@ TEST_F(PublishFixture, MusicFilesBuildOneMovieAndPagePerSong) {
   EXPECT_NE(page.find("WMODE=\"transparent\" width=\"640\" height=\"48\""), std::string::npos);
 }
 
+TEST_F(PublishFixture, EveryPageLinksTheEmulator) {
+  Song("My Song.mp3");
+  Song("b.wav");
+  Options(TPublishOption::MusicFiles, TMusicFormat::SWF, false);
+  project.Ruffle = TRuffleMode::Link;
+  project.RuffleUrl = " https://cdn.example.org/ruffle.js ";
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(host.Results.at(0).Files, (Names{"My_Song.swf", "My_Song.html", "b.swf", "b.html"}));
+  for (const char* page : {"My_Song.html", "b.html"}) {
+    SCOPED_TRACE(page);
+    EXPECT_NE(ReadText(out / page).find("</title>\r\n<script src=\"https://cdn.example.org/"
+                                        "ruffle.js\"></script>\r\n</head>"),
+              std::string::npos);
+  }
+  EXPECT_EQ(host.Errors, Names{});
+}
+
+// This test program has no emulator beside it: the page still names the script, and the run
+// says what is missing and marks it in the result, instead of publishing a silent page.
+TEST_F(PublishFixture, CopyingAnEmulatorThatIsNotInstalled) {
+  ASSERT_FALSE(fs::exists(ProgramFolder() + "ruffle"));
+  EXPECT_EQ(ShippedRuffleFiles(), Names{});
+  Song("a.mp3");
+  Options(TPublishOption::SinglePlayer, TMusicFormat::SWF, false);
+  project.Ruffle = TRuffleMode::Copy;
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  EXPECT_EQ(host.Results.at(0).Files, (Names{"player.html", "player.swf", "ruffle/ruffle.js"}));
+  EXPECT_EQ(host.Count("The Ruffle emulator is not installed beside the program"), 1);
+  EXPECT_FALSE(fs::exists(out / "ruffle"));
+  EXPECT_NE(ReadText(out / "player.html").find("<script src=\"ruffle/ruffle.js\"></script>"),
+            std::string::npos);
+}
+
 TEST_F(PublishFixture, PlaylistListsEverySongEvenWithOnlyThePlayer) {
   Song("My Song.mp3");
   Song("b.wav");

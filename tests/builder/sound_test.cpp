@@ -205,6 +205,27 @@ TEST(FlashSound, PcmBlocksAndWhatTheHeadAnnounces) {
   }
 }
 
+TEST(FlashSound, MicrosoftAdpcmStreamsEverySampleOfTheFile) {
+  TempDir dir;
+  const fs::path pcm = MakeSource(dir, "tone.wav", 22050, 2, 1.3);
+  const fs::path adpcm = dir / "adpcm.wav";
+  ASSERT_EQ(RunCommand({"sox", pcm.string(), "-e", "ms-adpcm", adpcm.string()}).status, 0);
+  TFlashMovie movie(0, 0, 0, 0, 12, TSystemCoord::Twips);
+  TFlashSound& sound = movie.StreamSound();
+  sound.LoadFromFile(adpcm.string());
+  sound.LoopStream = false;
+  EXPECT_EQ(sound.SWFFormat, kSwfSoundADPCM);
+  movie.ShowFrame(40);
+  TMemoryStream file;
+  StreamTags t = BuildAndRead(movie, file);
+  ASSERT_NE(t.head, nullptr);
+  EXPECT_EQ(t.head->StreamSoundCompression, 1);
+  EXPECT_TRUE(t.head->StreamSoundType);
+  // The samples decoded ahead of the file position still get their blocks.
+  const size_t perFrame = t.head->SampleCount;
+  EXPECT_EQ(t.blocks.size(), (sound.SampleCount + perFrame - 1) / perFrame);
+}
+
 TEST(FlashSound, BuildingTwiceStreamsTheSoundFromItsStartAgain) {
   TempDir dir;
   const fs::path wav = MakeSource(dir, "again.wav", 11025, 1, 0.5);

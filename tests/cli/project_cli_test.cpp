@@ -84,8 +84,8 @@ TEST_F(ProjectCli, SaveShowAndPublish) {
         std::string("  converting.fileformat: mp3\n"),
         std::string("  converting.strfullurl: \"http://host/songs/\"\n")})
     EXPECT_TRUE(Has(r.out, part)) << part << "\n---\n" << r.out;
-  // No template was chosen or found: the file names none.
-  EXPECT_FALSE(Has(r.out, "player.style")) << r.out;
+  // No template was chosen: the start-up project's compact bar stays.
+  EXPECT_TRUE(Has(r.out, "  player.style: compact.swf\n")) << r.out;
 
   r = Run({"project", "show", "--json", prj.string()});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -134,9 +134,9 @@ TEST_F(ProjectCli, FromRemoveAndSongsThatAreGone) {
   r = Run({"project", "save", second.string(), "--remove", "1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "--remove 1: the project has 0 songs")) << r.err;
-  r = Run({"project", "save", second.string(), "--template", "compact.swf"});
+  r = Run({"project", "save", second.string(), "--template", "nosuch.swf"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.err, "--template compact.swf: there is no such player template in ")) << r.err;
+  EXPECT_TRUE(Has(r.err, "--template nosuch.swf: there is no such player template in ")) << r.err;
 }
 
 TEST_F(ProjectCli, TagEditsFromTheCommandLine) {
@@ -295,8 +295,22 @@ TEST_F(ProjectCli, TheStartupProjectLiesBesideTheProgram) {
                            "\"player.solidcolor\": \"0x003366\"",
                            "\"converting.outputfilename\": \"player.swf\"",
                            "\"converting.publishoption\": 1",
-                           "\"converting.strfullurl\": \"http://www.example.com/music/\""})
+                           "\"converting.strfullurl\": \"http://www.example.com/music/\"",
+                           // a new project has the compact bar and links the emulator
+                           "\"player.style\": {\n      \"name\": \"compact.swf\"",
+                           "\"converting.ruffle\": \"link\"",
+                           "\"converting.ruffleurl\": \"https://unpkg.com/@ruffle-rs/ruffle\""})
     EXPECT_TRUE(Has(r.out, part)) << part << "\n---\n" << r.out;
+
+  // The emulator's setting is saved and applied like the others.
+  r = Run({"project", "save", prj.string(), "--ruffle", "copy", "--ruffle-url", "https://x.org/r.js"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run({"project", "show", prj.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "converting.ruffle")) << r.out;
+  r = Run({"project", "show", "--json", prj.string()});
+  EXPECT_TRUE(Has(r.out, "\"converting.ruffle\": \"copy\"")) << r.out;
+  EXPECT_TRUE(Has(r.out, "\"converting.ruffleurl\": \"https://x.org/r.js\"")) << r.out;
 }
 
 }  // namespace

@@ -112,6 +112,68 @@ TEST_F(PublishCli, JsonResult) {
       << r.out;
 }
 
+TEST_F(PublishCli, TheEmulatorOnThePage) {
+  std::ofstream(dir / "a.mp3") << "x";
+  const std::string song = (dir / "a.mp3").string();
+  struct Case {
+    std::vector<std::string> args;
+    std::string script;  // the page's line after the title, "" for none
+  } cases[] = {
+      // The shipped start-up project links the emulator's public release.
+      {{}, "<script src=\"https://unpkg.com/@ruffle-rs/ruffle\"></script>\r\n"},
+      {{"--ruffle", "off"}, ""},
+      {{"--ruffle", "link", "--ruffle-url", "https://cdn.example.org/r.js?v=1&x=2"},
+       "<script src=\"https://cdn.example.org/r.js?v=1&amp;x=2\"></script>\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    std::vector<std::string> args = {"--option", "single", "--no-reencode", song,
+                                     "--output-folder", out.string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    auto r = RunCommand(Command(args));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(Text(out / "player.html")
+                  .find("<title>Dovetek Tunewright</title>\r\n" + c.script + "</head>\r\n"),
+              std::string::npos)
+        << Text(out / "player.html");
+    EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html"}));
+    EXPECT_FALSE(fs::exists(out / "ruffle"));
+  }
+  auto r = RunCommand(Command({"--ruffle", "inline", song, "--output-folder", out.string()}));
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("--ruffle"), std::string::npos) << r.err;
+}
+
+TEST_F(PublishCli, TheEmulatorCopiedBesideThePage) {
+  const fs::path shipped = ProgramDir() / "ruffle";
+  if (!fs::exists(shipped / "ruffle.js"))
+    GTEST_SKIP() << "the npm package @ruffle-rs/ruffle is not installed (tests/e2e/setup.sh)";
+  // What the build ships: the script, its chunks and WebAssembly modules, the licences.
+  const std::vector<std::string> files = Files(shipped);
+  EXPECT_TRUE(std::count_if(files.begin(), files.end(), [](const std::string& f) {
+                return f.ends_with(".wasm");
+              }) >= 1);
+  EXPECT_TRUE(std::count(files.begin(), files.end(), "LICENSE_MIT") == 1);
+  EXPECT_TRUE(std::none_of(files.begin(), files.end(),
+                           [](const std::string& f) { return f.ends_with(".map"); }));
+
+  std::ofstream(dir / "a.mp3") << "x";
+  auto r = RunCommand(Command({"--option", "single", "--no-reencode", "--ruffle", "copy", "--json",
+                               (dir / "a.mp3").string(), "--output-folder", out.string()}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Files(out / "ruffle"), files);
+  for (const std::string& f : files) {
+    SCOPED_TRACE(f);
+    EXPECT_TRUE(ReadWholeFile(out / "ruffle" / f) == ReadWholeFile(shipped / f));
+    EXPECT_NE(r.out.find("\"name\": \"ruffle/" + f + "\",\n      \"written\": true"),
+              std::string::npos)
+        << r.out;
+  }
+  EXPECT_NE(Text(out / "player.html").find("<script src=\"ruffle/ruffle.js\"></script>"),
+            std::string::npos);
+  EXPECT_EQ(r.err.find("Ruffle"), std::string::npos) << r.err;
+}
+
 TEST_F(PublishCli, NothingToPublish) {
   auto r = RunCommand(Command({"--output-folder", out.string()}));
   EXPECT_EQ(r.status, 1);

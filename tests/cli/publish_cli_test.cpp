@@ -136,7 +136,7 @@ TEST_F(PublishCli, TheEmulatorOnThePage) {
                   .find("<title>Dovetek Tunewright</title>\r\n" + c.script + "</head>\r\n"),
               std::string::npos)
         << Text(out / "player.html");
-    EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html"}));
+    EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.swf"}));
     EXPECT_FALSE(fs::exists(out / "ruffle"));
   }
   auto r = RunCommand(Command({"--ruffle", "inline", song, "--output-folder", out.string()}));

@@ -7,6 +7,7 @@
 
 #include "app/music_info.h"
 #include "app/music_movie.h"
+#include "app/stage_movie.h"
 #include "app/paths.h"
 #include "app/project.h"
 #include "app/publish.h"
@@ -102,7 +103,7 @@ void Publish(const PublishOptions& o) {
     projectFile = input;
   }
 
-  TBuilderMovieMakers makers;
+  TStageMovieMakers makers;
   TPublishOutcome outcome;
   {
     TTerminalHost host(::isatty(STDERR_FILENO) == 1);

@@ -52,7 +52,10 @@ struct ProjectCli : ::testing::Test {
 };
 
 TEST_F(ProjectCli, SaveShowAndPublish) {
-  std::ofstream(dir / "back.png") << "png";
+  // A real picture: the published stage carries it.
+  auto png = RunCommand({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "color=c=red:s=8x4",
+                         "-frames:v", "1", (dir / "back.png").string()});
+  ASSERT_EQ(png.status, 0) << png.err;
   auto r = Run({"project", "save", prj.string(), Click(), Stereo(), "--format", "mp3", "--option",
                 "player-and-music", "--frame-rate", "24", "--url-prefix", "http://host/songs",
                 "--bg-image", (dir / "back.png").string(), "--bg-image-layout",
@@ -98,7 +101,7 @@ TEST_F(ProjectCli, SaveShowAndPublish) {
   EXPECT_EQ(Files(out), (std::vector<std::string>{
                             "from_gnash__actionscript.all__Sound-v5__click.mp3",
                             "from_gnash__actionscript.all__Sound-v5__stereo8.mp3", "site.html",
-                            "site.xml"}));
+                            "site.swf", "site.xml"}));
   const std::string xml = Text(out / "site.xml");
   EXPECT_TRUE(Has(xml, "<file>http://host/songs/from_gnash__actionscript.all__Sound-v5__click.mp3"
                        "</file>")) << xml;

@@ -10,7 +10,11 @@
 #include <fstream>
 #include <thread>
 
+#include <map>
+
 #include "support/testing.h"
+#include "swf/control_tags.h"
+#include "swf/stream.h"
 #include "util/files.h"
 
 extern char** environ;
@@ -63,20 +67,18 @@ TEST_F(PublishCli, Mp3CopiesWithPlaylistAndPage) {
   auto r = RunCommand(Command({"--format", "mp3", "--no-reencode", (dir / "song1.mp3").string(),
                                (dir / "song2.mp3").string(), "--output-folder", out.string()}));
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.xml", "song1.mp3",
-                                                   "song2.mp3"}));
+  EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.swf", "player.xml",
+                                                   "song1.mp3", "song2.mp3"}));
   EXPECT_EQ(Text(out / "song2.mp3"), "mp3 bytes of song2.mp3");
   EXPECT_NE(Text(out / "player.xml").find("<file>song2.mp3</file>"), std::string::npos);
-  // What the result window shows; the player movie honestly reported as not made.
-  EXPECT_NE(r.out.find("Generated files:\n  1. player.html\n  2. player.swf  (not written)\n"
+  // What the result window shows: every file written.
+  EXPECT_NE(r.out.find("Generated files:\n  1. player.html\n  2. player.swf\n"
                        "  3. player.xml\n  4. song1.mp3\n  5. song2.mp3\n"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("Output folder: " + out.string() + "/\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Embed code:\n<embed src=\"player.swf\""), std::string::npos) << r.out;
-  EXPECT_NE(r.err.find("Error: Making the movie \"player.swf\" is not available"),
-            std::string::npos)
-      << r.err;
+  EXPECT_EQ(r.err.find("Error: "), std::string::npos) << r.err;
   // Not a terminal: no progress drawing on stderr.
   EXPECT_EQ(r.err.find("\x1b["), std::string::npos);
 }
@@ -100,7 +102,8 @@ TEST_F(PublishCli, JsonResult) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\"status\": \"finished\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"option\": \"music-files\""), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"name\": \"a_b.swf\",\n      \"written\": false"), std::string::npos)
+  // The song is no audio: reported, and the stage is written without it.
+  EXPECT_NE(r.out.find("\"name\": \"a_b.swf\",\n      \"written\": true"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("\"name\": \"a_b.html\",\n      \"written\": true"), std::string::npos)
       << r.out;
@@ -133,7 +136,7 @@ TEST_F(PublishCli, TheEmulatorOnThePage) {
                   .find("<title>Dovetek Tunewright</title>\r\n" + c.script + "</head>\r\n"),
               std::string::npos)
         << Text(out / "player.html");
-    EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html"}));
+    EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.swf"}));
     EXPECT_FALSE(fs::exists(out / "ruffle"));
   }
   auto r = RunCommand(Command({"--ruffle", "inline", song, "--output-folder", out.string()}));
@@ -199,7 +202,7 @@ TEST_F(PublishCli, MissingEnginesAreReportedAndTheRunFinishes) {
   };
   EXPECT_EQ(count("Error: Lame encoding engine isn't in the right directory"), 2u) << r.err;
   EXPECT_EQ(count("Error: Ffmpeg converting engine isn't in the right directory"), 2u) << r.err;
-  EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.xml"}));
+  EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.swf", "player.xml"}));
 }
 
 // Spawns the program in a process group of its own, as a shell starts a foreground job.
@@ -275,6 +278,62 @@ TEST_F(PublishCli, CtrlCIsCancelAndReachesTheRunNotTheEngine) {
   EXPECT_EQ(ProcessesMentioning(dir.path().string() + "/docs"), 0);
   // The working folder holds no temporaries.
   EXPECT_EQ(Files(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// The names a stage movie exports its music sprites under.
+std::vector<std::string> StageExports(const fs::path& movie) {
+  swf::TSWFStreamReader reader(movie);
+  reader.ParseTags(true, false);
+  std::vector<std::string> names;
+  for (const auto& info : reader.TagList)
+    if (auto* e = dynamic_cast<swf::TSWFExportAssets*>(info->TagObject()))
+      for (const auto& a : e->Assets) names.push_back(a.Name);
+  return names;
+}
+
+// Real songs through every publish option: every file the result names is on disk, and the
+// stage movies carry the songs exactly when the songs travel inside them.
+TEST_F(PublishCli, EveryOptionWritesEveryFile) {
+  using Names = std::vector<std::string>;
+  Sox(dir / "b c.wav", "1");
+  Sox(dir / "tmp.wav", "1");
+  auto lame = RunCommand({"lame", "--silent", (dir / "tmp.wav").string(), (dir / "a.mp3").string()});
+  ASSERT_EQ(lame.status, 0) << lame.err;
+  struct Case {
+    const char* option;
+    const char* format;
+    Names files;
+    std::map<std::string, Names> exports;
+  };
+  const std::vector<Case> cases = {
+      {"single", "swf", {"player.html", "player.swf"}, {{"player.swf", {"a.swf", "b c.swf"}}}},
+      {"player-and-music", "swf",
+       {"a.swf", "b_c.swf", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}}},
+      {"player-and-music", "mp3",
+       {"a.mp3", "b_c.mp3", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}}},
+      {"player-and-music", "flv",
+       {"a.flv", "b_c.flv", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}}},
+      {"music-files", "swf", {"a.html", "a.swf", "b_c.html", "b_c.swf"},
+       {{"a.swf", {"a.swf"}}, {"b_c.swf", {"b c.swf"}}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.option) + " " + c.format);
+    fs::remove_all(out);
+    auto r = RunCommand(Command({"--option", c.option, "--format", c.format, "--no-reencode",
+                                 (dir / "a.mp3").string(), (dir / "b c.wav").string(),
+                                 "--output-folder", out.string()}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Error: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("not written"), std::string::npos) << r.out;
+    EXPECT_EQ(Files(out), c.files);
+    for (const auto& [movie, exports] : c.exports) EXPECT_EQ(StageExports(out / movie), exports) << movie;
+  }
 }
 
 }  // namespace

@@ -537,6 +537,7 @@ struct TPlacement {
   size_t Boundary;
   bool Backward;
   size_t Order;
+  size_t Record;  // the branch record the marker belongs to
   std::unique_ptr<TSWFOffsetMarker> Marker;
 };
 
@@ -609,7 +610,7 @@ void TSWFActionList::ResolveBranchTargets(size_t first) {
       if (marker.Label.empty()) marker.Label = "label " + std::to_string(NextLabelNumber());
       marker.Placed = true;
       placements.push_back({static_cast<size_t>(it - starts.begin()), marker.Backward,
-                            placements.size(), branch->TakeMarker(target.Slot)});
+                            placements.size(), k, branch->TakeMarker(target.Slot)});
     }
   }
   if (placements.empty()) return;
@@ -619,6 +620,8 @@ void TSWFActionList::ResolveBranchTargets(size_t first) {
   std::sort(placements.begin(), placements.end(), [](const TPlacement& a, const TPlacement& b) {
     if (a.Boundary != b.Boundary) return a.Boundary < b.Boundary;
     if (a.Backward != b.Backward) return !a.Backward;
+    // The blocks of one Try record end in their own order, even where a block is empty.
+    if (a.Record == b.Record) return a.Order < b.Order;
     return a.Backward ? a.Order < b.Order : a.Order > b.Order;
   });
   std::vector<std::unique_ptr<TSWFAction>> items;

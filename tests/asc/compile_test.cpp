@@ -125,6 +125,20 @@ TEST(Compile, UsesOnlyRecordsOfTheTargetVersion) {
   }
 }
 
+// Empty blocks put the ends of a Try record's blocks at one offset; read back, they must still
+// lie in block order, or the list cannot be written again.
+TEST(Compile, EmptyTryBlocksReadBackInOrder) {
+  for (const char* source : {"try { throw 1; } catch (e) { }", "try { } catch (e) { }",
+                             "try { } finally { }", "try { trace(1); } catch (e) { } finally { }"}) {
+    SCOPED_TRACE(source);
+    auto list = CompileToList(source, 7);
+    const Bytes bytes = WriteList(*list);
+    auto back = ReadList(bytes);
+    swf::LinkBranchesToMarkers(*back);  // written from its markers, not its read offsets
+    EXPECT_EQ(WriteList(*back), bytes);
+  }
+}
+
 // The registers of every DefineFunction2 function: parameters in registers of their own after
 // the preloaded ones, and nothing written into a parameter's or a preloaded register or past the
 // register count, however many temporaries the code needs.

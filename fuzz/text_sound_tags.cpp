@@ -2,7 +2,7 @@
 // error or succeeds, and what was read writes bytes that read back and write the same again.
 #include <cstdlib>
 
-#include "swf/tag.h"
+#include "tag_roundtrip.h"
 
 namespace {
 
@@ -11,24 +11,8 @@ using namespace tw::swf;
 constexpr uint16_t kCodes[] = {10, 13, 48, 62, 73, 75, 88, 11, 33, 37, 74,
                                14, 15, 18, 19, 45, 89, 60, 61, 82};
 
-std::unique_ptr<TSWFObject> Read(uint16_t code, std::span<const uint8_t> body,
-                                 const TSWFReadContext& context) {
-  auto tag = CreateTagObject(code);
-  tag->SetReadContext(context);
-  tag->BodySize = static_cast<int32_t>(body.size());
-  TMemoryStream view = TMemoryStream::View(body);
-  TBitsEngine be(view);
-  tag->ReadFromStream(be);
-  return tag;
-}
-
-std::vector<uint8_t> Write(TSWFObject& tag) {
-  TMemoryStream out;
-  TBitsEngine be(out);
-  tag.WriteTagBody(be);
-  be.FlushBits(true);
-  return out.Release();
-}
+using tw::fuzz::ReadTagBody;
+using tw::fuzz::WriteTagBodyBytes;
 
 }  // namespace
 
@@ -42,17 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> body(data + 2, size - 2);
   std::unique_ptr<TSWFObject> tag;
   try {
-    tag = Read(code, body, context);
+    tag = ReadTagBody(code, body, context);
   } catch (const ESWFError&) {
     return 0;
   }
   std::vector<uint8_t> first;
   try {
-    first = Write(*tag);
+    first = WriteTagBodyBytes(*tag);
   } catch (const ESWFError&) {
     return 0;  // a value the format cannot carry
   }
-  const auto again = Read(code, first, context);
-  if (Write(*again) != first) std::abort();
+  const auto again = ReadTagBody(code, first, context);
+  if (WriteTagBodyBytes(*again) != first) std::abort();
   return 0;
 }

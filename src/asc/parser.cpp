@@ -579,28 +579,36 @@ class TParser {
       e = Primary();
     }
     for (;;) {
+      if (MemberSuffix(e, depth)) continue;
       const TToken& t = Peek();
-      if (t.Kind == TTok::Dot) {
-        depth.Add(t.Pos);
-        Next();
-        if (!IsWord(Peek().Kind)) Unexpected(Peek(), "a property name after '.'");
-        const TToken name = Next();
-        e = std::make_unique<EMember>(name.Pos, std::move(e), name.Text);
-      } else if (t.Kind == TTok::LBracket) {
-        depth.Add(t.Pos);
-        const TToken open = Next();
-        auto index = Expression();
-        Close(TTok::RBracket, open);
-        e = std::make_unique<EIndex>(open.Pos, std::move(e), std::move(index));
-      } else if (t.Kind == TTok::LParen) {
-        depth.Add(t.Pos);
-        auto call = std::make_unique<ECall>(t.Pos, std::move(e));
-        call->Args = Arguments();
-        e = std::move(call);
-      } else {
-        return e;
-      }
+      if (t.Kind != TTok::LParen) return e;
+      depth.Add(t.Pos);
+      auto call = std::make_unique<ECall>(t.Pos, std::move(e));
+      call->Args = Arguments();
+      e = std::move(call);
     }
+  }
+
+  // One `.name` or `[index]` after e, if the next token opens one.
+  bool MemberSuffix(TExprPtr& e, TDepth& depth) {
+    const TToken& t = Peek();
+    if (t.Kind == TTok::Dot) {
+      depth.Add(t.Pos);
+      Next();
+      if (!IsWord(Peek().Kind)) Unexpected(Peek(), "a property name after '.'");
+      const TToken name = Next();
+      e = std::make_unique<EMember>(name.Pos, std::move(e), name.Text);
+      return true;
+    }
+    if (t.Kind == TTok::LBracket) {
+      depth.Add(t.Pos);
+      const TToken open = Next();
+      auto index = Expression();
+      Close(TTok::RBracket, open);
+      e = std::make_unique<EIndex>(open.Pos, std::move(e), std::move(index));
+      return true;
+    }
+    return false;
   }
 
   // new Callee[(args)]: the callee is a member chain without calls; `new new X()()` nests.
@@ -610,23 +618,7 @@ class TParser {
     TExprPtr callee;
     if (Is(TTok::New)) callee = New(depth);
     else callee = Primary();
-    for (;;) {
-      const TToken& t = Peek();
-      if (t.Kind == TTok::Dot) {
-        depth.Add(t.Pos);
-        Next();
-        if (!IsWord(Peek().Kind)) Unexpected(Peek(), "a property name after '.'");
-        const TToken name = Next();
-        callee = std::make_unique<EMember>(name.Pos, std::move(callee), name.Text);
-      } else if (t.Kind == TTok::LBracket) {
-        depth.Add(t.Pos);
-        const TToken open = Next();
-        auto index = Expression();
-        Close(TTok::RBracket, open);
-        callee = std::make_unique<EIndex>(open.Pos, std::move(callee), std::move(index));
-      } else {
-        break;
-      }
+    while (MemberSuffix(callee, depth)) {
     }
     auto e = std::make_unique<ENew>(pos, std::move(callee));
     if (Is(TTok::LParen)) e->Args = Arguments();

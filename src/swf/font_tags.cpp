@@ -71,55 +71,38 @@ void TSWFDefineFont::ReadGlyphs(TBitsEngine& be, size_t table,
 
 void TSWFDefineFont::WriteGlyph(TBitsEngine& be, TShapeRecordList& glyph,
                                 bool selectFill1) {
-  // A copy of the first style change when it has to select fill 1.
-  TSWFStyleChangeRecord first;
-  TSWFShapeRecord* firstRecord = glyph.empty() ? nullptr : glyph.front().get();
-  if (firstRecord && firstRecord->Kind == TShapeRecordKind::StyleChange) {
-    first.Assign(*firstRecord);
-    if (selectFill1 && ((!first.StateFillStyle0 && !first.StateFillStyle1) ||
-                        (first.StateFillStyle1 && first.Fill1() == 0))) {
-      first.SetFill0(0);
-      first.StateFillStyle0 = false;
-      first.SetFill1(1);
-      first.StateLineStyle = true;
-    }
-    firstRecord = &first;
-  }
-  // One fill bit and no line bits, unless a record holds an index those cannot carry.
-  uint16_t maxFill = 1, maxLine = 0;
-  for (size_t i = 0; i < glyph.size(); ++i) {
-    TSWFShapeRecord* r = i == 0 ? firstRecord : glyph[i].get();
-    if (r->Kind != TShapeRecordKind::StyleChange) continue;
-    const auto& c = static_cast<const TSWFStyleChangeRecord&>(*r);
-    if (c.StateFillStyle0) maxFill = std::max(maxFill, c.Fill0());
-    if (c.StateFillStyle1) maxFill = std::max(maxFill, c.Fill1());
-    if (c.StateLineStyle) maxLine = std::max(maxLine, c.Line());
-  }
-  const uint8_t fillBits = BitsNeeded(maxFill);
-  const uint8_t lineBits = BitsNeeded(maxLine);
-  be.FlushBits(true);
-  be.WriteByte(static_cast<uint8_t>(fillBits << 4 | lineBits));
-  for (size_t i = 0; i < glyph.size(); ++i) {
-    TSWFShapeRecord* r = i == 0 ? firstRecord : glyph[i].get();
-    switch (r->Kind) {
-      case TShapeRecordKind::StyleChange: {
-        TSWFStyleChangeRecord c;
-        c.Assign(*r);
-        c.FillBits = fillBits;
-        c.LineBits = lineBits;
-        c.WriteToStream(be);
-        break;
-      }
-      case TShapeRecordKind::End:
-        // An end record in the middle would cut the outline short.
-        if (i + 1 == glyph.size()) r->WriteToStream(be);
-        break;
-      default:
-        r->WriteToStream(be);
+  // The first style change is written as a copy when it has to select fill 1; the glyph's own
+  // record goes back in place however the writing ends.
+  std::unique_ptr<TSWFShapeRecord> selecting;
+  if (selectFill1 && !glyph.empty() && glyph.front()->Kind == TShapeRecordKind::StyleChange) {
+    const auto& first = static_cast<const TSWFStyleChangeRecord&>(*glyph.front());
+    if ((!first.StateFillStyle0 && !first.StateFillStyle1) ||
+        (first.StateFillStyle1 && first.Fill1() == 0)) {
+      auto copy = std::make_unique<TSWFStyleChangeRecord>();
+      copy->Assign(first);
+      copy->SetFill0(0);
+      copy->StateFillStyle0 = false;
+      copy->SetFill1(1);
+      copy->StateLineStyle = true;
+      selecting = std::move(copy);
     }
   }
-  if (glyph.empty() || glyph.back()->Kind != TShapeRecordKind::End) be.WriteBits(0u, 6);
+  struct TRestoreFirst {
+    TShapeRecordList& Glyph;
+    std::unique_ptr<TSWFShapeRecord>& Held;
+    ~TRestoreFirst() {
+      if (Held) Glyph.front().swap(Held);
+    }
+  } restore{glyph, selecting};
+  if (selecting) glyph.front().swap(selecting);
+  // One fill bit and no line bits, unless a record holds an index those cannot carry; after new
+  // styles the widths they set apply, as a reader takes them.
+  const TIndexBits bits = IndexBitsFor(glyph, 0, 1, 0);
   be.FlushBits(true);
+  be.WriteByte(static_cast<uint8_t>(bits.Fill << 4 | bits.Line));
+  TShapeRecordsWriting how;
+  how.KeepEmptyIndices = true;
+  WriteShapeRecords(be, glyph, bits, how);
 }
 
 void TSWFDefineFont::ReadFromStream(TBitsEngine& be) {

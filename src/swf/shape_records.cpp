@@ -543,10 +543,10 @@ void WriteShapeRecords(TBitsEngine& be, TShapeRecordList& records, TIndexBits bi
     rec.HasAlpha = how.HasAlpha;
     rec.FillBits = bits.Fill;
     rec.LineBits = bits.Line;
-    if (!rec.StateNewStyles) {
+    if (!rec.StateNewStyles && !how.KeepEmptyIndices) {
       if (bits.Fill == 0) rec.StateFillStyle0 = rec.StateFillStyle1 = false;
       if (bits.Line == 0) rec.StateLineStyle = false;
-    } else {
+    } else if (rec.StateNewStyles) {
       const TIndexBits next =
           IndexBitsFor(records, i + 1, std::as_const(rec).NewFillStyles().size(),
                        std::as_const(rec).NewLineStyles().size());

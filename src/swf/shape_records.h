@@ -381,8 +381,11 @@ TIndexBits IndexBitsFor(const TShapeRecordList& records, size_t begin, size_t fi
 // How a record list is written.
 struct TShapeRecordsWriting {
   bool HasAlpha = false;  // the colour form of new styles
-  // Shapes write an end record only as the last record; morph shapes and glyphs write them all.
+  // Shapes and glyphs write an end record only as the last record; morph shapes write them all.
   bool OnlyLastEnd = true;
+  // Glyphs keep a style index that is written with no bits (fonts made by Flash select line
+  // style 0 so); shapes drop it.
+  bool KeepEmptyIndices = false;
 };
 
 // Writes the records with the given widths in force (the caller has written them), then six zero

@@ -253,6 +253,26 @@ TEST(FontTags, GlyphIndicesWiderThanOneBitAreKept) {
   EXPECT_EQ(StyleChange(back->GlyphShapeTable.at(0), 0).Fill1(), 3);
 }
 
+TEST(FontTags, IndicesAfterNewStylesTakeTheWidthsTheyBring) {
+  // Glyphs read from a movie may carry new styles; a reader takes the widths those set for the
+  // records after them, so a writer has to write those records with the same widths.
+  TSWFDefineFont font;
+  TShapeRecordList glyph = Glyph(0, 30);
+  auto restyle = std::make_unique<TSWFStyleChangeRecord>();
+  for (int i = 0; i < 5; ++i) restyle->NewFillStyles().push_back(std::make_unique<TSWFColorFill>());
+  glyph.insert(glyph.end() - 1, std::move(restyle));
+  auto select = std::make_unique<TSWFStyleChangeRecord>();
+  select->SetFill1(5);
+  glyph.insert(glyph.end() - 1, std::move(select));
+  glyph.insert(glyph.end() - 1, std::make_unique<TSWFStraightEdgeRecord>(7, 0));
+  font.GlyphShapeTable.push_back(std::move(glyph));
+  const Bytes body = WriteBody(font);
+  const auto back = ReadTag<TSWFDefineFont>(body);
+  ASSERT_EQ(back->GlyphShapeTable.at(0).size(), 6u);
+  EXPECT_EQ(StyleChange(back->GlyphShapeTable[0], 3).Fill1(), 5);
+  EXPECT_EQ(WriteBody(*back), body);
+}
+
 TEST(FontTags, FontInfoNameIsUTF8FromVersion6) {
   struct Case {
     uint8_t version;

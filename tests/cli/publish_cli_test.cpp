@@ -298,15 +298,19 @@ std::vector<std::string> StageExports(const fs::path& movie) {
   return names;
 }
 
+// The first group of every match of `pattern` in `text`, in order.
+std::vector<std::string> Captures(const std::string& text, const std::regex& pattern) {
+  std::vector<std::string> found;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+       it != std::sregex_iterator(); ++it)
+    found.push_back((*it)[1]);
+  return found;
+}
+
 // The <file> values of a playlist, in order, wherever the XML lies (a file, or a player movie's
 // inner playlist among its action bytes).
 std::vector<std::string> PlaylistFiles(const std::string& text) {
-  static const std::regex file("<file>([^<]*)</file>");
-  std::vector<std::string> files;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), file); it != std::sregex_iterator();
-       ++it)
-    files.push_back((*it)[1]);
-  return files;
+  return Captures(text, std::regex("<file>([^<]*)</file>"));
 }
 
 std::string MovieBody(const fs::path& movie) {
@@ -317,11 +321,7 @@ std::string MovieBody(const fs::path& movie) {
 
 // The files the result lists, each marked written.
 std::vector<std::string> ResultFiles(const std::string& json) {
-  static const std::regex file("\"name\": \"([^\"]*)\",\\s*\"written\": true");
-  std::vector<std::string> files;
-  for (auto it = std::sregex_iterator(json.begin(), json.end(), file); it != std::sregex_iterator();
-       ++it)
-    files.push_back((*it)[1]);
+  auto files = Captures(json, std::regex("\"name\": \"([^\"]*)\",\\s*\"written\": true"));
   std::sort(files.begin(), files.end());
   return files;
 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include <map>
+#include <regex>
 
 #include "support/testing.h"
 #include "swf/control_tags.h"
@@ -297,8 +298,38 @@ std::vector<std::string> StageExports(const fs::path& movie) {
   return names;
 }
 
-// Real songs through every publish option: every file the result names is on disk, and the
-// stage movies carry the songs exactly when the songs travel inside them.
+// The first group of every match of `pattern` in `text`, in order.
+std::vector<std::string> Captures(const std::string& text, const std::regex& pattern) {
+  std::vector<std::string> found;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+       it != std::sregex_iterator(); ++it)
+    found.push_back((*it)[1]);
+  return found;
+}
+
+// The <file> values of a playlist, in order, wherever the XML lies (a file, or a player movie's
+// inner playlist among its action bytes).
+std::vector<std::string> PlaylistFiles(const std::string& text) {
+  return Captures(text, std::regex("<file>([^<]*)</file>"));
+}
+
+std::string MovieBody(const fs::path& movie) {
+  swf::TSWFStreamReader reader(movie);
+  const auto body = reader.BodyStream().Bytes();
+  return std::string(body.begin(), body.end());
+}
+
+// The files the result lists, each marked written.
+std::vector<std::string> ResultFiles(const std::string& json) {
+  auto files = Captures(json, std::regex("\"name\": \"([^\"]*)\",\\s*\"written\": true"));
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Real songs through every publish option, with the songs re-encoded by lame and ffmpeg and
+// without: the result lists exactly the files on disk; the stage movies carry the songs exactly
+// when the songs travel inside them, under the names of the inner playlist; a playlist beside the
+// player names the song files written.
 TEST_F(PublishCli, EveryOptionWritesEveryFile) {
   using Names = std::vector<std::string>;
   Sox(dir / "b c.wav", "1");
@@ -310,29 +341,52 @@ TEST_F(PublishCli, EveryOptionWritesEveryFile) {
     const char* format;
     Names files;
     std::map<std::string, Names> exports;
+    const char* playlist;  // the playlist file beside the player, if any
   };
   const std::vector<Case> cases = {
-      {"single", "swf", {"player.html", "player.swf"}, {{"player.swf", {"a.swf", "b c.swf"}}}},
+      {"single", "swf", {"player.html", "player.swf"}, {{"player.swf", {"a.swf", "b c.swf"}}}, ""},
       {"player-and-music", "swf",
-       {"a.swf", "b_c.swf", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}}},
+       {"a.swf", "b_c.swf", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}},
+       "player.xml"},
       {"player-and-music", "mp3",
-       {"a.mp3", "b_c.mp3", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}}},
+       {"a.mp3", "b_c.mp3", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}},
+       "player.xml"},
       {"player-and-music", "flv",
-       {"a.flv", "b_c.flv", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}}},
+       {"a.flv", "b_c.flv", "player.html", "player.swf", "player.xml"}, {{"player.swf", {}}},
+       "player.xml"},
       {"music-files", "swf", {"a.html", "a.swf", "b_c.html", "b_c.swf"},
-       {{"a.swf", {"a.swf"}}, {"b_c.swf", {"b c.swf"}}}},
+       {{"a.swf", {"a.swf"}}, {"b_c.swf", {"b c.swf"}}}, ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.option) + " " + c.format);
-    fs::remove_all(out);
-    auto r = RunCommand(Command({"--option", c.option, "--format", c.format, "--no-reencode",
-                                 (dir / "a.mp3").string(), (dir / "b c.wav").string(),
-                                 "--output-folder", out.string()}));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err.find("Error: "), std::string::npos) << r.err;
-    EXPECT_EQ(r.out.find("not written"), std::string::npos) << r.out;
-    EXPECT_EQ(Files(out), c.files);
-    for (const auto& [movie, exports] : c.exports) EXPECT_EQ(StageExports(out / movie), exports) << movie;
+  for (const bool reencode : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.option) + " " + c.format + (reencode ? " re-encoded" : ""));
+      fs::remove_all(out);
+      auto r = RunCommand(Command({"--option", c.option, "--format", c.format,
+                                   reencode ? "--reencode" : "--no-reencode", "--json",
+                                   (dir / "a.mp3").string(), (dir / "b c.wav").string(),
+                                   "--output-folder", out.string()}));
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.out.find("Error: "), std::string::npos) << r.out;
+      EXPECT_EQ(r.out.find("\"written\": false"), std::string::npos) << r.out;
+      if (reencode) {
+        EXPECT_EQ(r.out.find("\"runs\": 0,"), std::string::npos) << r.out;
+      }
+      EXPECT_EQ(Files(out), c.files);
+      EXPECT_EQ(ResultFiles(r.out), c.files) << r.out;
+      for (const auto& [movie, exports] : c.exports) {
+        EXPECT_EQ(StageExports(out / movie), exports) << movie;
+        // A player that carries songs names them in its inner playlist as it exports them.
+        if (!exports.empty()) {
+          EXPECT_EQ(PlaylistFiles(MovieBody(out / movie)), exports) << movie;
+        }
+      }
+      if (*c.playlist) {
+        Names songs;
+        for (const std::string& f : c.files)
+          if (f.rfind("player.", 0) != 0) songs.push_back(f);
+        EXPECT_EQ(PlaylistFiles(Text(out / c.playlist)), songs);
+      }
+    }
   }
 }
 

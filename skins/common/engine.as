@@ -151,7 +151,9 @@ function twStart(pos) {
     var s = new Sound(twClip.song);
     twState.sound = s;
     twState.loaded = false;
+    // A song let go of may still report: only the current one counts.
     s.onLoad = function(ok) {
+      if (twState.sound != s) return;
       if (ok) {
         twState.loaded = true;
       } else {
@@ -159,7 +161,7 @@ function twStart(pos) {
       }
     };
     s.onSoundComplete = function() {
-      twState.ended = true;
+      if (twState.sound == s) twState.ended = true;
     };
     s.loadSound(file, false);
   } else if (ext == "flv") {
@@ -169,10 +171,13 @@ function twStart(pos) {
     nc.connect(null);
     var ns = new NetStream(nc);
     twState.stream = ns;
+    // A stream that was closed still delivers its last events, its end among them: only the
+    // current stream's count, or the song after it would end at once.
     ns.onMetaData = function(info) {
-      if (info.duration > 0) twState.duration = info.duration;
+      if (twState.stream == ns && info.duration > 0) twState.duration = info.duration;
     };
     ns.onStatus = function(info) {
+      if (twState.stream != ns) return;
       if (info.code == "NetStream.Play.Stop") twState.ended = true;
       if (info.code == "NetStream.Play.StreamNotFound") twFail("cannot load " + file);
     };

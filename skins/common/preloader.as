@@ -1,5 +1,8 @@
 // The preloaders' shared part: how much of the movie they sit in has arrived. The stage movie
-// shows a preloader in its first frame; _root is the stage movie then.
+// shows a preloader in its first frame and the player in its second; _root is the stage movie.
+// The preloader holds the stage on its frame until everything has arrived, then moves it on to
+// the player's frame and leaves it there: a stage left playing would loop back to the first
+// frame and start the player afresh every other frame.
 //
 // preHooks.show(percent) draws the percent; "tw: preloader P" is traced at every change and
 // "tw: preloader done" once everything has arrived.
@@ -19,11 +22,15 @@ function preTick() {
   preShown = percent;
   preHooks.show(percent);
   twLog("preloader " + percent);
-  if (percent == 100) twLog("preloader done");
+  if (percent == 100) {
+    twLog("preloader done");
+    _root.nextFrame();
+  }
 }
 
 function preRun() {
   if (ParamsValue != undefined) twReadParams(ParamsValue);
+  _root.stop();
   preTick();
   preClip.onEnterFrame = preTick;
 }

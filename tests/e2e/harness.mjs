@@ -7,6 +7,7 @@ import http from "node:http";
 import os from "node:os";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
+import { readPng } from "./lib/png.mjs";
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
 
@@ -90,18 +91,23 @@ function sleep(ms) {
   return new Promise((resolve) => setTimeout(resolve, Math.max(0, ms)));
 }
 
-function ruffleInjection(config) {
+function ruffleInjection(config, withScript) {
   return (
     `<script>window.RufflePlayer = window.RufflePlayer || {};` +
     `window.RufflePlayer.config = ${JSON.stringify(config)};</script>` +
-    `<script src="/__tw/ruffle/ruffle.js"></script>`
+    (withScript ? `<script src="/__tw/ruffle/ruffle.js"></script>` : "")
   );
 }
 
+// A script of the page's own folder named ruffle.js: the emulator copied beside the page.
+const OWN_RUFFLE = /<script\b[^>]*\bsrc\s*=\s*["'](?![a-z][a-z0-9+.-]*:|\/)[^"']*ruffle\.js["']/i;
+
 // A page of our program embeds its movie with <object>/<embed>; Ruffle replaces those only when
-// its script runs in the page, so the server puts it at the top of every page it hands out.
+// its script runs in the page, so the server puts it at the top of every page it hands out. A
+// page that brings its own copy of the emulator plays in that copy, which is what a visitor
+// gets; only the test's configuration goes in front of it.
 function injectRuffle(html, config) {
-  const tag = ruffleInjection(config);
+  const tag = ruffleInjection(config, !OWN_RUFFLE.test(html));
   const head = /<head\b[^>]*>/i.exec(html);
   if (head) {
     const at = head.index + head[0].length;
@@ -343,6 +349,28 @@ export class Session {
     );
   }
 
+  /**
+   * Resolves with the index of the last line once every entry of `expected` (strings, RegExps or
+   * functions as for waitForTrace) was traced, in this order; rejects after `timeoutMs`.
+   */
+  waitForTraces(expected, { timeoutMs = DEFAULT_TIMEOUT_MS } = {}) {
+    const matchers = expected.map(toMatcher);
+    return this._waitFor(
+      () => {
+        let at = -1;
+        for (const matches of matchers) {
+          at = this.traces.findIndex((line, i) => i > at && matches(line));
+          if (at < 0) {
+            return undefined;
+          }
+        }
+        return at;
+      },
+      timeoutMs,
+      `${expected.length} traces in order`,
+    );
+  }
+
   // Resolves with the first defined value of `probe`, which is asked again on every trace and
   // error; rejects on timeout, or at once when `failOn` finds an error.
   _waitFor(probe, timeoutMs, what, failOn = null) {
@@ -445,6 +473,18 @@ export class Session {
     return this.page.screenshot({ type: "png", clip, timeout: DEFAULT_TIMEOUT_MS });
   }
 
+  /** The colours [r, g, b, a] of a screenshot of the player at stage positions [{x, y}]. */
+  async stageColors(points) {
+    const png = readPng(await this.screenshot());
+    const g = await this._geometry();
+    const colors = [];
+    for (const { x, y } of points) {
+      const p = await this.stageToPage(x, y);
+      colors.push(png.rgba(Math.floor(p.x - (g?.x ?? 0)), Math.floor(p.y - (g?.y ?? 0))));
+    }
+    return colors;
+  }
+
   /** State and time (seconds) of each AudioContext the page made: the clock sound plays on. */
   audioClock() {
     return this.page.evaluate(() =>
@@ -458,22 +498,38 @@ export class Session {
 
   /**
    * Runs a timeline of clicks and screenshots (at ms since the movie was ready), then waits
-   * until `waitMs` has passed and, when given, until a trace matching `until` appears.
+   * until `waitMs` has passed and, when given, until a trace matching `until` appears. A click
+   * with `on` (a trace line, RegExp or predicate) instead of `atMs` comes as soon as such a line
+   * was traced after the one that set off the click before it of that kind, so that a movie
+   * that reports its state is clicked when it is ready for it, however slow the machine.
    */
   async run({ waitMs = 0, clicks = [], screenshotAt = [], until, timeoutMs = DEFAULT_TIMEOUT_MS } = {}) {
     const events = [
-      ...clicks.map((c) => ({ atMs: c.atMs ?? 0, kind: "click", x: c.x, y: c.y })),
+      ...clicks.filter((c) => c.on === undefined)
+        .map((c) => ({ atMs: c.atMs ?? 0, kind: "click", x: c.x, y: c.y })),
       ...screenshotAt.map((atMs, i) => ({ atMs, kind: "shot", i })),
     ].sort((a, b) => a.atMs - b.atMs);
+    const onTraces = clicks.filter((c) => c.on !== undefined);
     const screenshots = new Array(screenshotAt.length);
-    for (const ev of events) {
-      await sleep(ev.atMs - this.elapsed());
-      if (ev.kind === "click") {
-        await this.clickStage(ev.x, ev.y);
-      } else {
-        screenshots[ev.i] = await this.screenshot();
+    const timeline = (async () => {
+      for (const ev of events) {
+        await sleep(ev.atMs - this.elapsed());
+        if (ev.kind === "click") {
+          await this.clickStage(ev.x, ev.y);
+        } else {
+          screenshots[ev.i] = await this.screenshot();
+        }
       }
-    }
+    })();
+    const traced = (async () => {
+      let from = 0;
+      for (const c of onTraces) {
+        const { index } = await this.waitForTrace(c.on, { timeoutMs, from });
+        from = index + 1;
+        await this.clickStage(c.x, c.y);
+      }
+    })();
+    await Promise.all([timeline, traced]);
     await sleep(waitMs - this.elapsed());
     if (until !== undefined) {
       await this.waitForTrace(until, { timeoutMs });

@@ -46,6 +46,10 @@ describe("the local server", () => {
     temp = tempDir();
     fs.mkdirSync(path.join(temp.dir, "served"));
     fs.writeFileSync(path.join(temp.dir, "served", "page.html"), "<html><head><title>t</title></head><body>hi</body></html>");
+    fs.writeFileSync(path.join(temp.dir, "served", "own.html"),
+      '<html>\r\n<head>\r\n<title>t</title>\r\n<script src="ruffle/ruffle.js"></script>\r\n</head></html>');
+    fs.writeFileSync(path.join(temp.dir, "served", "linked.html"),
+      '<html><head><script src="https://example.com/ruffle/ruffle.js"></script></head></html>');
     fs.writeFileSync(path.join(temp.dir, "secret.txt"), "not for the browser");
     server = await startServer();
     prefix = new URL(server.mount(path.join(temp.dir, "served"), { injectRuffle: true })).pathname;
@@ -86,6 +90,15 @@ describe("the local server", () => {
     const res = await rawGet(server.origin, `${prefix}page.html`);
     const html = res.body.toString();
     assert.match(html, /^<html><head><script>window\.RufflePlayer = .*"logLevel":"info".*<\/script><script src="\/__tw\/ruffle\/ruffle\.js"><\/script><title>t<\/title>/s);
+  });
+
+  test("gives a page with its own copy of Ruffle only the configuration", async () => {
+    const own = (await rawGet(server.origin, `${prefix}own.html`)).body.toString();
+    assert.match(own, /^<html>\r\n<head><script>window\.RufflePlayer = .*"logLevel":"info".*<\/script>\r\n<title>/s);
+    assert.ok(!own.includes("/__tw/ruffle/ruffle.js"));
+    // A page that links the emulator elsewhere would get none (the link is blocked): ours goes in.
+    const linked = (await rawGet(server.origin, `${prefix}linked.html`)).body.toString();
+    assert.ok(linked.includes('<script src="/__tw/ruffle/ruffle.js">'));
   });
 });
 
@@ -159,6 +172,27 @@ describe("the command line", () => {
     assert.equal(readPng(fs.readFileSync(png)).width, 550);
   });
 
+  test("clicks when a line comes, waits for the expected lines and reads the stage's colours", { timeout: 60000 }, async () => {
+    const movie = writeMouseMovie(temp.dir);
+    const { code, stdout, stderr } = await runMovie([
+      movie,
+      "--wait", "0",
+      "--click", "150,60@/^ready$/",
+      "--click", "10,90@/^down 150 /",
+      "--until-expected",
+      "--expect-trace", "ready",
+      "--expect-trace", "down 150 60",
+      "--expect-trace", "down 10 90",
+      "--expect-pixel", "100,50=0x309030",
+      "--expect-pixel", "100,50=0x000000",
+    ]);
+    assert.equal(code, 1, stdout);
+    const out = JSON.parse(stdout);
+    assert.deepEqual(out.traces, ["ready", "down 150 60", "down 10 90"]);
+    assert.deepEqual(out.failures, ["expected the colour 100,50=0x000000, the stage shows 0x309030 there"]);
+    assert.match(stderr, /the stage shows 0x309030/);
+  });
+
   test("fails with exit code 1 and says why when the traces differ", { timeout: 60000 }, async () => {
     const expected = path.join(temp.dir, "expected.txt");
     fs.writeFileSync(expected, "Testing!\nmore\n");
@@ -173,7 +207,8 @@ describe("the command line", () => {
   });
 
   test("fails with exit code 2 on a wrong command line", async () => {
-    for (const args of [[], ["a.swf", "--click", "12"], ["a.swf", "--wait", "soon"], ["a.swf", "--nonsense"]]) {
+    for (const args of [[], ["a.swf", "--click", "12"], ["a.swf", "--click", "1,2@/(/"], ["a.swf", "--wait", "soon"],
+      ["a.swf", "--expect-pixel", "1,2=red"], ["a.swf", "--nonsense"]]) {
       const { code, stderr } = await runMovie(args);
       assert.equal(code, 2, `${args.join(" ")}: ${stderr}`);
       assert.match(stderr, /^run-movie: /);

@@ -13,11 +13,15 @@ const USAGE = `usage: node run-movie.mjs MOVIE.swf|PAGE.html [options]
   --timeout MS            limit for loading and for --until (default 20000)
   --width W --height H    player size in page pixels (a movie's default: its stage size)
   --click X,Y[@MS]        click at stage position X,Y at MS (default 0); repeatable
+  --click X,Y@/REGEX/     ... as soon as a trace line matches REGEX (after the line that set off
+                          the click before it of this kind)
   --screenshot FILE[@MS]  write a PNG of the player at MS (default: at the end); repeatable
   --expect-trace LINE     these lines must be traced, in this order; repeatable
+  --until-expected        after --wait, wait (up to --timeout) until the --expect-trace lines came
   --expect-traces FILE    the traces must be exactly the lines of FILE
+  --expect-pixel X,Y=0xRRGGBB  at the end the stage shows this colour at X,Y; repeatable
   --no-errors             fail when Ruffle reported an error
-Prints {ok, failures, traces, traceTimes, errors, blocked, metadata, screenshots}.`;
+Prints {ok, failures, traces, traceTimes, errors, blocked, metadata, screenshots[, pixels]}.`;
 
 class UsageError extends Error {}
 
@@ -30,11 +34,32 @@ function number(value, name) {
 }
 
 function parseClick(text) {
-  const m = /^(-?[\d.]+),(-?[\d.]+)(?:@([\d.]+))?$/.exec(text);
+  const m = /^(-?[\d.]+),(-?[\d.]+)(?:@(?:([\d.]+)|\/(.*)\/))?$/s.exec(text);
   if (!m) {
-    throw new UsageError(`--click takes X,Y or X,Y@MS, not "${text}"`);
+    throw new UsageError(`--click takes X,Y, X,Y@MS or X,Y@/REGEX/, not "${text}"`);
   }
-  return { x: Number(m[1]), y: Number(m[2]), atMs: m[3] === undefined ? 0 : Number(m[3]) };
+  const click = { x: Number(m[1]), y: Number(m[2]) };
+  if (m[4] === undefined) {
+    return { ...click, atMs: m[3] === undefined ? 0 : Number(m[3]) };
+  }
+  try {
+    return { ...click, on: new RegExp(m[4]) };
+  } catch (e) {
+    throw new UsageError(`--click ${text}: ${e.message}`);
+  }
+}
+
+// The colour tolerance per channel: anti-aliased edges are not asked for, but the canvas may
+// blend a solid fill by a step or two.
+const PIXEL_TOLERANCE = 6;
+
+function parsePixel(text) {
+  const m = /^(\d+),(\d+)=0x([0-9a-f]{6})$/i.exec(text);
+  if (!m) {
+    throw new UsageError(`--expect-pixel takes X,Y=0xRRGGBB, not "${text}"`);
+  }
+  const rgb = parseInt(m[3], 16);
+  return { x: Number(m[1]), y: Number(m[2]), rgb: [rgb >> 16, (rgb >> 8) & 255, rgb & 255], text };
 }
 
 function parseScreenshot(text) {
@@ -67,6 +92,8 @@ function parseOptions(argv) {
       screenshot: { type: "string", multiple: true },
       "expect-trace": { type: "string", multiple: true },
       "expect-traces": { type: "string" },
+      "until-expected": { type: "boolean" },
+      "expect-pixel": { type: "string", multiple: true },
       "no-errors": { type: "boolean" },
       help: { type: "boolean", short: "h" },
     },
@@ -107,14 +134,23 @@ function interpret({ values, positionals }) {
     clicks: (values.click ?? []).map(parseClick),
     screenshots: (values.screenshot ?? []).map(parseScreenshot),
     expectTraces: values["expect-trace"] ?? [],
+    untilExpected: values["until-expected"] ?? false,
+    pixels: (values["expect-pixel"] ?? []).map(parsePixel),
     exactTraces,
     noErrors: values["no-errors"] ?? false,
   };
 }
 
 /** What the run failed to show, as readable sentences. */
-export function checkExpectations(result, { expectTraces = [], exactTraces = null, noErrors = false }) {
+export function checkExpectations(result, { expectTraces = [], exactTraces = null, noErrors = false, pixels = [] }) {
   const failures = [];
+  pixels.forEach((p, i) => {
+    const got = result.pixels?.[i];
+    if (!got || got.slice(0, 3).some((c, k) => Math.abs(c - p.rgb[k]) > PIXEL_TOLERANCE)) {
+      const hex = got ? "0x" + got.slice(0, 3).map((c) => c.toString(16).padStart(2, "0")).join("") : "nothing";
+      failures.push(`expected the colour ${p.text}, the stage shows ${hex} there`);
+    }
+  });
   let from = 0;
   for (const line of expectTraces) {
     const at = result.traces.indexOf(line, from);
@@ -166,6 +202,14 @@ async function main(argv) {
         until: options.until,
         timeoutMs: options.timeoutMs,
       });
+      if (options.untilExpected && options.expectTraces.length > 0) {
+        // A line that never comes is reported with the other expectations.
+        await session.waitForTraces(options.expectTraces, { timeoutMs: options.timeoutMs }).catch(() => {});
+        Object.assign(run, session.result({ screenshots: run.screenshots }));
+      }
+      if (options.pixels.length > 0) {
+        run.pixels = await session.stageColors(options.pixels);
+      }
       const pngs = [...run.screenshots];
       for (let i = 0; i < atEnd.length; i++) {
         pngs.push(await session.screenshot());

@@ -397,7 +397,10 @@ void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
 }
 
 void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
-  if (SWFVersion < MinVersion()) SWFVersion = static_cast<uint8_t>(MinVersion());
+  // Clip actions raise an older movie to 5; the width of the event flags then follows the version
+  // of the movie the tag is read with, whatever later kind of placement carries them.
+  const int floor = TSWFPlaceObject2::MinVersion();
+  if (SWFVersion < floor) SWFVersion = static_cast<uint8_t>(floor);
   const bool wide = SWFVersion >= 6;
   auto writeFlags = [&](uint32_t events) {
     const uint32_t wire = ClipEventsToWire(events);

@@ -339,6 +339,14 @@ TEST(PlaceObject2, ClipEventWidthsFollowTheVersion) {
   EXPECT_EQ(old.MinVersion(), 5);
   WriteBody(old);
   EXPECT_EQ(old.SWFVersion, 5);
+
+  // A PlaceObject3 read from a version 5 movie keeps the narrow flags it was read with: the movie
+  // it is written back into is still read as version 5.
+  const Bytes narrow = Hex("80 00 01 00  00 00  80 00  80 00 02 00 00 00 07 00  00 00");
+  TSWFReadContext version5;
+  version5.Version = 5;
+  const auto placed = ReadTag<TSWFPlaceObject3>(narrow, version5);
+  EXPECT_EQ(ToHex(WriteBody(*placed)), ToHex(narrow));
 }
 
 TEST(PlaceObject2, ClipEventsMapToTheirWireBits) {

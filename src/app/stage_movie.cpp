@@ -373,6 +373,10 @@ TFlashImage& LoadGifImage(TFlashMovie& movie, const std::string& fileName) {
   for (int i = 0; i < map->ColorCount; ++i)
     bitmap.Palette.push_back({map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red, 255});
   bitmap.Palette.resize(256, builder::TBGRA{0, 0, 0, 255});
+  // Marked in the palette, not set by index afterwards: taking the bitmap, the image drops the
+  // unused entries and renumbers the rest, and carries a transparent entry along; the GIF's
+  // own index would then name another colour, or none.
+  if (transparent >= 0) bitmap.Palette[static_cast<size_t>(transparent)].A = 0;
   // Outside the first picture the canvas shows the background, or nothing when transparent.
   const uint8_t fill = static_cast<uint8_t>(transparent >= 0 ? transparent
                                             : gif->SBackGroundColor < map->ColorCount
@@ -392,9 +396,8 @@ TFlashImage& LoadGifImage(TFlashMovie& movie, const std::string& fileName) {
       }
     }
   TFlashImage& image = movie.AddImage();
-  image.LoadDataFromHandle(bitmap);
   // By index, not by colour: another entry of the same colour stays visible.
-  if (transparent >= 0) image.SetAlphaIndex(transparent, 0);
+  image.LoadDataFromHandle(bitmap);
   return image;
 }
 

@@ -160,8 +160,8 @@ TFlashImage& MakeBitmapImage(TFlashMovie& movie, const std::string& file, int ki
   }
 }
 
-void AddImageEntry(TFlashMovie& movie, const TStageSettings& s, const TImageEntry& entry,
-                   uint16_t depth) {
+void AddImageEntryBody(TFlashMovie& movie, const TStageSettings& s, const TImageEntry& entry,
+                       uint16_t depth) {
   const int kind = ImageKindOf(entry.File);
   if (kind < 0) return;
   if (kind == 4) {
@@ -215,6 +215,19 @@ void AddImageEntry(TFlashMovie& movie, const TStageSettings& s, const TImageEntr
       place.SetTranslate(entry.Left, entry.Top);
       break;
     }
+  }
+}
+
+// The builder's reasons do not always say which picture they are about; of several images the
+// user must learn which one to replace.
+void AddImageEntry(TFlashMovie& movie, const TStageSettings& s, const TImageEntry& entry,
+                   uint16_t depth) {
+  try {
+    AddImageEntryBody(movie, s, entry, depth);
+  } catch (const std::exception& e) {
+    const std::string why = e.what();
+    if (why.find(entry.File) != std::string::npos) throw;
+    throw swf::ESWFError("Cannot use the image \"" + entry.File + "\": " + why);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "app/fileops.h"
 #include "app/paths.h"
 #include "app/player_movie.h"
+#include "builder/action_script.h"
 #include "swf/errors.h"
 
 namespace tw::app {
@@ -449,8 +450,13 @@ void BuildStageMovie(const TStageSettings& s, const std::string& target, bool wi
     }
     if (withMusic) AddSongs(*movie, music, folder, options, ctx);
     // The body assembly closes a frame only for a movie that has none; after the preloader's
-    // frame the stage itself would otherwise stay unshown.
-    if (s.PreloaderOn) movie->ShowFrame(1);
+    // frame the stage itself would otherwise stay unshown. And it must stay: a timeline of two
+    // frames loops, back on the first the preloader shows again and the player is made anew,
+    // every other frame, never getting to play.
+    if (s.PreloaderOn) {
+      movie->FrameActions().Stop();
+      movie->ShowFrame(1);
+    }
 
     movie->BuildBody();
     RemoveFile(temp);

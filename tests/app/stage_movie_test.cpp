@@ -197,6 +197,55 @@ TEST_F(Stage, PreloaderFrameComesFirst) {
 }
 
 
+// The preloader shrinks to fit the stage but never grows, and lies in its middle; its first
+// frame is coloured by its "Bg.BgColor". The stage then stays on its own frame: looping back
+// would show the preloader again and start the player anew every other frame.
+TEST_F(Stage, PreloaderFitsTheStageAndThePlayerFrameStays) {
+  TPreloaderParams pre;
+  ASSERT_TRUE(ReadPreloaderParams(Bundled().Preloader + "bar.swf", pre));  // 220 x 44
+  for (TPreloaderParam& p : pre.Params)
+    if (p.Name == "Bg.BgColor") p.Value = "0x40C080";
+  s.PreloaderOn = true;
+  s.PreloaderName = "bar.swf";
+  s.Preloader = &pre;
+  struct Case {
+    int32_t width, height;
+    double scale;
+    int32_t x, y;
+  };
+  for (const Case& c : {Case{400, 300, 1, 90, 128}, Case{110, 300, 0.5, 0, 139},
+                        Case{880, 22, 0.5, 385, 0}}) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    s.Width = c.width;
+    s.Height = c.height;
+    Build(false);
+    const TSWFMatrix* m = Placements()[2]->FindMatrix();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->TranslateX, c.x * 20);
+    EXPECT_EQ(m->TranslateY, c.y * 20);
+    EXPECT_NEAR(m->HasScale ? m->ScaleXf() : 1, c.scale, 1e-4);
+    EXPECT_NEAR(m->HasScale ? m->ScaleYf() : 1, c.scale, 1e-4);
+    const uint16_t rect = Placements()[1]->CharacterId;
+    for (auto* shape : Tags<TSWFDefineShape>())
+      if (shape->ID == rect) {
+        ASSERT_EQ(shape->FillStyles.size(), 1u);
+        auto* fill = dynamic_cast<TSWFColorFill*>(shape->FillStyles[0].get());
+        ASSERT_TRUE(fill);
+        EXPECT_EQ((std::vector<int>{fill->Color.R, fill->Color.G, fill->Color.B}),
+                  (std::vector<int>{0x40, 0xC0, 0x80}));
+      }
+  }
+  TSWFStreamReader actions(dir / "stage.swf");
+  actions.ParseTags(true, true);
+  ASSERT_EQ(actions.FrameCount(), 2);
+  bool stops = false;
+  for (const auto& info : actions.TagList)
+    if (auto* script = dynamic_cast<TSWFDoAction*>(info->TagObject()); script && info->FrameNumber == 2)
+      for (size_t i = 0; i < script->Actions().Count(); ++i)
+        stops |= script->Actions()[i].ActionCode == TSWFActionStop().ActionCode;
+  EXPECT_TRUE(stops) << "the stage's frame does not stop";
+}
+
 // ---- images ------------------------------------------------------------------------------------
 
 void Ffmpeg(std::vector<std::string> args) {

@@ -248,26 +248,13 @@ TEST_F(Stage, PreloaderFitsTheStageAndThePlayerFrameStays) {
 
 // ---- images ------------------------------------------------------------------------------------
 
-void Ffmpeg(std::vector<std::string> args) {
-  args.insert(args.begin(), {"ffmpeg", "-v", "error", "-y"});
-  const CommandResult r = RunCommand(args);
-  ASSERT_EQ(r.status, 0) << r.err;
-}
-
-// A flat colour of ffmpeg's test sources, "RRGGBBAA", as one picture.
-std::vector<std::string> Flat(const std::string& rgba, int w, int h) {
-  return {"-f", "lavfi", "-i",
-          "color=c=0x" + rgba + ":s=" + std::to_string(w) + "x" + std::to_string(h) +
-              ":d=1:r=1,format=rgba"};
-}
-
 // Three squares of 20 x 20 side by side, through the filter that follows the stacking.
 void ThreeSquares(const fs::path& out, const std::string& a, const std::string& b,
                   const std::string& c, const std::string& filter,
                   std::vector<std::string> tail = {}) {
   std::vector<std::string> args;
   for (const std::string* colour : {&a, &b, &c})
-    for (std::string& arg : Flat(*colour, 20, 20)) args.push_back(std::move(arg));
+    for (std::string& arg : FlatColour(*colour, 20, 20)) args.push_back(std::move(arg));
   args.insert(args.end(), {"-filter_complex", "[0][1][2]hstack=3," + filter});
   args.insert(args.end(), tail.begin(), tail.end());
   args.push_back(out.string());
@@ -343,10 +330,10 @@ struct Pictures {
     // Opaque (200,100,50), opaque (10,220,130), and the transparent colour.
     ThreeSquares(gif, "C86432FF", "0ADC82FF", "00000000",
                  "split[a][b];[a]palettegen=reserve_transparent=1[p];[b][p]paletteuse");
-    std::vector<std::string> args = Flat("C86432FF", 48, 24);
+    std::vector<std::string> args = FlatColour("C86432FF", 48, 24);
     args.insert(args.end(), {"-pix_fmt", "bgr24", "-update", "1", bmp.string()});
     Ffmpeg(args);
-    args = Flat("0ADC82FF", 40, 30);
+    args = FlatColour("0ADC82FF", 40, 30);
     args.insert(args.end(), {"-update", "1", jpeg.string()});
     Ffmpeg(args);
     // Five by three: four colours, the second at alpha 102, the third invisible, the fourth

@@ -17,6 +17,7 @@ const USAGE = `usage: node run-movie.mjs MOVIE.swf|PAGE.html [options]
   --expect-trace LINE     these lines must be traced, in this order; repeatable
   --expect-traces FILE    the traces must be exactly the lines of FILE
   --no-errors             fail when Ruffle reported an error
+  --renderer NAME         Ruffle's renderer: canvas (default), webgl, wgpu-webgl
 Prints {ok, failures, traces, traceTimes, errors, blocked, metadata, screenshots}.`;
 
 class UsageError extends Error {}
@@ -68,6 +69,7 @@ function parseOptions(argv) {
       "expect-trace": { type: "string", multiple: true },
       "expect-traces": { type: "string" },
       "no-errors": { type: "boolean" },
+      renderer: { type: "string" },
       help: { type: "boolean", short: "h" },
     },
   });
@@ -93,6 +95,10 @@ function interpret({ values, positionals }) {
       throw new UsageError(`--until-match: ${e.message}`);
     }
   }
+  const renderers = ["canvas", "webgl", "wgpu-webgl"];
+  if (values.renderer !== undefined && !renderers.includes(values.renderer)) {
+    throw new UsageError(`--renderer takes ${renderers.join(", ")}, not "${values.renderer}"`);
+  }
   let exactTraces = null;
   if (values["expect-traces"] !== undefined) {
     exactTraces = fs.readFileSync(values["expect-traces"], "utf8").replace(/\r?\n$/, "").split(/\r?\n/);
@@ -109,6 +115,7 @@ function interpret({ values, positionals }) {
     expectTraces: values["expect-trace"] ?? [],
     exactTraces,
     noErrors: values["no-errors"] ?? false,
+    renderer: values.renderer,
   };
 }
 
@@ -179,7 +186,7 @@ async function main(argv) {
     } finally {
       await session.close();
     }
-  });
+  }, options.renderer ? { ruffleConfig: { preferredRenderer: options.renderer } } : {});
   const failures = checkExpectations(result, options);
   process.stdout.write(JSON.stringify({ ok: failures.length === 0, failures, ...result }, null, 2) + "\n");
   for (const f of failures) {

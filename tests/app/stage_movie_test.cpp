@@ -124,7 +124,7 @@ TEST_F(Stage, SinglePlayerCarriesTheSongsUnderThePlaylistNames) {
   for (auto* e : Tags<TSWFExportAssets>())
     for (const auto& a : e->Assets) EXPECT_NE(a.ID, placed) << a.Name;
 
-  // Rotated by 90 degrees after the scale: x' = -0.5 y, y' = 2 x.
+  // Rotated by 90 degrees after the scale: x' = 0.5 y, y' = -2 x (anticlockwise on the screen).
   const TSWFPlaceObject2* player = Placements()[999];
   ASSERT_TRUE(player->FindMatrix());
   const TSWFMatrix& m = *player->FindMatrix();

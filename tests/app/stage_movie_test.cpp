@@ -492,6 +492,49 @@ TEST_F(StageImages, EveryKindAtEveryPositionLandsWhereItBelongs) {
   EXPECT_EQ(user.Files(), Names{});
 }
 
+// A SWF image is embedded as a sprite and placed by its frame size, never tiled.
+TEST_F(StageImages, SwfImagesArePlacedByTheirFrame) {
+  const fs::path swf = Bundled().Preloader + "bar.swf";  // 220 x 44
+  const double W = s.Width, H = s.Height, w = 220, h = 44;
+  struct Case {
+    TImagePosition position;
+    Point from, to;  // the frame's corners on the stage
+  };
+  const double r = 90 * M_PI / 180;
+  const Case cases[] = {
+      {TImagePosition::Center, {140, 178}, {360, 222}},
+      {TImagePosition::Custom, {30, 40}, {30 + 2 * w * std::cos(r) + 0.5 * h * std::sin(r),
+                                          40 + 0.5 * h * std::cos(r) - 2 * w * std::sin(r)}},
+      {TImagePosition::Stretch, {0, 0}, {W, H}},
+      {TImagePosition::Tile, {0, 0}, {W, H}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.position));
+    entries.clear();
+    TImageEntry& e = Entry(swf, c.position);
+    e.Left = 30;
+    e.Top = 40;
+    e.XScale = 200;
+    e.YScale = 50;
+    e.Rotation = 90;
+    s.FgImages = {&e};
+    Build(false);
+    ASSERT_EQ(Depths(), (std::vector<uint16_t>{3, 999, 1000}));
+    const TSWFPlaceObject2* place = Placements()[1000];
+    bool sprite = false;
+    for (const auto& info : movie->TagList)
+      if (info->TagCode == 39)
+        sprite |= static_cast<TSWFDefineSprite*>(info->TagObject())->SpriteID == place->CharacterId;
+    EXPECT_TRUE(sprite);
+    const Point a = Apply(place->FindMatrix(), {0, 0});
+    const Point b = Apply(place->FindMatrix(), {w * 20, h * 20});
+    EXPECT_NEAR(a.x / 20, c.from.x, 0.05);
+    EXPECT_NEAR(a.y / 20, c.from.y, 0.05);
+    EXPECT_NEAR(b.x / 20, c.to.x, 0.05);
+    EXPECT_NEAR(b.y / 20, c.to.y, 0.05);
+  }
+}
+
 // The lossless bitmaps with alpha hold colours multiplied by alpha; what is fully transparent
 // is 0, 0, 0, 0.
 TEST_F(StageImages, TransparentPixelsAreStoredPremultiplied) {

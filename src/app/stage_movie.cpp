@@ -14,6 +14,7 @@
 #include "app/fileops.h"
 #include "app/paths.h"
 #include "app/player_movie.h"
+#include "builder/action_script.h"
 #include "swf/errors.h"
 
 namespace tw::app {
@@ -160,8 +161,8 @@ TFlashImage& MakeBitmapImage(TFlashMovie& movie, const std::string& file, int ki
   }
 }
 
-void AddImageEntry(TFlashMovie& movie, const TStageSettings& s, const TImageEntry& entry,
-                   uint16_t depth) {
+void AddImageEntryBody(TFlashMovie& movie, const TStageSettings& s, const TImageEntry& entry,
+                       uint16_t depth) {
   const int kind = ImageKindOf(entry.File);
   if (kind < 0) return;
   if (kind == 4) {
@@ -215,6 +216,19 @@ void AddImageEntry(TFlashMovie& movie, const TStageSettings& s, const TImageEntr
       place.SetTranslate(entry.Left, entry.Top);
       break;
     }
+  }
+}
+
+// The builder's reasons do not always say which picture they are about; of several images the
+// user must learn which one to replace.
+void AddImageEntry(TFlashMovie& movie, const TStageSettings& s, const TImageEntry& entry,
+                   uint16_t depth) {
+  try {
+    AddImageEntryBody(movie, s, entry, depth);
+  } catch (const std::exception& e) {
+    const std::string why = e.what();
+    if (why.find(entry.File) != std::string::npos) throw;
+    throw swf::ESWFError("Cannot use the image \"" + entry.File + "\": " + why);
   }
 }
 
@@ -373,6 +387,10 @@ TFlashImage& LoadGifImage(TFlashMovie& movie, const std::string& fileName) {
   for (int i = 0; i < map->ColorCount; ++i)
     bitmap.Palette.push_back({map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red, 255});
   bitmap.Palette.resize(256, builder::TBGRA{0, 0, 0, 255});
+  // Marked in the palette, not set by index afterwards: taking the bitmap, the image drops the
+  // unused entries and renumbers the rest, and carries a transparent entry along; the GIF's
+  // own index would then name another colour, or none.
+  if (transparent >= 0) bitmap.Palette[static_cast<size_t>(transparent)].A = 0;
   // Outside the first picture the canvas shows the background, or nothing when transparent.
   const uint8_t fill = static_cast<uint8_t>(transparent >= 0 ? transparent
                                             : gif->SBackGroundColor < map->ColorCount
@@ -392,9 +410,8 @@ TFlashImage& LoadGifImage(TFlashMovie& movie, const std::string& fileName) {
       }
     }
   TFlashImage& image = movie.AddImage();
-  image.LoadDataFromHandle(bitmap);
   // By index, not by colour: another entry of the same colour stays visible.
-  if (transparent >= 0) image.SetAlphaIndex(transparent, 0);
+  image.LoadDataFromHandle(bitmap);
   return image;
 }
 
@@ -433,8 +450,13 @@ void BuildStageMovie(const TStageSettings& s, const std::string& target, bool wi
     }
     if (withMusic) AddSongs(*movie, music, folder, options, ctx);
     // The body assembly closes a frame only for a movie that has none; after the preloader's
-    // frame the stage itself would otherwise stay unshown.
-    if (s.PreloaderOn) movie->ShowFrame(1);
+    // frame the stage itself would otherwise stay unshown. And it must stay: a timeline of two
+    // frames loops, back on the first the preloader shows again and the player is made anew,
+    // every other frame, never getting to play.
+    if (s.PreloaderOn) {
+      movie->FrameActions().Stop();
+      movie->ShowFrame(1);
+    }
 
     movie->BuildBody();
     RemoveFile(temp);

@@ -126,6 +126,18 @@ void MakeSong44(const fs::path& path, double seconds) {
   ASSERT_EQ(r.status, 0) << r.err;
 }
 
+void Ffmpeg(std::vector<std::string> args) {
+  args.insert(args.begin(), {"ffmpeg", "-v", "error", "-y"});
+  const CommandResult r = RunCommand(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+}
+
+std::vector<std::string> FlatColour(const std::string& rgba, int width, int height) {
+  return {"-f", "lavfi", "-i",
+          "color=c=0x" + rgba + ":s=" + std::to_string(width) + "x" + std::to_string(height) +
+              ":d=1:r=1,format=rgba"};
+}
+
 std::vector<std::string> FolderFiles(const fs::path& folder) {
   std::vector<std::string> files;
   if (!fs::is_directory(folder)) return files;

@@ -107,6 +107,11 @@ void MakeSong(const std::filesystem::path& path, double seconds, bool small = fa
 // otherwise lower for the bit rate): the rates a Flash movie carries.
 void MakeSong44(const std::filesystem::path& path, double seconds);
 
+// Runs ffmpeg quietly, overwriting its output; fails the test when it fails.
+void Ffmpeg(std::vector<std::string> args);
+// The input arguments of one picture of a flat colour "RRGGBBAA" for ffmpeg.
+std::vector<std::string> FlatColour(const std::string& rgba, int width, int height);
+
 // The names of the regular files in a folder, sorted.
 std::vector<std::string> FolderFiles(const std::filesystem::path& folder);
 

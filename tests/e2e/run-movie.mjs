@@ -21,6 +21,7 @@ const USAGE = `usage: node run-movie.mjs MOVIE.swf|PAGE.html [options]
   --expect-traces FILE    the traces must be exactly the lines of FILE
   --expect-pixel X,Y=0xRRGGBB  at the end the stage shows this colour at X,Y; repeatable
   --no-errors             fail when Ruffle reported an error
+  --renderer NAME         Ruffle's renderer: canvas (default), webgl, wgpu-webgl
 Prints {ok, failures, traces, traceTimes, errors, blocked, metadata, screenshots[, pixels]}.`;
 
 class UsageError extends Error {}
@@ -95,6 +96,7 @@ function parseOptions(argv) {
       "until-expected": { type: "boolean" },
       "expect-pixel": { type: "string", multiple: true },
       "no-errors": { type: "boolean" },
+      renderer: { type: "string" },
       help: { type: "boolean", short: "h" },
     },
   });
@@ -120,6 +122,10 @@ function interpret({ values, positionals }) {
       throw new UsageError(`--until-match: ${e.message}`);
     }
   }
+  const renderers = ["canvas", "webgl", "wgpu-webgl"];
+  if (values.renderer !== undefined && !renderers.includes(values.renderer)) {
+    throw new UsageError(`--renderer takes ${renderers.join(", ")}, not "${values.renderer}"`);
+  }
   let exactTraces = null;
   if (values["expect-traces"] !== undefined) {
     exactTraces = fs.readFileSync(values["expect-traces"], "utf8").replace(/\r?\n$/, "").split(/\r?\n/);
@@ -138,6 +144,7 @@ function interpret({ values, positionals }) {
     pixels: (values["expect-pixel"] ?? []).map(parsePixel),
     exactTraces,
     noErrors: values["no-errors"] ?? false,
+    renderer: values.renderer,
   };
 }
 
@@ -223,7 +230,7 @@ async function main(argv) {
     } finally {
       await session.close();
     }
-  });
+  }, options.renderer ? { ruffleConfig: { preferredRenderer: options.renderer } } : {});
   const failures = checkExpectations(result, options);
   process.stdout.write(JSON.stringify({ ok: failures.length === 0, failures, ...result }, null, 2) + "\n");
   for (const f of failures) {

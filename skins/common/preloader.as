@@ -1,8 +1,7 @@
 // The preloaders' shared part: how much of the movie they sit in has arrived. The stage movie
 // shows a preloader in its first frame and the player in its second; _root is the stage movie.
-// The preloader holds the stage on its frame until everything has arrived, then moves it on to
-// the player's frame and leaves it there: a stage left playing would loop back to the first
-// frame and start the player afresh every other frame.
+// The preloader holds the stage on its frame until everything has arrived, then lets it play on
+// to the player's frame, which stops it there; its own frame stays on view for that one frame.
 //
 // preHooks.show(percent) draws the percent; "tw: preloader P" is traced at every change and
 // "tw: preloader done" once everything has arrived.
@@ -24,7 +23,7 @@ function preTick() {
   twLog("preloader " + percent);
   if (percent == 100) {
     twLog("preloader done");
-    _root.nextFrame();
+    _root.play();
   }
 }
 

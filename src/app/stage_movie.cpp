@@ -59,6 +59,9 @@ struct TPngFile {
   std::FILE* File = nullptr;
   png_structp Png = nullptr;
   png_infop Info = nullptr;
+  // The row pointers live here, not in the decoding function: a long jump out of it would skip
+  // their destructor.
+  std::vector<png_bytep> Rows;
   ~TPngFile() {
     if (Png) png_destroy_read_struct(&Png, Info ? &Info : nullptr, nullptr);
     if (File) std::fclose(File);
@@ -84,8 +87,8 @@ struct TPngPicture {
   std::vector<uint8_t> Pixels;  // one index or four RGBA bytes per pixel, rows from the top
 };
 
-// Everything libpng touches lies in this function, so that its long jump skips no destructor
-// of ours.
+// Everything libpng touches lies in this function, and nothing in it has a destructor, so that
+// libpng's long jump out of it skips none.
 bool DecodePng(TPngFile& f, TPngPicture& pic, std::string& error) {
   if (setjmp(png_jmpbuf(f.Png))) return false;
   png_init_io(f.Png, f.File);
@@ -131,9 +134,9 @@ bool DecodePng(TPngFile& f, TPngPicture& pic, std::string& error) {
     return false;
   }
   pic.Pixels.assign(rowBytes * pic.Height, 0);
-  std::vector<png_bytep> rows(pic.Height);
-  for (uint32_t y = 0; y < pic.Height; ++y) rows[y] = pic.Pixels.data() + y * rowBytes;
-  png_read_image(f.Png, rows.data());
+  f.Rows.resize(pic.Height);
+  for (uint32_t y = 0; y < pic.Height; ++y) f.Rows[y] = pic.Pixels.data() + y * rowBytes;
+  png_read_image(f.Png, f.Rows.data());
   return true;
 }
 

@@ -152,4 +152,18 @@ std::string ReadText(const fs::path& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+app::TStageFolders BundledStageFolders() {
+  return {(ProgramDir() / "player/").string(), (ProgramDir() / "preloader/").string()};
+}
+
+StageFixture::StageFixture(int width, int height) {
+  s.TemplateName = "compact.swf";
+  s.Template = info.get();
+  s.Width = width;
+  s.Height = height;
+  s.BackgroundColor = 0x336699;
+  s.FrameRate = 24;
+  options.FrameRate = 24;
+}
+
 }  // namespace tw::test

@@ -9,6 +9,8 @@
 
 #include "app/host.h"
 #include "app/publish.h"
+#include "app/stage_movie.h"
+#include "app/templates.h"
 #include "support/testing.h"
 
 namespace tw::test {
@@ -116,5 +118,24 @@ std::vector<std::string> FlatColour(const std::string& rgba, int width, int heig
 std::vector<std::string> FolderFiles(const std::filesystem::path& folder);
 
 std::string ReadText(const std::filesystem::path& path);
+
+// The player and preloader folders beside the program, with the bundled skins.
+app::TStageFolders BundledStageFolders();
+
+// What a stage build needs: the user's folders, a temporary folder, a recording host, and
+// settings that choose the bundled compact bar on a stage of the given size and a background of
+// red 0x99, green 0x66, blue 0x33.
+struct StageFixture : ::testing::Test {
+  UserFolders user;
+  TempDir dir;
+  RecordingHost host;
+  app::TRunContext ctx{host};
+  std::unique_ptr<app::TTemplateInfo> info =
+      app::ReadTemplateInfo(BundledStageFolders().Player + "compact.swf");
+  app::TStageSettings s;
+  app::TConvertOption options;
+
+  StageFixture(int width, int height);
+};
 
 }  // namespace tw::test

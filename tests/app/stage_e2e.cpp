@@ -92,32 +92,20 @@ size_t Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-TStageFolders Bundled() {
-  return {(ProgramDir() / "player/").string(), (ProgramDir() / "preloader/").string()};
+const TStageFolders& Bundled() {
+  static const TStageFolders folders = BundledStageFolders();
+  return folders;
 }
 
 const Rgb kBackground = {0x99, 0x66, 0x33};
 const Rgb kPlayerFace = {0xE0, 0xC0, 0x20};
 const Rgb kPreloader = {0x40, 0xC0, 0x80};
 
-struct StageInFlash : ::testing::Test {
-  UserFolders user;
-  TempDir dir;
-  RecordingHost host;
-  TRunContext ctx{host};
-  std::unique_ptr<TTemplateInfo> info = ReadTemplateInfo(Bundled().Player + "compact.swf");
-  TStageSettings s;
-  TConvertOption options;
+struct StageInFlash : StageFixture {
   std::vector<std::unique_ptr<TImageEntry>> entries;
   std::unique_ptr<TMusicFileList> song;
 
-  StageInFlash() {
-    s.TemplateName = "compact.swf";
-    s.Template = info.get();
-    s.Width = 400;
-    s.Height = 300;
-    s.FrameRate = 24;
-    s.BackgroundColor = 0x336699;  // red 0x99, green 0x66, blue 0x33
+  StageInFlash() : StageFixture(400, 300) {
     s.PlayerPosition = TPlayerPosition::Custom;
     s.FgImagesOn = s.BgImagesOn = true;
     // The player's face in a colour of its own (the skin tints it from this parameter).

@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 using namespace tw::app;
 using Names = std::vector<std::string>;
 
-TStageFolders Bundled() {
-  return {(ProgramDir() / "player/").string(), (ProgramDir() / "preloader/").string()};
+const TStageFolders& Bundled() {
+  static const TStageFolders folders = BundledStageFolders();
+  return folders;
 }
 
 const char* const kLong = "long noise.wav";

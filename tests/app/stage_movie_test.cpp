@@ -26,30 +26,16 @@ using namespace tw::app;
 using namespace tw::swf;
 using Names = std::vector<std::string>;
 
-TStageFolders Bundled() {
-  return {(ProgramDir() / "player/").string(), (ProgramDir() / "preloader/").string()};
+const TStageFolders& Bundled() {
+  static const TStageFolders folders = BundledStageFolders();
+  return folders;
 }
 
-struct Stage : ::testing::Test {
-  UserFolders user;
-  TempDir dir;
-  RecordingHost host;
-  TRunContext ctx{host};
-  std::unique_ptr<TTemplateInfo> info = ReadTemplateInfo(Bundled().Player + "compact.swf");
-  TStageSettings s;
-  TConvertOption options;
+struct Stage : StageFixture {
   std::unique_ptr<TMusicFileList> songs;
   std::unique_ptr<TSWFStreamReader> movie;
 
-  Stage() {
-    s.TemplateName = "compact.swf";
-    s.Template = info.get();
-    s.Width = 500;
-    s.Height = 400;
-    s.BackgroundColor = 0x336699;  // blue 0x33, green 0x66, red 0x99
-    s.FrameRate = 24;
-    options.FrameRate = 24;
-  }
+  Stage() : StageFixture(500, 400) {}
   void AddSong(const std::string& name, int position, bool make = true) {
     if (make) MakeSong44(dir / name, 1);
     std::unique_ptr<TMusicFileList>* slot = &songs;

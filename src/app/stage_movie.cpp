@@ -390,9 +390,9 @@ TFlashImage& LoadGifImage(TFlashMovie& movie, const std::string& fileName) {
   for (int i = 0; i < map->ColorCount; ++i)
     bitmap.Palette.push_back({map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red, 255});
   bitmap.Palette.resize(256, builder::TBGRA{0, 0, 0, 255});
-  // Marked in the palette, not set by index afterwards: taking the bitmap, the image drops the
-  // unused entries and renumbers the rest, and carries a transparent entry along; the GIF's
-  // own index would then name another colour, or none.
+  // Marked by its entry, not by its colour (another entry of that colour stays visible), and in
+  // the palette rather than by index afterwards: taking the bitmap, the image drops the unused
+  // entries and renumbers the rest, so the GIF's own index would name another colour, or none.
   if (transparent >= 0) bitmap.Palette[static_cast<size_t>(transparent)].A = 0;
   // Outside the first picture the canvas shows the background, or nothing when transparent.
   const uint8_t fill = static_cast<uint8_t>(transparent >= 0 ? transparent
@@ -413,7 +413,6 @@ TFlashImage& LoadGifImage(TFlashMovie& movie, const std::string& fileName) {
       }
     }
   TFlashImage& image = movie.AddImage();
-  // By index, not by colour: another entry of the same colour stays visible.
   image.LoadDataFromHandle(bitmap);
   return image;
 }

@@ -543,15 +543,15 @@ void WriteShapeRecords(TBitsEngine& be, TShapeRecordList& records, TIndexBits bi
     rec.HasAlpha = how.HasAlpha;
     rec.FillBits = bits.Fill;
     rec.LineBits = bits.Line;
-    if (!rec.StateNewStyles && !how.KeepEmptyIndices) {
-      if (bits.Fill == 0) rec.StateFillStyle0 = rec.StateFillStyle1 = false;
-      if (bits.Line == 0) rec.StateLineStyle = false;
-    } else if (rec.StateNewStyles) {
+    if (rec.StateNewStyles) {
       const TIndexBits next =
           IndexBitsFor(records, i + 1, std::as_const(rec).NewFillStyles().size(),
                        std::as_const(rec).NewLineStyles().size());
       rec.NewFillBits = next.Fill;
       rec.NewLineBits = next.Line;
+    } else if (!how.KeepEmptyIndices) {
+      if (bits.Fill == 0) rec.StateFillStyle0 = rec.StateFillStyle1 = false;
+      if (bits.Line == 0) rec.StateLineStyle = false;
     }
     rec.WriteToStream(be);
     if (rec.StateNewStyles) bits = {rec.NewFillBits, rec.NewLineBits};

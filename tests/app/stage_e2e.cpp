@@ -86,6 +86,14 @@ Played Play(const fs::path& movie, const PlayOptions& o) {
   return {r.status, r.out, r.err};
 }
 
+// A play that ran and whose expectations held; else why not.
+::testing::AssertionResult PlayedWell(const Played& p) {
+  if (p.status == -1)
+    return ::testing::AssertionFailure() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+  if (p.status != 0) return ::testing::AssertionFailure() << p.err << "\n" << p.out.substr(0, 4000);
+  return ::testing::AssertionSuccess();
+}
+
 size_t Count(const std::string& text, const std::string& part) {
   size_t n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -160,8 +168,7 @@ TEST_F(StageInFlash, PreloaderShowsInTheFirstFrame) {
   o.until = "tw: preloader done";
   o.shots = {{shot, -1}};
   const Played p = Play(movie, o);
-  if (p.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-  ASSERT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
+  ASSERT_TRUE(PlayedWell(p));
   ExpectPixels(shot, {{"preloader background", 5, 5, kPreloader},
                       {"preloader background", 395, 295, kPreloader},
                       {"preloader background, not the player yet", 110, 30, kPreloader}});
@@ -203,8 +210,7 @@ TEST_F(StageInFlash, BackgroundImagesAndTurnedPlayerAfterThePreloader) {
   o.expected = {"tw: skin compact"};
   o.renderer = "webgl";
   const Played p = Play(movie, o);
-  if (p.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-  ASSERT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
+  ASSERT_TRUE(PlayedWell(p));
   // Once in 36 frames: the stage does not go back to the preloader's frame (which leaves as
   // soon as the stage's frame has arrived, whatever percent it showed).
   EXPECT_EQ(Count(p.out, "\"tw: skin compact\""), 1u) << p.out.substr(0, 4000);
@@ -258,8 +264,7 @@ TEST_F(StageInFlash, StretchedAndTiledImages) {
   PlayOptions o;
   o.shots = {{shot, -1}};
   const Played p = Play(movie, o);
-  if (p.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-  ASSERT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
+  ASSERT_TRUE(PlayedWell(p));
 
   const Rgb stretched = {200, 120, 40}, square = {20, 20, 200};
   ExpectPixels(shot, {
@@ -300,8 +305,7 @@ TEST_F(StageInFlash, TransparentStageShowsThePage) {
   PlayOptions o;
   o.shots = {{shot, -1}};
   const Played p = Play(page, o);
-  if (p.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-  ASSERT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
+  ASSERT_TRUE(PlayedWell(p));
   const Rgb pageColour = {0x2a, 0x9d, 0x3c};
   ExpectPixels(shot, {{"page through the stage", 200, 200, pageColour},
                       {"page through the stage", 395, 295, pageColour},

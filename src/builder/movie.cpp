@@ -75,13 +75,15 @@ void TFlashMovie::Clear() {
 void TFlashMovie::BuildBody() {
   TMemoryStream& body = BodyStream();
   body.Clear();
-  TBitsEngine be(body);
-  // Placements write their clip-event flags for the version in the header, so every object is
-  // told the version the whole body needs, not the one reached so far.
+  // Every tag writes for the version the header will carry: the highest the whole body needs,
+  // known before anything is written. The header takes it once the body is whole.
+  int version = Version();
+  if (HasStreamSound && FStreamSound) version = std::max(version, FStreamSound->MinVersion());
+  for (const auto& object : ObjectList) version = std::max(version, object->MinVersion());
+  TSWFWriteContext context;
+  context.Version = static_cast<uint8_t>(version);
+  TBitsEngine be(body, context);
   TBodyWriteState state;
-  state.Version = Version();
-  if (HasStreamSound && FStreamSound) state.Version = std::max(state.Version, FStreamSound->MinVersion());
-  for (const auto& object : ObjectList) state.Version = std::max(state.Version, object->MinVersion());
 
   if (BgColorSet) {
     TSWFSetBackgroundColor tag;
@@ -128,7 +130,7 @@ void TFlashMovie::BuildBody() {
 
   body.SetPosition(0);
   SetFrameCount(static_cast<uint16_t>(state.FrameNumber));
-  if (state.Version > Version()) SetVersion(static_cast<uint8_t>(state.Version));
+  if (version > Version()) SetVersion(static_cast<uint8_t>(version));
 }
 
 size_t TFlashMovie::FrameEndIndex(int frame) {

@@ -11,13 +11,13 @@ void TSWFDefineSprite::Assign(const TBasedSWFObject& source) {
   FrameCount = s.FrameCount;
   ParseActions = s.ParseActions;
   SpriteID = s.SpriteID;
-  SWFVersion = s.SWFVersion;
+  FReadVersion = s.FReadVersion;
   EndTagMissing = s.EndTagMissing;
   TrailingBytes = s.TrailingBytes;
 }
 
 void TSWFDefineSprite::SetReadContext(const TSWFReadContext& context) {
-  SWFVersion = context.Version;
+  FReadVersion = context.Version;
   ParseActions = context.ParseActions;
   FNesting = context.SpriteNesting;
 }
@@ -30,7 +30,7 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
   EndTagMissing = false;
   TrailingBytes.clear();
   TSWFReadContext inner;
-  inner.Version = SWFVersion;
+  inner.Version = FReadVersion;
   inner.ParseActions = ParseActions;
   inner.SpriteNesting = FNesting + 1;
   for (;;) {

@@ -436,7 +436,9 @@ void TSWFStreamReader::BuildBody() {
   const auto oldBytes = old.Bytes();
   auto fresh = std::make_unique<TMemoryStream>();
   fresh->Buffer().reserve(oldBytes.size());
-  TBitsEngine be(*fresh);
+  TSWFWriteContext context;
+  context.Version = Version();
+  TBitsEngine be(*fresh, context);
   const size_t count = TagList.size();
   int lastPercent = -1;
   for (size_t i = 0; i < count; ++i) {

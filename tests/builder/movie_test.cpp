@@ -31,7 +31,7 @@ std::unique_ptr<TSWFByteCodeTag> RawTag(uint16_t code, std::string_view hex) {
   return tag;
 }
 
-// A placement as the body assembly sees it: it takes the version it writes for and writes a
+// A placement as the body assembly sees it: it notes the version it writes for and writes a
 // PlaceObject2 of character 1 at depth 1 (flags 02: a character).
 class FakePlacement : public TFlashObject {
  public:
@@ -39,11 +39,11 @@ class FakePlacement : public TFlashObject {
       : TFlashObject(owner), FMinVersion(minVersion) {}
   int ToldVersion = 0;
   int MinVersion() const override { return FMinVersion; }
-  void PrepareBodyWrite(TBodyWriteState& state) override {
-    ToldVersion = state.Version;
-    state.HasPlacement = true;
+  void PrepareBodyWrite(TBodyWriteState& state) override { state.HasPlacement = true; }
+  void WriteToStream(TBitsEngine& be) override {
+    ToldVersion = be.Context.Version;
+    RawTag(26, "02 01 00 01 00")->WriteToStream(be);
   }
-  void WriteToStream(TBitsEngine& be) override { RawTag(26, "02 01 00 01 00")->WriteToStream(be); }
 
  private:
   int FMinVersion;
@@ -199,7 +199,7 @@ TEST(Movie, VersionIsTheHighestMetAndNeverLowered) {
     auto& second = movie.AddObject(std::make_unique<FakePlacement>(&movie, 3));
     movie.BuildBody();
     EXPECT_EQ(movie.Version(), c.expected);
-    // A placement is told the version written for so far, its own need included.
+    // Every placement writes for the version of the whole body, its own need included.
     EXPECT_EQ(first.ToldVersion, c.expected);
     EXPECT_EQ(second.ToldVersion, c.expected);
   }

@@ -150,7 +150,7 @@ TEST(Corpus, EveryTagObjectWritesTheBodyItRead) {
         ++unknownCodes[raw->RawTagID];
       }
       const Bytes expected = BodyOf(reader, *info);
-      const Bytes written = WriteBody(*tag);
+      const Bytes written = WriteBody(*tag, WriteContextOf(context));
       const size_t index = static_cast<size_t>(&info - reader.TagList.data());
       if (!SameTag(info->TagCode, written, expected, "tag " + std::to_string(index),
                    ExplainInner(name, context)) &&

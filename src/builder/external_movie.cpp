@@ -118,7 +118,7 @@ TFlashSprite& TFlashExternalMovie::MakeSprite() {
 int TFlashExternalMovie::DefinitionCount() const {
   int count = 0;
   for (const auto& info : FReader.TagList) {
-    if (IsDefinition(info->TagCode)) {
+    if (IsDefinition(info->OriginalCode())) {
       ++count;
     } else if (info->TagCode == 57 || info->TagCode == 71) {
       if (const auto* imports = dynamic_cast<const TSWFImportAssets*>(info->TagObject()))
@@ -134,7 +134,7 @@ void TFlashExternalMovie::PrepareBodyWrite(TBodyWriteState& state) {
   if (Mode != emWholeMovie && Mode != emNoFrames) return;
   for (const auto& info : FReader.TagList) {
     if (info->TagCode == 1 && Mode == emWholeMovie) ++state.FrameNumber;
-    if (IsPlacement(info->TagCode)) state.HasPlacement = true;
+    if (IsPlacement(info->OriginalCode())) state.HasPlacement = true;
   }
 }
 
@@ -155,7 +155,7 @@ void TFlashExternalMovie::WriteToStream(TBitsEngine& be) {
 }
 
 void TFlashExternalMovie::WriteTag(TSWFTagInfo& info, TBitsEngine& be) {
-  const uint16_t code = info.TagCode;
+  const uint16_t code = info.OriginalCode();
   TSWFObject* tag = info.TagObject();
   if (!tag) {
     const auto body = FReader.BodyStream().Bytes();

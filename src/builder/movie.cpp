@@ -129,6 +129,7 @@ void TFlashMovie::BuildBody() {
   if (!last || WrittenCode(*last) != 0) be.WriteWord(0);
 
   body.SetPosition(0);
+  CheckFrameCount(static_cast<size_t>(state.FrameNumber));
   SetFrameCount(static_cast<uint16_t>(state.FrameNumber));
   if (version > Version()) SetVersion(static_cast<uint8_t>(version));
 }
@@ -242,6 +243,7 @@ TFlashExternalMovie& EmbedMovie(TFlashMovie& host, const Source& source, uint8_t
   movie->Reader().ParseTags(true, false);
   const uint16_t e = host.CurrentID;
   movie->SetCharacterId(e);
+  CheckCharacterIds(e, static_cast<size_t>(movie->DefinitionCount() + (mode == emSprite ? 2 : 1)));
   uint16_t next = e;
   if (renumber) next = movie->Renumber(mode == emSprite ? uint16_t(e + 1) : e);
   const int extra = mode == emSprite ? 2 : 1;
@@ -311,6 +313,7 @@ TSWFObject& TFlashMovie::RemoveObject(uint16_t depth, const TFlashIDObject* obje
 
 void TFlashMovie::ShowFrame(uint16_t count) {
   if (count == 0) count = 1;
+  CheckFrameCount(size_t{FrameCount()} + count);
   if (FFrameActions) ObjectList.push_back(std::move(FFrameActions));
   for (uint16_t i = 0; i < count; ++i) {
     SetFrameCount(static_cast<uint16_t>(FrameCount() + 1));

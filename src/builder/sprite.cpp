@@ -91,6 +91,7 @@ TSWFStartSound& TFlashSprite::StartSound(uint16_t soundId) {
 
 void TFlashSprite::ShowFrame(uint16_t count) {
   if (count == 0) count = 1;
+  CheckFrameCount(size_t{FFrameCount} + count);
   FFrameCount = static_cast<uint16_t>(FFrameCount + count);
   if (FFrameActions) ObjectList.push_back(std::move(FFrameActions));
   for (uint16_t i = 0; i < count; ++i) ObjectList.push_back(std::make_unique<TSWFShowFrame>());

@@ -579,8 +579,14 @@ void WriteShapeRecords(TBitsEngine& be, TShapeRecordList& records, TIndexBits bi
       rec.NewFillBits = next.Fill;
       rec.NewLineBits = next.Line;
     } else if (!how.KeepEmptyIndices) {
-      if (bits.Fill == 0) rec.StateFillStyle0 = rec.StateFillStyle1 = false;
-      if (bits.Line == 0) rec.StateLineStyle = false;
+      // An index of 0 bits is left out, unless nothing else would remain: an empty change would
+      // be written as a move to (0, 0).
+      const bool fills = bits.Fill > 0 && (rec.StateFillStyle0 || rec.StateFillStyle1);
+      const bool line = bits.Line > 0 && rec.StateLineStyle;
+      if (rec.StateMoveTo || fills || line) {
+        if (bits.Fill == 0) rec.StateFillStyle0 = rec.StateFillStyle1 = false;
+        if (bits.Line == 0) rec.StateLineStyle = false;
+      }
     }
     rec.WriteToStream(be);
     if (rec.StateNewStyles) bits = {rec.NewFillBits, rec.NewLineBits};

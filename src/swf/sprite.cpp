@@ -50,11 +50,25 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
     if (length == 63) length = be.ReadDWord();
     auto tag = CreateTagObject(code);
     tag->BodySize = static_cast<int32_t>(std::min<uint32_t>(length, INT32_MAX));
-    // The inner tag reads from a view of exactly its body, so it cannot read past it.
-    TMemoryStream body = TMemoryStream::View(be.ReadBytes(length));
+    // The inner tag reads from a view of exactly its body, so it cannot read past it; one that
+    // fails keeps its bytes, as on the main timeline.
+    const auto bytes = be.ReadBytes(length);
+    TMemoryStream body = TMemoryStream::View(bytes);
     TBitsEngine bodyEngine(body);
-    tag->SetReadContext(inner);
-    tag->ReadFromStream(bodyEngine);
+    try {
+      tag->SetReadContext(inner);
+      tag->ReadFromStream(bodyEngine);
+    } catch (const ESWFError& e) {
+      // An inner sprite that fails takes its parent along: nesting beyond the limit leaves the
+      // outermost sprite raw.
+      if (code == 39) throw;
+      auto raw = std::make_unique<TSWFByteCodeTag>();
+      raw->Text = e.what();
+      raw->RawTagID = code;
+      raw->BodySize = tag->BodySize;
+      raw->Data.assign(bytes.begin(), bytes.end());
+      tag = std::move(raw);
+    }
     tag->UpdateReadContext(inner);
     ControlTags.push_back(std::move(tag));
   }

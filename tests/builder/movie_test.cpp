@@ -5,8 +5,10 @@
 #include <stdexcept>
 
 #include "builder/movie.h"
+#include "builder/sprite.h"
 #include "support/testing.h"
 #include "swf/action_tags.h"
+#include "swf/control_tags.h"
 #include "swf/shape_tags.h"
 
 namespace tw::builder {
@@ -203,6 +205,32 @@ TEST(Movie, VersionIsTheHighestMetAndNeverLowered) {
     EXPECT_EQ(first.ToldVersion, c.expected);
     EXPECT_EQ(second.ToldVersion, c.expected);
   }
+}
+
+// Character ids and frame counts are 16 bits: what would pass 65535 is refused, never wrapped.
+TEST(Movie, CountersRefuseToPass65535) {
+  TFlashMovie movie = NewMovie();
+  movie.CurrentID = 65534;
+  EXPECT_EQ(movie.AddShape().CharacterId(), 65534);
+  EXPECT_THROW(movie.AddShape(), ESWFError) << "the next id would be 65536";
+  EXPECT_EQ(movie.Shapes.Count(), 1u);
+
+  movie.SetFrameCount(65534);
+  movie.ShowFrame();
+  EXPECT_EQ(movie.FrameCount(), 65535);
+  EXPECT_THROW(movie.ShowFrame(), ESWFError);
+  EXPECT_EQ(movie.FrameCount(), 65535);
+
+  movie.CurrentID = 1;
+  TFlashSprite& sprite = movie.AddSprite();
+  sprite.SetFrameCount(65535);
+  EXPECT_THROW(sprite.ShowFrame(), ESWFError);
+  EXPECT_EQ(sprite.FrameCount(), 65535);
+
+  // Frames the body assembly counts (merged ones included) are checked as well.
+  TFlashMovie many = NewMovie();
+  for (int i = 0; i < 65536; ++i) many.AddObject(std::make_unique<TSWFShowFrame>());
+  EXPECT_THROW(many.BuildBody(), ESWFError);
 }
 
 TEST(Movie, CorrectImageFillEndsAboveVersion7) {

@@ -5,10 +5,11 @@
 set -euo pipefail
 
 build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpugixml-dev
-       libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev)
+       libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev
+       qt6-base-dev qt6-webengine-dev)
 engines=(lame ffmpeg)
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev sox
-      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs)
+      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs xvfb xauth imagemagick)
 demo=(sox python3)
 
 wanted=()

@@ -44,10 +44,9 @@ class TPreviewServer {
   // and the movie anew even when the file's name stays the same.
   QUrl PageUrl(uint32_t reload) const;
 
+ private:
   // The answer to a request line's method and target (for example "GET", "/ruffle/ruffle.js").
   TPreviewResponse Answer(const QByteArray& method, const QByteArray& target) const;
-
- private:
   void Accept();
   void Serve(QTcpSocket& socket, QByteArray& buffer);
   TPreviewResponse Page(const QByteArray& query) const;

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 #include "app/paths.h"
@@ -19,6 +20,23 @@ void AllowWebEngineAsRoot() {
   if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
+
+// Whatever a movie or a page asks for, the view fetches nothing but from the preview's own server
+// (and the data it holds itself): the preview works offline and tells no one what it shows.
+class TLoopbackOnly : public QWebEngineUrlRequestInterceptor {
+ public:
+  TLoopbackOnly(uint16_t port, QObject* parent)
+      : QWebEngineUrlRequestInterceptor(parent), FPort(port) {}
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    const QUrl url = info.requestUrl();
+    const QString scheme = url.scheme();
+    const bool own = scheme == "http" && url.host() == "127.0.0.1" && url.port() == FPort;
+    if (!own && scheme != "data" && scheme != "blob" && scheme != "about") info.block(true);
+  }
+
+ private:
+  const uint16_t FPort;
+};
 
 constexpr char kEmptyPage[] =
     "<!DOCTYPE html><html><head><style>html,body{margin:0;background:#fff}</style></head>"
@@ -35,6 +53,7 @@ class TRufflePreview : public TPreviewDisplay {
     settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     FServer.Start();
+    FView->page()->setUrlRequestInterceptor(new TLoopbackOnly(FServer.Port(), FView->page()));
     Clear();
   }
 

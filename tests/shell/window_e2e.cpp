@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -177,6 +178,48 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
   const QStringList made = QDir(out).entryList(QDir::Files);
   QCOMPARE(made, QDir(cli).entryList(QDir::Files));
   for (const QString& f : made) QCOMPARE(Digest(out + "/" + f), Digest(cli + "/" + f));
+
+  // A second run, cancelled: the window's own thread never stalls while the run works, so the
+  // Cancel button answers at once; the run stops at its next checkpoint and leaves no temporaries.
+  const QString cancelled = home.path() + "/out-cancelled";
+  QDir().mkpath(cancelled);
+  window.edtOutputFolder->selectAll();
+  QTest::keyClicks(window.edtOutputFolder, cancelled);
+  QElapsedTimer sinceTick;
+  qint64 longestGap = 0;
+  int ticksDuringRun = 0;
+  bool cancelClicked = false;
+  QTimer cancelWatch;
+  QObject::connect(&cancelWatch, &QTimer::timeout, [&] {
+    auto* progress = dynamic_cast<TFormConvertProcessing*>(
+        window.findChild<QWidget*>(QStringLiteral("TFormConvertProcessing")));
+    // The gaps between ticks while the progress window is up: how long a click would wait.
+    if (progress && progress->isVisible()) {
+      ++ticksDuringRun;
+      if (sinceTick.isValid()) longestGap = std::max(longestGap, sinceTick.elapsed());
+      sinceTick.restart();
+    }
+    // A run that finished before the click opens its list: closed, the test then fails.
+    if (QWidget* modal = QApplication::activeModalWidget())
+      if (modal->objectName() == QStringLiteral("ResultList")) modal->close();
+    if (!cancelClicked && progress && progress->isVisible() && ticksDuringRun >= 4) {
+      cancelClicked = true;
+      QTest::mouseClick(progress->btnCancel, Qt::LeftButton);
+      QVERIFY(!progress->btnCancel->isEnabled());
+    }
+  });
+  cancelWatch.start(20);
+  QTest::mouseClick(window.btnConvert, Qt::LeftButton);
+  cancelWatch.stop();
+  QVERIFY(cancelClicked);  // after four ticks: the window's thread went on while the run worked
+  // Figures for the record, not a timed assertion: the machine may be loaded.
+  qInfo("window events during the run: %d ticks of 20 ms, longest gap %lld ms", ticksDuringRun,
+        longestGap);
+  for (QWidget* top : QApplication::topLevelWidgets())
+    QVERIFY(!(top->objectName() == "ResultList" && top->isVisible()));
+  QVERIFY(QDir(cancelled).entryList({"encode*"}, QDir::Files).isEmpty());
+  QVERIFY(!QFile::exists(cancelled + "/player.swf"));
+  QCOMPARE(window.LastResult().Folder, (out + "/").toStdString());  // the last finished run's
 
   // Closing asks; No closes and keeps the project as config.prj.
   ClickNav(window, 2);

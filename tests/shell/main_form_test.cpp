@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -44,6 +46,7 @@ class MainFormTest : public QObject {
   void enableRules();
   void tenQuickEditsRebuildThePreviewOnce();
   void imageListEdits();
+  void musicListAndListening();
   void closingQuestion();
   void publishWithoutSongs();
   void damagedProjectLeavesTheProjectAsItWas();
@@ -267,6 +270,54 @@ void MainFormTest::imageListEdits() {
   QVERIFY(!bg.Fields[0]->isEnabled());
   // Remove with nothing left does nothing.
   bg.Del->click();
+  QVERIFY(fixture.Script.Errors.isEmpty());
+}
+
+void MainFormTest::musicListAndListening() {
+  TWindowFixture fixture;
+  auto window = fixture.MakeWindow();
+  // Without a selection every command of a line asks for one; the menu offers only "add".
+  for (const char* name : {"btnRemoveMp3", "btnUpMp3", "btnDownMp3", "btnEditMp3", "btnPlayMp3"})
+    Find<QPushButton>(*window, name)->click();
+  QCOMPARE(fixture.Script.Errors, QStringList(5, QStringLiteral("Please select a file!")));
+  fixture.Script.Errors.clear();
+
+  // Files that are no songs are listed by their names alone, in the order given.
+  const QString a = fixture.Home() + "/a.mp3", b = fixture.Home() + "/b.wav";
+  WriteFile(a, "not audio");
+  WriteFile(b, "not audio");
+  window->AddMusicFiles({a, b, a});
+  QTreeWidget* list = window->lvMp3;
+  QCOMPARE(list->topLevelItemCount(), 3);
+  QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("b.wav"));
+  QCOMPARE(list->topLevelItem(1)->text(1), QString());
+  const QList<QAction*> menu = window->pmMp3->actions();
+  QVERIFY(menu.front()->isEnabled());
+  for (qsizetype i = 1; i < menu.size(); ++i) QVERIFY(!menu[i]->isEnabled());
+
+  // The bottom line down changes nothing; up moves it and keeps it selected.
+  list->topLevelItem(2)->setSelected(true);
+  Find<QPushButton>(*window, "btnDownMp3")->click();
+  QCOMPARE(list->topLevelItem(2)->text(0), QStringLiteral("a.mp3"));
+  Find<QPushButton>(*window, "btnUpMp3")->click();
+  QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("a.mp3"));
+  QVERIFY(list->topLevelItem(1)->isSelected());
+
+  // Listening: the bar shows and Play waits for the end of the song.
+  window->btnPlayMp3->click();
+  QCOMPARE(fixture.Script.Played, QStringList{a});
+  QVERIFY(!window->pbMp3Progress->isHidden());
+  QVERIFY(!window->btnPlayMp3->isEnabled());
+  fixture.Script.Player->OnEnd();
+  QVERIFY(window->pbMp3Progress->isHidden());
+  QVERIFY(window->btnPlayMp3->isEnabled());
+
+  // Removing two selected lines keeps the unselected one.
+  list->topLevelItem(0)->setSelected(true);
+  Find<QPushButton>(*window, "btnRemoveMp3")->click();
+  QCOMPARE(list->topLevelItemCount(), 1);
+  QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("b.wav"));
+  QCOMPARE(window->Project().Music.size(), size_t(1));
   QVERIFY(fixture.Script.Errors.isEmpty());
 }
 

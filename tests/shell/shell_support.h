@@ -21,6 +21,21 @@ struct TScript {
   QString SaveTarget;
   int Questions = 0;
   QStringList Movies;  // every ShowMovie, in order
+  QStringList Played;  // every song the player was told to play
+  int Stops = 0;
+  class TFakePlayer* Player = nullptr;  // the last window's
+};
+
+class TFakePlayer : public TMusicPlayer {
+ public:
+  explicit TFakePlayer(TScript& script) : F(script) {}
+  void Play(const QString& path) override { F.Played << path; }
+  void Stop() override { ++F.Stops; }
+  qint64 Length() const override { return 2000; }
+  qint64 Position() const override { return 0; }
+
+ private:
+  TScript& F;
 };
 
 class TFakeDialogs : public TDialogs {
@@ -73,6 +88,11 @@ class TWindowFixture {
     TShellServices services;
     services.Dialogs = std::make_unique<TFakeDialogs>(Script);
     services.CreatePreview = [this](QWidget* parent) { return new TFakePreview(parent, Script); };
+    services.CreatePlayer = [this] {
+      auto player = std::make_unique<TFakePlayer>(Script);
+      Script.Player = player.get();
+      return player;
+    };
     services.ProgramFolder = TW_PROGRAM_DIR "/";
     services.RunTimers = false;
     return std::make_unique<TFormMain>(std::move(services));

@@ -1,4 +1,5 @@
-// tunewright: the desktop window. `tunewright FILE.prj` opens that project.
+// tunewright: the desktop window. `tunewright FILE.prj` opens that project; songs named (MP3,
+// WAV) are added to the music list, as the desktop entry passes them.
 #include <QApplication>
 #include <QFileInfo>
 
@@ -17,9 +18,14 @@ int main(int argc, char** argv) {
   services.CreatePreview = [](QWidget* parent) { return tw::shell::CreatePlainPreview(parent); };
   tw::shell::TFormMain window(std::move(services));
   window.show();
-  const QStringList args = QApplication::arguments();
-  if (args.size() > 1 && QFileInfo(args[1]).suffix().compare(QStringLiteral("prj"),
-                                                             Qt::CaseInsensitive) == 0)
-    window.OpenProjectFile(args[1]);
+  QStringList songs;
+  for (const QString& arg : QApplication::arguments().mid(1)) {
+    const QString kind = QFileInfo(arg).suffix().toLower();
+    if (kind == QLatin1String("prj"))
+      window.OpenProjectFile(arg);
+    else if (kind == QLatin1String("mp3") || kind == QLatin1String("wav"))
+      songs << arg;
+  }
+  if (!songs.isEmpty()) window.AddMusicFiles(songs);
   return QApplication::exec();
 }

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QDialog>
+#include <QTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,6 +49,7 @@ class MainFormTest : public QObject {
   void tenQuickEditsRebuildThePreviewOnce();
   void imageListEdits();
   void musicListAndListening();
+  void tagEditorOfAWavChangesTheListOnly();
   void closingQuestion();
   void publishWithoutSongs();
   void damagedProjectLeavesTheProjectAsItWas();
@@ -319,6 +322,44 @@ void MainFormTest::musicListAndListening() {
   QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("b.wav"));
   QCOMPARE(window->Project().Music.size(), size_t(1));
   QVERIFY(fixture.Script.Errors.isEmpty());
+}
+
+void MainFormTest::tagEditorOfAWavChangesTheListOnly() {
+  TWindowFixture fixture;
+  auto window = fixture.MakeWindow();
+  // One second of 8 kHz mono silence.
+  QByteArray wav("RIFF");
+  const auto le32 = [](quint32 v) {
+    return QByteArray(1, char(v)) + char(v >> 8) + char(v >> 16) + char(v >> 24);
+  };
+  const auto le16 = [](quint16 v) { return QByteArray(1, char(v)) + char(v >> 8); };
+  wav += le32(36 + 16000) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
+         le32(16000) + le16(2) + le16(16) + "data" + le32(16000) + QByteArray(16000, '\0');
+  const QString file = fixture.Home() + "/quiet.wav";
+  WriteFile(file, wav);
+  window->AddMusicFiles({file});
+  QCOMPARE(window->lvMp3->topLevelItem(0)->text(1), QStringLiteral("0:00:01"));
+
+  bool checked = true, enabled = true;
+  QTimer::singleShot(0, [&] {
+    auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    QVERIFY(editor);
+    auto* box = editor->findChild<QCheckBox*>(QStringLiteral("chkChangeTag"));
+    checked = box->isChecked();
+    enabled = box->isEnabled();
+    editor->findChild<QLineEdit*>(QStringLiteral("edtTitle"))->setText(QStringLiteral("Quiet"));
+    editor->accept();
+  });
+  QTreeWidgetItem* line = window->lvMp3->topLevelItem(0);
+  window->lvMp3->setCurrentItem(line);
+  emit window->lvMp3->itemDoubleClicked(line, 0);
+  QVERIFY(!checked);
+  QVERIFY(!enabled);
+  QCOMPARE(window->lvMp3->topLevelItem(0)->text(2), QStringLiteral("Quiet"));
+  QCOMPARE(window->Project().Music[0].Title, std::string("Quiet"));
+  QFile back(file);
+  QVERIFY(back.open(QIODevice::ReadOnly));
+  QCOMPARE(back.readAll(), wav);
 }
 
 void MainFormTest::closingQuestion() {

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "shell/main_form.h"
-#include "shell/plain_preview.h"
+#include "shell/preview/ruffle_preview.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   tw::shell::TShellServices services;
   services.Dialogs = tw::shell::CreateStandardDialogs();
   services.CreatePlayer = [] { return tw::shell::CreateMediaPlayer(); };
-  services.CreatePreview = [](QWidget* parent) { return tw::shell::CreatePlainPreview(parent); };
+  services.CreatePreview = [](QWidget* parent) { return tw::shell::CreateRufflePreview(parent); };
   tw::shell::TFormMain window(std::move(services));
   window.show();
   QStringList songs;

@@ -199,7 +199,7 @@ class TFormMain : public QMainWindow {
   QTimer* TimerPreview;
   QTimer* FListenTimer;
   std::unique_ptr<TMusicPlayer> FPlayer;
-  TPreviewDisplay* FPreview = nullptr;
+  std::unique_ptr<TPreviewDisplay> FPreview;
   QStackedWidget* FPages;
   QListWidget* NavMain;
   QLabel* lblPreviewProblem;

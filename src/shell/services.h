@@ -57,8 +57,8 @@ std::unique_ptr<TMusicPlayer> CreateMediaPlayer();
 struct TShellServices {
   std::unique_ptr<TDialogs> Dialogs;
   std::function<std::unique_ptr<TMusicPlayer>()> CreatePlayer;
-  // The preview display, made as a child of the widget given.
-  std::function<TPreviewDisplay*(QWidget*)> CreatePreview;
+  // The preview display; its widget is made as a child of the widget given.
+  std::function<std::unique_ptr<TPreviewDisplay>(QWidget*)> CreatePreview;
   // The folder the skins, preloaders, "default.prj" and "preview.xml" are found in, ending
   // with "/".
   std::string ProgramFolder;

@@ -87,7 +87,9 @@ class TWindowFixture {
   std::unique_ptr<TFormMain> MakeWindow() {
     TShellServices services;
     services.Dialogs = std::make_unique<TFakeDialogs>(Script);
-    services.CreatePreview = [this](QWidget* parent) { return new TFakePreview(parent, Script); };
+    services.CreatePreview = [this](QWidget* parent) {
+      return std::make_unique<TFakePreview>(parent, Script);
+    };
     services.CreatePlayer = [this] {
       auto player = std::make_unique<TFakePlayer>(Script);
       Script.Player = player.get();

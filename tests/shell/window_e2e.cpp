@@ -19,9 +19,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QImage>
+#include <QWebEngineView>
 
 #include "shell/main_form.h"
-#include "shell/plain_preview.h"
+#include "shell/preview/ruffle_preview.h"
 #include "shell/progress_form.h"
 
 using namespace tw::shell;
@@ -67,6 +69,36 @@ void Screenshot(const QString& name, int settle = 300) {
   QVERIFY(Run(QStringLiteral("import"), {"-window", "root", dir + "/" + name}));
 }
 
+// Waits until the emulator in the preview knows the movie's stage, then a few frames more.
+bool WaitForPreviewPlaying(TFormMain& w) {
+  auto* view = w.findChild<QWebEngineView*>();
+  if (!view) return false;
+  const QString playerRect =
+      "(() => { const p = document.querySelector('ruffle-player');"
+      "  return p && p.ruffle && p.ruffle().metadata ? 'playing' : ''; })()";
+  auto answer = std::make_shared<QString>();
+  QElapsedTimer clock;
+  clock.start();
+  while (answer->isEmpty() && clock.elapsed() < 30000) {
+    view->page()->runJavaScript(playerRect, [answer](const QVariant& v) { *answer = v.toString(); });
+    QTest::qWait(100);
+  }
+  QTest::qWait(1500);
+  return !answer->isEmpty();
+}
+
+// How many pixels of the preview area in a screenshot are not the empty page's white.
+int InkInPreview(TFormMain& w, const QString& shot) {
+  const QImage image(QStringLiteral(TW_SCREENSHOT_DIR) + "/" + shot);
+  auto* area = w.findChild<QWidget*>(QStringLiteral("flashPlayerStyle"));
+  const QRect r(area->mapToGlobal(QPoint(0, 0)), area->size());
+  int ink = 0;
+  for (int y = r.top(); y <= r.bottom(); y += 2)
+    for (int x = r.left(); x <= r.right(); x += 2)
+      if (image.valid(x, y) && (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) ++ink;
+  return ink;
+}
+
 void ClickNav(TFormMain& w, int row) {
   auto* nav = w.findChild<QListWidget*>(QStringLiteral("NavMain"));
   const QRect r = nav->visualItemRect(nav->item(row));
@@ -100,7 +132,9 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
   TShellServices services;
   services.Dialogs = CreateStandardDialogs();
   services.CreatePlayer = [] { return CreateMediaPlayer(); };
-  services.CreatePreview = [](QWidget* parent) { return CreatePlainPreview(parent); };
+  services.CreatePreview = [](QWidget* parent) {
+    return CreateRufflePreview(parent, QStringLiteral(TW_PROGRAM_DIR "/ruffle"));
+  };
   services.ProgramFolder = TW_PROGRAM_DIR "/";
   TFormMain window(std::move(services));
   window.show();
@@ -137,7 +171,10 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
     QTest::keyClick(window.cbbPlayerStyle, Qt::Key_Up);
   QCOMPARE(window.Project().Template()->FileName, std::string("playlist.swf"));
   QVERIFY(window.RdoDefaultSize->text().contains("(320 * 232)"));
+  QVERIFY(WaitForPreviewPlaying(window));
   Screenshot("2-player.png");
+  // The playlist skin's stage on the solid background fills the area's corner.
+  QVERIFY(InkInPreview(window, "2-player.png") > 320 * 232 / 4 / 2);
 
   // Publish into a folder typed in; the progress window shows, then the list of files.
   ClickNav(window, 3);

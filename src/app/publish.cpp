@@ -170,7 +170,7 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
   }
 
   if (Reencodes(o)) {
-    ctx.Progress.SetSingleFile("Reencoding " + Quoted(name) + ":");
+    ctx.Progress.StartSong(k, "Reencoding " + Quoted(name) + ":");
     ctx.Progress.SetFilesPosition(k, count);
     try {
       EncodeMp3(p, t, o, ctx);
@@ -183,7 +183,7 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
   }
   ctx.Checkpoint();
 
-  ctx.Progress.SetSingleFile("Converting " + Quoted(name) + ":");
+  ctx.Progress.StartSong(k, "Converting " + Quoted(name) + ":");
   ctx.Progress.SetFilesPosition(k, count);
 
   if (WritesSongFiles(o)) {
@@ -211,6 +211,7 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
     makers.BuildStageMovie(stage, o.OutputFolder + movie, true, node.get(), o.OutputFolder, false,
                            o, ctx);
   }
+  ctx.Progress.EndSong(k);
 }
 
 // A failure here costs the page its emulator, not the run: it is reported and the run goes on.

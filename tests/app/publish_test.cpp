@@ -102,6 +102,21 @@ TEST_F(PublishFixture, PlayerAndMusicFilesAsMp3Copies) {
       stages.push_back(s.Files + "|" + s.FilesProcessing);
   EXPECT_EQ(stages, (Names{"Converting files:|0/2", "Converting files:|1/2", "Converting files:|2/2",
                            "Generating Flash player ... |", "Generating HTML page ... |"}));
+  // Each song has its own line while it is at work, and none is left when the songs are done.
+  std::vector<std::vector<TSongProgress>> running;
+  for (const auto& s : host.Progress)
+    if (running.empty() || running.back() != s.Running) running.push_back(s.Running);
+  EXPECT_EQ(running, (std::vector<std::vector<TSongProgress>>{
+                         {},
+                         {{1, "Converting \"My Song.mp3\":", 0}},
+                         {},
+                         {{2, "Converting \"b.wav\":", 0}},
+                         {}}));
+  for (const auto& s : host.Progress) {
+    if (s.Files.starts_with("Generating")) {
+      EXPECT_TRUE(s.Running.empty());
+    }
+  }
   EXPECT_FALSE(host.Progress.back().Visible);
 }
 

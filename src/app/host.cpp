@@ -17,6 +17,7 @@ void TProgress::Open(int songCount) {
 
 void TProgress::Close() {
   FState = TProgressState{};
+  FCurrentSong = 0;
   Changed();
 }
 
@@ -28,6 +29,8 @@ void TProgress::SetSingleFile(std::string text) {
 void TProgress::SetSinglePercent(int percent, std::string text) {
   FState.SinglePercent = std::clamp(percent, 0, 100);
   FState.SingleProcessing = std::move(text);
+  for (TSongProgress& song : FState.Running)
+    if (song.Number == FCurrentSong) song.Percent = FState.SinglePercent;
   Changed();
 }
 
@@ -40,6 +43,24 @@ void TProgress::SetFiles(std::string text, std::string processing) {
 void TProgress::SetFilesPosition(int position, std::string processing) {
   FState.FilesPosition = std::clamp(position, 0, std::max(FState.FilesMax, 0));
   FState.FilesProcessing = std::move(processing);
+  Changed();
+}
+
+void TProgress::StartSong(int number, std::string action) {
+  FCurrentSong = number;
+  FState.SingleFile = action;
+  auto at = std::find_if(FState.Running.begin(), FState.Running.end(),
+                         [&](const TSongProgress& s) { return s.Number >= number; });
+  if (at == FState.Running.end() || at->Number != number)
+    at = FState.Running.insert(at, TSongProgress{number, {}, 0});
+  at->Action = std::move(action);
+  at->Percent = 0;
+  Changed();
+}
+
+void TProgress::EndSong(int number) {
+  std::erase_if(FState.Running, [&](const TSongProgress& s) { return s.Number == number; });
+  if (FCurrentSong == number) FCurrentSong = 0;
   Changed();
 }
 

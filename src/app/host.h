@@ -11,6 +11,14 @@
 
 namespace tw::app {
 
+// A song being re-encoded or converted. Songs may run side by side, each with its own percent.
+struct TSongProgress {
+  int Number = 0;      // the song's 1-based place in the music list
+  std::string Action;  // "Reencoding \"a.mp3\":" or "Converting \"a.mp3\":"
+  int Percent = 0;     // 0..100
+  bool operator==(const TSongProgress&) const = default;
+};
+
 // What the progress window shows while a run goes on.
 struct TProgressState {
   bool Visible = false;
@@ -21,6 +29,8 @@ struct TProgressState {
   std::string FilesProcessing;   // "k/N", or empty
   int FilesPosition = 0;         // 0..FilesMax
   int FilesMax = 0;
+  // Every song at work now, in song order; SingleFile and SinglePercent show the latest one.
+  std::vector<TSongProgress> Running;
 };
 
 // What the result window shows after a finished run.
@@ -69,11 +79,16 @@ class TProgress {
   void SetSinglePercent(int percent, std::string text);
   void SetFiles(std::string text, std::string processing);
   void SetFilesPosition(int position, std::string processing);
+  // A song starts one of its steps, or is done: its line in Running appears, changes or goes.
+  // SetSinglePercent moves the percent of the song started last.
+  void StartSong(int number, std::string action);
+  void EndSong(int number);
 
  private:
   void Changed() { FHost.ProgressChanged(FState); }
   THost& FHost;
   TProgressState FState;
+  int FCurrentSong = 0;
 };
 
 // What the steps of a run (engines, movie makers, text outputs) get from it.

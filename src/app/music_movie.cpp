@@ -112,11 +112,4 @@ bool WriteMusicMovieFile(const std::string& source, const std::string& target,
   return true;
 }
 
-bool TBuilderMovieMakers::WriteMusicMovieFile(const std::string& source,
-                                              const std::string& target,
-                                              const TConvertOption& options, bool wholeSong,
-                                              TRunContext& ctx) {
-  return app::WriteMusicMovieFile(source, target, options, wholeSong, &ctx);
-}
-
 }  // namespace tw::app

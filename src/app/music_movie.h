@@ -55,13 +55,4 @@ std::unique_ptr<swf::TMemoryStream> BuildMusicMovieStream(const std::string& sou
 bool WriteMusicMovieFile(const std::string& source, const std::string& target,
                          const TConvertOption& options, bool wholeSong, TRunContext* ctx);
 
-// The movie makers of the program: music movies are made by the movie builder; the stage
-// movie is not available yet.
-class TBuilderMovieMakers : public TUnavailableMovieMakers {
- public:
-  bool WriteMusicMovieFile(const std::string& source, const std::string& target,
-                           const TConvertOption& options, bool wholeSong,
-                           TRunContext& ctx) override;
-};
-
 }  // namespace tw::app

@@ -401,7 +401,19 @@ class TApplier {
     for (const auto& [i, e] : entries) images.push_back(ImageEntry(e));
   }
 
-  static TImageEntry ImageEntry(const pugi::xml_node& entry) {
+  // An image value limited to the range the window's fields hold: a value from outside would
+  // reach the picture's size and placement, where it cannot be represented.
+  int32_t ImageValue(const pugi::xml_node& e, int32_t min, int32_t max) {
+    const int32_t v = ReadInt(e);
+    const int32_t bounded = std::clamp(v, min, max);
+    if (bounded != v)
+      Host.ShowWarning("Warning: The image value " + Quote(e.child_value()) + " (" +
+                       std::string(e.name()) + ") is outside " + std::to_string(min) + ".." +
+                       std::to_string(max) + "; " + std::to_string(bounded) + " is used.");
+    return bounded;
+  }
+
+  TImageEntry ImageEntry(const pugi::xml_node& entry) {
     TImageEntry image{};
     image.XScale = image.YScale = 0;  // fields the entry does not name stay 0
     for (pugi::xml_node e = entry.first_child(); e; e = e.next_sibling()) {
@@ -410,11 +422,11 @@ class TApplier {
       if (NameIs(e, "file")) image.File = FixedText(e.child_value());
       else if (NameIs(e, "imageposition")) {
         if (ReadChoice(e, 4, choice)) image.Position = static_cast<TImagePosition>(choice);
-      } else if (NameIs(e, "imageleft")) image.Left = ReadInt(e);
-      else if (NameIs(e, "imagetop")) image.Top = ReadInt(e);
-      else if (NameIs(e, "imagexscale")) image.XScale = ReadInt(e);
-      else if (NameIs(e, "imageyscale")) image.YScale = ReadInt(e);
-      else if (NameIs(e, "imagerotate")) image.Rotation = ReadInt(e);
+      } else if (NameIs(e, "imageleft")) image.Left = ImageValue(e, -1000, 1000);
+      else if (NameIs(e, "imagetop")) image.Top = ImageValue(e, -1000, 1000);
+      else if (NameIs(e, "imagexscale")) image.XScale = ImageValue(e, 1, 1000);
+      else if (NameIs(e, "imageyscale")) image.YScale = ImageValue(e, 1, 1000);
+      else if (NameIs(e, "imagerotate")) image.Rotation = ImageValue(e, 0, 360);
     }
     return image;
   }

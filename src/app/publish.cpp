@@ -52,6 +52,11 @@ bool Reencodes(const TConvertOption& o) {
   return o.Reencode && !(o.PublishOption == TPublishOption::PlayerAndMusicFiles && o.OnlyFlashPlayer);
 }
 
+// MP3 song files copied from the songs themselves.
+bool CopiesSongsAsTheyAre(const TConvertOption& o) {
+  return WritesSongFiles(o) && o.MusicFormat == TMusicFormat::MP3 && !Reencodes(o);
+}
+
 // The per-song movie of the music-files option.
 std::string PerSongSwfName(const std::string& song) { return SongFileName(song, TMusicFormat::SWF); }
 
@@ -124,8 +129,18 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
       }
       addWritten(f + name);
       auto [it, first] = outputs.emplace(name, song);
-      if (!first && !SameFile(it->second->FileName, p))
-        ctx.Host.ShowWarning("Warning: The songs " + Quoted(it->second->FileName) + " and " +
+      if (first || SameFile(it->second->FileName, p)) continue;
+      // A song copied as it is may lie in the output folder under its own name (see below);
+      // another song of that name would then replace it: the user's own file.
+      for (const std::string* own : {&it->second->FileName, &p}) {
+        if (!CopiesSongsAsTheyAre(o) || !SameFile(*own, f + name)) continue;
+        ctx.ReportError("The songs " + Quoted(it->second->FileName) + " and " + Quoted(p) +
+                        " are both published as " + Quoted(name) + ", which is " + Quoted(*own) +
+                        " itself; rename one of them or choose another output folder. Nothing "
+                        "was written.");
+        return false;
+      }
+      ctx.Host.ShowWarning("Warning: The songs " + Quoted(it->second->FileName) + " and " +
                              Quoted(p) + " are both published as " + Quoted(name) +
                              "; the later one replaces the earlier.");
     }
@@ -142,8 +157,7 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
     const auto hit = written.find(*id);
     if (hit == written.end()) continue;
     // Copying an MP3 song onto itself leaves it as it is: the one overlap that is harmless.
-    const bool ownCopy = WritesSongFiles(o) && o.MusicFormat == TMusicFormat::MP3 &&
-                         !Reencodes(o) &&
+    const bool ownCopy = CopiesSongsAsTheyAre(o) &&
                          SameFile(hit->second, o.OutputFolder + SongFileName(p, o.MusicFormat));
     if (ownCopy) continue;
     ctx.ReportError("The song " + Quoted(p) + " is also " + Quoted(hit->second) +
@@ -154,10 +168,17 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
   return true;
 }
 
+// Marks the plan's files of a kind (and song) as written by this run.
+void MarkWritten(std::vector<TOutputFile>& plan, TOutputKind kind, int song) {
+  for (TOutputFile& file : plan)
+    if (file.Kind == kind && file.Song == song) file.Written = true;
+}
+
 // Steps 2 to 7 for one song: re-encode, then make its song file or its own movie.
 void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
                  const TStageSettings& stage, TMovieMakers& makers,
-                 std::vector<std::string>& perSongSwfs, TRunContext& ctx) {
+                 std::vector<std::string>& perSongSwfs, std::vector<TOutputFile>& plan,
+                 TCountingHost& host, TRunContext& ctx) {
   const std::string& p = song.FileName;
   const std::string t = TempName(o, k);
   const std::string name = ExtractFileName(p);
@@ -165,12 +186,14 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
 
   if (!FileExists(p)) {
     ctx.Progress.SetFilesPosition(k, count);
-    ctx.ReportError("Cannot open file " + Quoted(p) + ": No such file or directory");
+    // The single player reports it when it takes its songs.
+    if (o.PublishOption != TPublishOption::SinglePlayer)
+      ctx.ReportError("Cannot open file " + Quoted(p) + ": No such file or directory");
     return;
   }
 
   if (Reencodes(o)) {
-    ctx.Progress.SetSingleFile("Reencoding " + Quoted(name) + ":");
+    ctx.Progress.StartSong(k, "Reencoding " + Quoted(name) + ":");
     ctx.Progress.SetFilesPosition(k, count);
     try {
       EncodeMp3(p, t, o, ctx);
@@ -183,20 +206,26 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
   }
   ctx.Checkpoint();
 
-  ctx.Progress.SetSingleFile("Converting " + Quoted(name) + ":");
+  ctx.Progress.StartSong(k, "Converting " + Quoted(name) + ":");
   ctx.Progress.SetFilesPosition(k, count);
 
   if (WritesSongFiles(o)) {
     const std::string source = IsNonEmptyFile(t) ? t : p;
     const std::string songFile = o.OutputFolder + SongFileName(p, o.MusicFormat);
+    const int errors = host.Errors;
     try {
+      bool made = false;
       switch (o.MusicFormat) {
-        case TMusicFormat::SWF: makers.WriteMusicMovieFile(source, songFile, o, true, ctx); break;
-        case TMusicFormat::FLV: ConvertToFlv(source, songFile, o, true, ctx); break;
+        case TMusicFormat::SWF: made = makers.WriteMusicMovieFile(source, songFile, o, true, ctx); break;
+        case TMusicFormat::FLV:
+          made = ConvertToFlv(source, songFile, o, true, ctx) == TEngineResult::Done;
+          break;
         case TMusicFormat::MP3:
           if (!SameFile(source, songFile)) CopyFileReplacing(source, songFile);
+          made = true;
           break;
       }
+      if (made && host.Errors == errors) MarkWritten(plan, TOutputKind::SongFile, k);
     } catch (const ECancelled&) {
       throw;
     } catch (const std::exception& e) {
@@ -210,11 +239,13 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
     const std::unique_ptr<TMusicFileList> node = song.CopyNode();
     makers.BuildStageMovie(stage, o.OutputFolder + movie, true, node.get(), o.OutputFolder, false,
                            o, ctx);
+    if (FileExists(o.OutputFolder + movie)) MarkWritten(plan, TOutputKind::Player, k);
   }
+  ctx.Progress.EndSong(k);
 }
 
 // A failure here costs the page its emulator, not the run: it is reported and the run goes on.
-void CopyRuffleFiles(const TConvertOption& o, TRunContext& ctx) {
+void CopyRuffleFiles(const TConvertOption& o, std::vector<TOutputFile>& plan, TRunContext& ctx) {
   const std::vector<std::string> files = ShippedRuffleFiles();
   const std::string from = ShippedRuffleFolder();
   if (std::find(files.begin(), files.end(), kRuffleScript) == files.end()) {
@@ -230,6 +261,9 @@ void CopyRuffleFiles(const TConvertOption& o, TRunContext& ctx) {
     ctx.Checkpoint();
     try {
       CopyFileReplacing(from + name, to + name);
+      for (TOutputFile& file : plan)
+        if (file.Kind == TOutputKind::Emulator && file.Name == std::string(kRuffleFolder) + name)
+          file.Written = true;
     } catch (const std::exception& e) {
       ctx.ReportError(e.what());
     }
@@ -242,28 +276,42 @@ void RemoveAll(const std::vector<std::string>& files) {
 
 }  // namespace
 
-std::vector<std::string> ResultFileNames(const TConvertOption& o) {
-  std::vector<std::string> files;
+std::vector<TOutputFile> OutputPlan(const TConvertOption& o) {
+  std::vector<TOutputFile> plan;
+  auto add = [&](std::string name, TOutputKind kind, int song) {
+    plan.push_back(TOutputFile{std::move(name), kind, song, false});
+  };
   const std::string& b = o.OutputName;
+  int k = 0;
   switch (o.PublishOption) {
     case TPublishOption::PlayerAndMusicFiles:
-      files = {b + ".html", b + ".swf", b + ".xml"};
+      add(b + ".html", TOutputKind::Page, 0);
+      add(b + ".swf", TOutputKind::Player, 0);
+      add(b + ".xml", TOutputKind::Playlist, 0);
       if (!o.OnlyFlashPlayer)
         for (const TMusicFileList* s = o.Music.get(); s; s = s->Next.get())
-          files.push_back(SongFileName(s->FileName, o.MusicFormat));
+          add(SongFileName(s->FileName, o.MusicFormat), TOutputKind::SongFile, ++k);
       break;
     case TPublishOption::SinglePlayer:
-      files = {b + ".html", b + ".swf"};
+      add(b + ".html", TOutputKind::Page, 0);
+      add(b + ".swf", TOutputKind::Player, 0);
       break;
     case TPublishOption::MusicFiles:
       for (const TMusicFileList* s = o.Music.get(); s; s = s->Next.get()) {
-        files.push_back(PerSongSwfName(s->FileName));
-        files.push_back(ChangeFileExt(PerSongSwfName(s->FileName), ".html"));
+        ++k;
+        add(PerSongSwfName(s->FileName), TOutputKind::Player, k);
+        add(ChangeFileExt(PerSongSwfName(s->FileName), ".html"), TOutputKind::Page, k);
       }
       break;
   }
-  for (std::string& name : RuffleResultNames(o)) files.push_back(std::move(name));
-  return files;
+  for (std::string& name : RuffleResultNames(o)) add(std::move(name), TOutputKind::Emulator, 0);
+  return plan;
+}
+
+std::vector<std::string> ResultFileNames(const TConvertOption& o) {
+  std::vector<std::string> names;
+  for (TOutputFile& file : OutputPlan(o)) names.push_back(std::move(file.Name));
+  return names;
 }
 
 std::vector<std::string> ShippedRuffleFiles() {
@@ -282,8 +330,10 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   TCountingHost host(realHost);
   TRunContext ctx(host);
   TPublishOutcome outcome;
+  std::vector<TOutputFile> plan;
   auto finish = [&](TRunStatus status) {
     outcome.Status = status;
+    outcome.Files = plan;
     outcome.Errors = host.Errors;
     outcome.EngineRuns = ctx.EngineRuns;
     outcome.EngineSeconds = ctx.EngineSeconds;
@@ -299,6 +349,7 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
     host.ShowMusicPage();
     return finish(TRunStatus::NoMusic);
   }
+  plan = OutputPlan(options);
   if (!CheckBeforeWriting(options, ctx)) return finish(TRunStatus::Refused);
 
   const std::string& f = options.OutputFolder;
@@ -309,7 +360,7 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   ctx.Progress.Open(options.MusicCount);
   result.Folder = f;
   result.Name = b;
-  result.Files = ResultFileNames(options);
+  for (const TOutputFile& file : plan) result.Files.push_back(file.Name);
 
   std::unique_ptr<TStageSettings> stage = GatherStageSettings(project);
   const bool transparent = stage->SolidBackground == 0;
@@ -320,35 +371,52 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
       ++k;
       currentTemp = TempName(options, k);
       ctx.Checkpoint();
-      PublishSong(*song, k, options, *stage, makers, perSongSwfs, ctx);
+      PublishSong(*song, k, options, *stage, makers, perSongSwfs, plan, host, ctx);
       temporaries.push_back(currentTemp);
       currentTemp.clear();
     }
     ctx.Checkpoint();
 
     ctx.Progress.SetFiles("Generating Flash player ... ", "");
-    if (options.PublishOption == TPublishOption::PlayerAndMusicFiles)
-      makers.BuildStageMovie(*stage, f + b + ".swf", false, nullptr, "", false, options, ctx);
-    else if (options.PublishOption == TPublishOption::SinglePlayer)
-      makers.BuildStageMovie(*stage, f + b + ".swf", true, options.Music.get(), f, false, options,
-                             ctx);
-    if (options.PublishOption == TPublishOption::PlayerAndMusicFiles)
+    if (options.PublishOption != TPublishOption::MusicFiles) {
+      if (options.PublishOption == TPublishOption::PlayerAndMusicFiles)
+        makers.BuildStageMovie(*stage, f + b + ".swf", false, nullptr, "", false, options, ctx);
+      else
+        makers.BuildStageMovie(*stage, f + b + ".swf", true, options.Music.get(), f, false,
+                               options, ctx);
+      if (FileExists(f + b + ".swf")) MarkWritten(plan, TOutputKind::Player, 0);
+      // A Cancel is honoured up to the last file, not only between the songs.
+      ctx.Checkpoint();
+    }
+    if (options.PublishOption == TPublishOption::PlayerAndMusicFiles) {
+      const int errors = host.Errors;
       WritePlaylistFile(f + b + ".xml", options, host);
+      if (host.Errors == errors) MarkWritten(plan, TOutputKind::Playlist, 0);
+      ctx.Checkpoint();
+    }
 
     ctx.Progress.SetFiles("Generating HTML page ... ", "");
     const std::string script = RuffleScriptLine(options.Ruffle, options.RuffleUrl);
-    if (options.Ruffle == TRuffleMode::Copy) CopyRuffleFiles(options, ctx);
+    if (options.Ruffle == TRuffleMode::Copy) CopyRuffleFiles(options, plan, ctx);
     if (options.PublishOption == TPublishOption::MusicFiles) {
-      for (const std::string& movie : perSongSwfs) {
+      int k = 0;
+      for (const TMusicFileList* song = options.Music.get(); song; song = song->Next.get()) {
+        ++k;
+        const std::string movie = PerSongSwfName(song->FileName);
+        if (std::find(perSongSwfs.begin(), perSongSwfs.end(), movie) == perSongSwfs.end())
+          continue;  // a song that was not there has no movie to show
         ctx.Checkpoint();
         WriteHtmlPage(movie, f + ChangeFileExt(movie, ".html"), transparent, stage->Width,
                       stage->Height, script);
+        MarkWritten(plan, TOutputKind::Page, k);
       }
       if (!perSongSwfs.empty())
         result.EmbedCode =
             BuildEmbedCode(perSongSwfs.front(), transparent, stage->Width, stage->Height);
     } else {
+      ctx.Checkpoint();
       WriteHtmlPage(b + ".swf", f + b + ".html", transparent, stage->Width, stage->Height, script);
+      MarkWritten(plan, TOutputKind::Page, 0);
       result.EmbedCode = BuildEmbedCode(b + ".swf", transparent, stage->Width, stage->Height);
     }
   } catch (const ECancelled&) {
@@ -369,20 +437,6 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   ctx.Progress.Close();
   host.ShowResult(result);
   return finish(TRunStatus::Finished);
-}
-
-void TUnavailableMovieMakers::BuildStageMovie(const TStageSettings&, const std::string& target,
-                                              bool, const TMusicFileList*, const std::string&,
-                                              bool, const TConvertOption&, TRunContext& ctx) {
-  ctx.ReportError("Making the movie \"" + ExtractFileName(target) +
-                  "\" is not available in this version; it was not written.");
-}
-
-bool TUnavailableMovieMakers::WriteMusicMovieFile(const std::string&, const std::string& target,
-                                                  const TConvertOption&, bool, TRunContext& ctx) {
-  ctx.ReportError("Making the music movie \"" + ExtractFileName(target) +
-                  "\" is not available in this version; it was not written.");
-  return false;
 }
 
 }  // namespace tw::app

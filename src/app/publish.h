@@ -33,18 +33,6 @@ class TMovieMakers {
                                    TRunContext& ctx) = 0;
 };
 
-// What the program has while the movie builder is missing: each call reports through the host
-// that the movie is not available, and writes nothing.
-class TUnavailableMovieMakers : public TMovieMakers {
- public:
-  void BuildStageMovie(const TStageSettings& settings, const std::string& target, bool withMusic,
-                       const TMusicFileList* music, const std::string& folder, bool preview,
-                       const TConvertOption& options, TRunContext& ctx) override;
-  bool WriteMusicMovieFile(const std::string& source, const std::string& target,
-                           const TConvertOption& options, bool wholeSong,
-                           TRunContext& ctx) override;
-};
-
 enum class TRunStatus {
   Finished,   // the result was shown
   NoMusic,    // "Please add music file!"
@@ -53,9 +41,32 @@ enum class TRunStatus {
   Failed,     // a step failed and ended the run; its error was shown
 };
 
+// A file the run means to make in the output folder.
+enum class TOutputKind {
+  Page,       // the player's page, or a song's page (music files)
+  Player,     // the player movie, or a song's own movie (music files)
+  Playlist,
+  SongFile,   // a song in the music format
+  Emulator,   // a file of the emulator, beside the pages
+};
+
+struct TOutputFile {
+  std::string Name;  // in the output folder
+  TOutputKind Kind = TOutputKind::Page;
+  int Song = 0;      // the 1-based place of the song it is made from; 0 for the player's files
+  bool Written = false;
+  bool operator==(const TOutputFile&) const = default;
+};
+
+// Every file of a run, in the result's order, known from the options before anything is made.
+std::vector<TOutputFile> OutputPlan(const TConvertOption& options);
+
 struct TPublishOutcome {
   TRunStatus Status = TRunStatus::Failed;
   TPublishResult Result;  // complete when Finished
+  // The run's plan, each file marked when this run wrote it (empty when there was nothing to
+  // publish).
+  std::vector<TOutputFile> Files;
   int Errors = 0;         // messages shown during the run
   int EngineRuns = 0;     // children started, and their summed wall time
   double EngineSeconds = 0;
@@ -69,7 +80,7 @@ TPublishOutcome PublishRun(TProject& project, THost& host, TMovieMakers& makers)
 // copying page needs, as the npm package lays them out. Empty when the program has none.
 std::vector<std::string> ShippedRuffleFiles();
 
-// The result's file names for the options: what the run will make, known before it starts.
+// The result's file names for the options: the names of the output plan.
 std::vector<std::string> ResultFileNames(const TConvertOption& options);
 
 }  // namespace tw::app

@@ -38,13 +38,18 @@ void BuildStageMovie(const TStageSettings& settings, const std::string& target, 
                      const TStageFolders& folders = {});
 
 // The movie makers of the program: the stage movie and the music movies by the movie builder.
-class TStageMovieMakers : public TBuilderMovieMakers {
+class TStageMovieMakers : public TMovieMakers {
  public:
   TStageMovieMakers() = default;
   explicit TStageMovieMakers(TStageFolders folders) : FFolders(std::move(folders)) {}
   void BuildStageMovie(const TStageSettings& settings, const std::string& target, bool withMusic,
                        const TMusicFileList* music, const std::string& folder, bool preview,
                        const TConvertOption& options, TRunContext& ctx) override;
+  bool WriteMusicMovieFile(const std::string& source, const std::string& target,
+                           const TConvertOption& options, bool wholeSong,
+                           TRunContext& ctx) override {
+    return app::WriteMusicMovieFile(source, target, options, wholeSong, &ctx);
+  }
 
  private:
   TStageFolders FFolders;

@@ -180,6 +180,12 @@ uint32_t TMsAdpcmFormat::BlockSamples(size_t blockBytes) const {
   return static_cast<uint32_t>(held);
 }
 
+uint64_t TMsAdpcmFormat::DataSamples(uint64_t dataBytes) const {
+  if (!IsUsable()) return 0;
+  return dataBytes / BlockAlign * BlockSamples(BlockAlign) +
+         BlockSamples(static_cast<size_t>(dataBytes % BlockAlign));
+}
+
 size_t DecodeMsAdpcmBlock(const TMsAdpcmFormat& format, std::span<const uint8_t> block,
                           std::vector<int16_t>& out) {
   const size_t n = format.BlockSamples(block.size());

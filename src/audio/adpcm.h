@@ -78,6 +78,8 @@ struct TMsAdpcmFormat {
   bool IsUsable() const { return (Channels == 1 || Channels == 2) && BlockAlign >= 7 * Channels; }
   // Samples per channel in a block of blockBytes bytes.
   uint32_t BlockSamples(size_t blockBytes) const;
+  // Samples per channel in a data chunk of dataBytes bytes: its whole blocks and a shorter last.
+  uint64_t DataSamples(uint64_t dataBytes) const;
 };
 
 // Decodes one block (a short last block decodes what it holds) and appends its interleaved

@@ -164,24 +164,78 @@ TVBRHeader TMPEGaudio::ReadVBRHeader(std::span<const uint8_t> w, size_t q) {
   return v;
 }
 
+namespace {
+
+// The length of the frame at p when its successor lies in the bytes and agrees with it, else 0.
+size_t ConfirmedFrameLength(std::span<const uint8_t> w, size_t p) {
+  if (p + 4 > w.size() || !IsUsableFrameHeader(w.data() + p)) return 0;
+  TMPEGFrameHeader h;
+  h.Decode(w.data() + p);
+  const size_t length = h.FrameLength();
+  const size_t next = p + length;
+  if (length < 4 || next + 4 > w.size() || !IsUsableFrameHeader(w.data() + next) ||
+      !FramesAgree(w.data() + p, w.data() + next))
+    return 0;
+  return length;
+}
+
+}  // namespace
+
+uint64_t SkipStackedId3v2Tags(TSourceStream& stream, uint64_t offset) {
+  const uint64_t size = stream.Size();
+  for (;;) {
+    uint8_t h[10];
+    stream.Seek(offset);
+    if (stream.ReadZeroFilled(h, sizeof h) < sizeof h || std::memcmp(h, "ID3", 3) != 0 ||
+        h[3] == 0xFF || h[4] == 0xFF || ((h[6] | h[7] | h[8] | h[9]) & 0x80))
+      return offset;
+    uint64_t length = 10 + ((uint64_t{h[6]} << 21) | (uint64_t{h[7]} << 14) |
+                            (uint64_t{h[8]} << 7) | h[9]);
+    if (h[3] >= 4 && (h[5] & 0x10)) length += 10;  // a footer
+    if (offset + length > size) return offset;
+    offset += length;
+  }
+}
+
+std::optional<uint64_t> FindFrameForward(TSourceStream& stream, uint64_t offset) {
+  // Blocks overlap by the longest frame and a header, so that a frame near the end of a block
+  // is checked against its successor in the same buffer.
+  constexpr size_t kBlock = 64 * 1024, kOverlap = kLongestFrame + 4;
+  std::vector<uint8_t> buffer(kBlock + kOverlap);
+  const uint64_t size = stream.Size();
+  for (uint64_t base = offset; base < size; base += kBlock) {
+    stream.Seek(base);
+    const size_t have = stream.ReadZeroFilled(buffer.data(), buffer.size());
+    const size_t end = std::min(have, kBlock);
+    for (size_t p = 0; p < end; ++p)
+      if (buffer[p] == 0xFF && ConfirmedFrameLength(buffer, p) != 0) return base + p;
+  }
+  return std::nullopt;
+}
+
 TMPEGFrameHeader TMPEGaudio::FindFirstFrame(std::span<const uint8_t> w, TVBRHeader& vbr) {
   TMPEGFrameHeader frame;
   vbr = TVBRHeader();
   if (w.size() < kMinWindow) return frame;
   const size_t last = w.size() - kMinWindow;
   for (size_t p = 0; p <= last; ++p) {
-    if (!IsUsableFrameHeader(w.data() + p)) continue;
+    const size_t length = ConfirmedFrameLength(w, p);
+    if (length == 0) continue;
     TMPEGFrameHeader candidate;
     candidate.Decode(w.data() + p);
-    const size_t length = candidate.FrameLength();
-    const size_t next = p + length;
-    if (next + 4 > w.size() || !IsUsableFrameHeader(w.data() + next)) continue;
     candidate.Found = true;
     candidate.Position = static_cast<int64_t>(p);
     candidate.Size = static_cast<uint16_t>(length);
     candidate.Empty = p + 10 <= w.size() && std::all_of(w.data() + p + 4, w.data() + p + 10,
                                                         [](uint8_t b) { return !b; });
-    vbr = ReadVBRHeader(w, p + VBRHeaderOffset(candidate.VersionCode, candidate.ChannelMode));
+    const TVBRHeader xing =
+        ReadVBRHeader(w, p + VBRHeaderOffset(candidate.VersionCode, candidate.ChannelMode));
+    if (xing.Found && xing.Tag != "VBRI") {
+      vbr = xing;
+    } else if (const TVBRHeader vbri = ReadVBRHeader(w, p + 4 + 32);
+               vbri.Found && vbri.Tag == "VBRI") {
+      vbr = vbri;
+    }
     return candidate;
   }
   return frame;
@@ -198,18 +252,15 @@ bool TMPEGaudio::Analyze(TSourceStream& stream) {
   }
   try {
     FileLength = stream.Size();
-    std::vector<uint8_t> window(kWindowSize);
-    stream.Seek(ID3v2.Size);
-    stream.ReadZeroFilled(window.data(), window.size());
-    FirstFrame = FindFirstFrame(window, VBRHeader);
-    if (!FirstFrame.Found) {
-      // A second look halfway through the file, past whatever junk hides the start.
-      const uint64_t start = (FileLength - ID3v2.Size) / 2;
-      stream.Seek(start);
+    // The first frame lies after every tag at the start, however much else comes before it.
+    const uint64_t start = SkipStackedId3v2Tags(stream, ID3v2.Size);
+    if (const std::optional<uint64_t> first = FindFrameForward(stream, start)) {
+      std::vector<uint8_t> window(kWindowSize);
+      stream.Seek(*first);
       stream.ReadZeroFilled(window.data(), window.size());
       FirstFrame = FindFirstFrame(window, VBRHeader);
       if (FirstFrame.Found)
-        FirstFrame.Position += static_cast<int64_t>(start) - int64_t{ID3v2.Size};
+        FirstFrame.Position += static_cast<int64_t>(*first) - int64_t{ID3v2.Size};
     }
     if (FirstFrame.Found) {
       BuildFrameList(stream);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,15 @@ inline bool IsUsableFrameHeader(const uint8_t* b) {
   return version != kMPEGReserved && layer != 0 && bitRate != 0 && bitRate != 15 &&
          sampleRate != 3 && (b[3] & 3) != 2;
 }
+
+// True when two frame headers belong to one stream: the same version, layer and sample rate.
+// A sync word in other data rarely has a successor that agrees with it.
+inline bool FramesAgree(const uint8_t* a, const uint8_t* b) {
+  return (a[1] & 0x1E) == (b[1] & 0x1E) && (a[2] & 0x0C) == (b[2] & 0x0C);
+}
+
+// The longest frame any header describes (Layer II at 384 kbit/s and 32000 Hz, padded).
+inline constexpr size_t kLongestFrame = 1729;
 
 // The table values of a frame header, from its 4 bytes.
 uint16_t FrameBitRate(uint8_t versionCode, uint8_t layerCode, uint8_t bitRateIndex);  // kbit/s
@@ -70,6 +80,14 @@ struct TMPEGFrameHeader {
   std::string_view VersionName() const;
   std::string_view LayerName() const;
 };
+
+// The end of ID3v2 tags stacked one behind another from offset (a tool that adds cover art may
+// put a second tag behind the first); offset itself when no tag starts there.
+uint64_t SkipStackedId3v2Tags(TSourceStream& stream, uint64_t offset);
+
+// The file offset of the first frame at or after offset whose successor, one frame length later,
+// agrees with it; nothing when the rest of the file holds none. Reads the file once, forward.
+std::optional<uint64_t> FindFrameForward(TSourceStream& stream, uint64_t offset);
 
 struct TVBRHeader {
   bool Found = false;
@@ -117,8 +135,9 @@ class TMPEGaudio {
     return static_cast<uint64_t>(FirstFrame.Position + int64_t{ID3v2.Size});
   }
 
-  // Searches a window for a frame header followed by another one frame length later; fills vbr
-  // from a VBR header in that frame. Position is the index in the window.
+  // Searches a window for a frame header followed by another that agrees with it one frame
+  // length later; fills vbr from a VBR header in that frame: Xing or Info just after the side
+  // information, VBRI always 32 bytes after the header. Position is the index in the window.
   static TMPEGFrameHeader FindFirstFrame(std::span<const uint8_t> window, TVBRHeader& vbr);
   // Reads a VBR header at window index q; Found stays false when none is there.
   static TVBRHeader ReadVBRHeader(std::span<const uint8_t> window, size_t q);

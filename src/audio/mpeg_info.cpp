@@ -177,14 +177,12 @@ bool TMPEGAudio::DecodeHeader(uint32_t h) {
   }
   if (FBitRate > 0) FDuration = static_cast<uint32_t>(FLength * 8 / (uint64_t(FBitRate) * 1000));
   if (FSampleRate > 0) {
-    const uint64_t rate = static_cast<uint64_t>(std::max(FBitRate, 0));
-    if (FLayer == 1) {
-      FFrameLength = static_cast<uint32_t>(rate * 12000 / FSampleRate + 4 * FPadding);
-    } else {
-      // Layer III of MPEG 2 and 2.5 holds 576 samples a frame, half of the others.
-      const uint64_t factor = (FLayer == 3 && FVersion != 1) ? 72000 : 144000;
-      FFrameLength = static_cast<uint32_t>(rate * factor / FSampleRate + FPadding);
-    }
+    // The frame reader's lengths: Layer I counts in 4-byte slots.
+    const uint8_t bytes[4] = {static_cast<uint8_t>(h >> 24), static_cast<uint8_t>(h >> 16),
+                              static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(h)};
+    TMPEGFrameHeader header;
+    header.Decode(bytes);
+    FFrameLength = header.FrameLength();
   }
   return FLength > 5 && FVersion != 0 && FLayer != 0 && (FBitRate == -1 || FBitRate > 0) &&
          FSampleRate > 0;
@@ -233,6 +231,9 @@ int TMPEGAudio::Analyse(TSourceStream& stream) {
     }
     return true;
   };
+  // The scan starts behind the ID3v2 tags: their texts and pictures hold sync patterns, some
+  // in pairs a frame length apart.
+  scan.Seek(SkipStackedId3v2Tags(stream, 0));
   uint32_t h = 0;
   if (!readWord(h)) return -1;
   TMPEGAudio probe;
@@ -255,9 +256,12 @@ int TMPEGAudio::Analyse(TSourceStream& stream) {
     uint8_t next[4];
     stream.Seek(FHeaderPosition + FFrameLength);
     stream.ReadZeroFilled(next, 4);
-    // The second header only has to be valid; the values are those of the first.
+    // The second header has to be valid and of the same stream; the values are those of the
+    // first.
     probe.FLength = FLength;
-    if (probe.DecodeHeader(BigEndian32(next))) break;
+    const uint8_t first[4] = {static_cast<uint8_t>(h >> 24), static_cast<uint8_t>(h >> 16),
+                              static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(h)};
+    if (probe.DecodeHeader(BigEndian32(next)) && FramesAgree(first, next)) break;
     const uint64_t resume = FHeaderPosition + 1;
     ResetHeader();
     scan.Seek(resume);

@@ -41,11 +41,13 @@ TSourceStream& TSourceStream::operator=(TSourceStream&& other) noexcept {
 TSourceStream TSourceStream::OpenFile(const std::filesystem::path& path) {
   TSourceStream s;
   s.FName = path.string();
-  s.FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
+  s.FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (s.FFd < 0) throw EAudioError("Cannot open file \"" + s.FName + "\": " + std::strerror(errno));
   struct stat st {};
   if (::fstat(s.FFd, &st) != 0 || !S_ISREG(st.st_mode))
     throw EAudioError("Cannot open file \"" + s.FName + "\": not a regular file");
+  ::fcntl(s.FFd, F_SETFL, O_RDONLY);
   s.FSize = static_cast<uint64_t>(st.st_size);
   return s;
 }

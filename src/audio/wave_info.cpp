@@ -1,9 +1,37 @@
 #include "audio/wave_info.h"
 
+#include <algorithm>
+
+#include "audio/adpcm.h"
 #include "audio/riff.h"
+#include "audio/wave_reader.h"
 #include "audio/source_stream.h"
 
 namespace tw::audio {
+namespace {
+
+// The samples per channel of a Microsoft ADPCM file: as its "fact" chunk counts them (the
+// encoder's own count; the last block may be padded), else as its blocks hold them.
+uint64_t MsAdpcmSamples(TSourceStream& stream, const TRiffForm& form, const TRiffChunk& fmt,
+                        uint32_t dataSize) {
+  uint8_t b[50] = {};
+  stream.Seek(fmt.Offset);
+  const size_t have = stream.ReadZeroFilled(b, std::min<size_t>(fmt.Size, sizeof b));
+  const TMsAdpcmFormat format = TMsAdpcmFormat::Parse({b, have});
+  const uint64_t held = format.DataSamples(dataSize);
+  if (const auto fact = FindRiffChunk(stream, form, "fact"); fact && fact->Size >= 4) {
+    uint8_t c[4];
+    stream.Seek(fact->Offset);
+    if (stream.Read(c, 4) == 4) {
+      const uint32_t counted = c[0] | (uint32_t{c[1]} << 8) | (uint32_t{c[2]} << 16) |
+                               (uint32_t{c[3]} << 24);
+      if (counted > 0 && counted <= held) return counted;
+    }
+  }
+  return held;
+}
+
+}  // namespace
 
 std::optional<TWaveFormatInfo> ReadWaveFormatInfo(const std::filesystem::path& path) {
   try {
@@ -28,7 +56,10 @@ std::optional<TWaveFormatInfo> ReadWaveFormatInfo(const std::filesystem::path& p
     info.DataOffset = data->Offset;
     info.DataSize = data->Size;
     if (info.Channels == 0 || info.SampleRate == 0) return std::nullopt;
-    if (info.BitsPerSample > 0) {
+    if (info.FormatTag == kWaveFormatMsAdpcm) {
+      // Every block starts with a header of whole samples: the bytes do not count samples.
+      info.Duration = double(MsAdpcmSamples(stream, *form, *fmt, info.DataSize)) / info.SampleRate;
+    } else if (info.BitsPerSample > 0) {
       const uint64_t samples =
           uint64_t{info.DataSize} * 8 / (uint64_t{info.BitsPerSample} * info.Channels);
       info.Duration = double(samples) / info.SampleRate;

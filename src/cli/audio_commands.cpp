@@ -253,16 +253,20 @@ void Tag(const TagOptions& o) {
   if (ToLowerAscii(fs::path(o.file).extension().string()) != ".mp3")
     throw CommandError(o.file + ": only MP3 files carry an ID3 tag");
   if (!fs::is_regular_file(o.file)) throw CommandError(o.file + ": no such file");
+  // Through a symbolic link the song it names is tagged; the link stays a link.
+  std::error_code ec;
+  const std::string song = fs::canonical(o.file, ec).string();
+  if (ec) throw CommandError(o.file + ": " + ec.message());
   // The copy replaces the song by a rename, which neither a read-only file nor, for the
   // superuser, its permission bits would stop.
   struct stat st {};
-  if (::stat(o.file.c_str(), &st) != 0 || (st.st_mode & 0222) == 0 ||
-      ::access(o.file.c_str(), W_OK) != 0)
+  if (::stat(song.c_str(), &st) != 0 || (st.st_mode & 0222) == 0 ||
+      ::access(song.c_str(), W_OK) != 0)
     throw CommandError(o.file + ": the file is read-only");
   TMPEGAudio written;
   // The tag is written into a copy that replaces the song only when everything worked.
-  WriteFileAtomic(o.file, [&](const fs::path& temp) {
-    fs::copy_file(o.file, temp, fs::copy_options::overwrite_existing);
+  WriteFileAtomic(song, [&](const fs::path& temp) {
+    fs::copy_file(song, temp, fs::copy_options::overwrite_existing);
     TMPEGAudio mpeg;
     mpeg.SetFileName(temp.string());
     if (mpeg.Failed()) throw CommandError("Error openning file: " + o.file);

@@ -18,6 +18,10 @@ void AddSkinCommands(CLI::App& app);
 class CommandError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  // The exit status: 1, or another for a command that documents its own.
+  explicit CommandError(const std::string& what, int status)
+      : std::runtime_error(what), Status(status) {}
+  int Status = 1;
 };
 
 }  // namespace tw::cli

@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
+  } catch (const tw::cli::CommandError& e) {
+    std::cout.flush();
+    std::fprintf(stderr, "tunewright-cli: error: %s\n", e.what());
+    return e.Status;
   } catch (const std::exception& e) {
     std::cout.flush();
     std::fprintf(stderr, "tunewright-cli: error: %s\n", e.what());

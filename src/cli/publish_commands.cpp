@@ -1,6 +1,7 @@
 // publish: songs in, a published player out, as the window's Publish button makes it.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -48,9 +49,10 @@ const char* StatusName(TRunStatus s) {
   return "failed";
 }
 
-bool Written(const TPublishResult& r, const std::string& name) {
-  std::error_code ec;
-  return fs::is_regular_file(fs::path(r.Folder) / name, ec);
+// Every planned file was written by this run.
+bool Complete(const TPublishOutcome& outcome) {
+  return std::all_of(outcome.Files.begin(), outcome.Files.end(),
+                     [](const TOutputFile& f) { return f.Written; });
 }
 
 void PrintOutcome(const TPublishOutcome& outcome, const TTerminalHost& host, bool json) {
@@ -59,17 +61,18 @@ void PrintOutcome(const TPublishOutcome& outcome, const TTerminalHost& host, boo
   if (json) {
     Json out = Json::MakeObject();
     out.Set("status", StatusName(outcome.Status));
-    if (finished) {
-      Json files = Json::MakeArray();
-      int n = 0;
-      for (const std::string& f : r.Files)
-        files.Push(Json::MakeObject().Set("number", ++n).Set("name", f).Set("written", Written(r, f)));
-      out.Set("option", OptionName(r.Option))
-          .Set("folder", r.Folder)
-          .Set("name", r.Name)
-          .Set("files", std::move(files))
-          .Set("embedCode", r.EmbedCode);
-    }
+    if (finished)
+      out.Set("option", OptionName(r.Option)).Set("folder", r.Folder).Set("name", r.Name);
+    Json files = Json::MakeArray();
+    int n = 0;
+    for (const TOutputFile& f : outcome.Files)
+      files.Push(Json::MakeObject()
+                     .Set("number", ++n)
+                     .Set("name", f.Name)
+                     .Set("state", f.Written ? "written" : "not written")
+                     .Set("written", f.Written));
+    out.Set("files", std::move(files));
+    if (finished) out.Set("embedCode", r.EmbedCode);
     Json messages = Json::MakeArray();
     for (const std::string& m : host.Messages()) messages.Push(m);
     out.Set("messages", std::move(messages));
@@ -83,8 +86,8 @@ void PrintOutcome(const TPublishOutcome& outcome, const TTerminalHost& host, boo
   if (!finished) return;
   std::cout << "Generated files:\n";
   int n = 0;
-  for (const std::string& f : r.Files)
-    std::cout << "  " << ++n << ". " << f << (Written(r, f) ? "" : "  (not written)") << "\n";
+  for (const TOutputFile& f : outcome.Files)
+    std::cout << "  " << ++n << ". " << f.Name << (f.Written ? "" : "  (not written)") << "\n";
   std::cout << "Output folder: " << r.Folder << "\n"
             << "Embed code:\n"
             << r.EmbedCode << "\n";
@@ -117,7 +120,9 @@ void Publish(const PublishOptions& o) {
   }
   std::cout.flush();
   switch (outcome.Status) {
-    case TRunStatus::Finished: return;
+    case TRunStatus::Finished:
+      if (Complete(outcome)) return;
+      throw CommandError("the run finished, but not every file was written", 2);
     case TRunStatus::Cancelled: throw CommandError("the run was cancelled");
     case TRunStatus::NoMusic: throw CommandError("no songs to publish");
     case TRunStatus::Refused: throw CommandError("nothing was published");

@@ -88,16 +88,21 @@ void TTerminalHost::Draw() {
   auto fit = [&](std::string line) {
     return std::string(TruncateUtf16(line, static_cast<size_t>(columns - 1)));
   };
-  const std::string run = fit(Bar(FState.FilesPosition, FState.FilesMax, barWidth) + " " +
-                              FState.FilesProcessing + "  " + FState.Files);
-  const std::string song = fit(Bar(FState.SinglePercent, 100, barWidth) + " " +
-                               FState.SingleProcessing + "  " + FState.SingleFile);
-  std::string s;
-  s += "\r\x1b[K";
-  if (FDrawnLines == 2) s += "\x1b[1A\r\x1b[K";
-  s += run + "\n\x1b[K" + song;
+  std::vector<std::string> lines;
+  lines.push_back(fit(Bar(FState.FilesPosition, FState.FilesMax, barWidth) + " " +
+                      FState.FilesProcessing + "  " + FState.Files));
+  // One line per song at work; between songs, the last song's line stays.
+  for (const app::TSongProgress& song : FState.Running)
+    lines.push_back(fit(Bar(song.Percent, 100, barWidth) + " " + std::to_string(song.Percent) +
+                        "%  " + song.Action));
+  if (FState.Running.empty())
+    lines.push_back(fit(Bar(FState.SinglePercent, 100, barWidth) + " " +
+                        FState.SingleProcessing + "  " + FState.SingleFile));
+  std::string s = "\r\x1b[K";
+  for (int i = 1; i < FDrawnLines; ++i) s += "\x1b[1A\r\x1b[K";
+  for (size_t i = 0; i < lines.size(); ++i) s += (i ? "\n\x1b[K" : "") + lines[i];
   WriteAll(s);
-  FDrawnLines = 2;
+  FDrawnLines = static_cast<int>(lines.size());
 }
 
 void TTerminalHost::Print(const std::string& text) {

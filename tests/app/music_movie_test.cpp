@@ -134,7 +134,7 @@ TEST_F(MusicMovieFixture, PublishWritesAMovieForEachReadableSongAndReportsTheOth
   project.MusicFormat = TMusicFormat::SWF;
   project.Reencode = false;
   project.OutputFolder = out.path().string();
-  TBuilderMovieMakers makers;
+  TStageMovieMakers makers{BundledStageFolders()};
   const TPublishOutcome outcome = PublishRun(project, host, makers);
   EXPECT_EQ(outcome.Status, TRunStatus::Finished);
   EXPECT_TRUE(fs::exists(out / "good.swf"));

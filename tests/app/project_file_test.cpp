@@ -731,6 +731,37 @@ TEST(ProjectFile, HostileFiles) {
   EXPECT_NE(host.Errors[0].find("Is a directory"), std::string::npos) << host.Errors[0];
 }
 
+TEST(ProjectFile, ImageValuesAreKeptInTheirRanges) {
+  UserFolders user;
+  // Values the window's fields could never hold; the largest would overflow the picture's size.
+  TProject p = ProjectWithLists();
+  RecordingHost host;
+  const TApplyOutcome o = ApplyDoc(
+      p,
+      "<player><fgimage checked=\"-1\" count=\"2\"><fgimage0><file>/a.png</file>"
+      "<imageposition>3</imageposition><imageleft>-2147483648</imageleft><imagetop>99999"
+      "</imagetop><imagexscale>2147483647</imagexscale><imageyscale>-5</imageyscale>"
+      "<imagerotate>400</imagerotate></fgimage0><fgimage1><file>/b.png</file>"
+      "<imageleft>-1000</imageleft><imagetop>1000</imagetop><imagexscale>1</imagexscale>"
+      "<imageyscale>1000</imageyscale><imagerotate>360</imagerotate></fgimage1></fgimage>"
+      "</player>",
+      host);
+  EXPECT_EQ(o.Status, TApplyStatus::Applied);
+  ASSERT_EQ(p.FgImages.size(), 2u);
+  const TImageEntry& a = p.FgImages[0];
+  EXPECT_EQ((std::vector<int32_t>{a.Left, a.Top, a.XScale, a.YScale, a.Rotation}),
+            (std::vector<int32_t>{-1000, 1000, 1000, 1, 360}));
+  ASSERT_EQ(host.Warnings.size(), 5u) << ::testing::PrintToString(host.Warnings);
+  EXPECT_EQ(host.Warnings[2],
+            "Warning: The image value \"2147483647\" (imagexscale) is outside 1..1000; 1000 is "
+            "used.");
+  // The ends of the ranges are taken as they are, without a word.
+  const TImageEntry& b = p.FgImages[1];
+  EXPECT_EQ((std::vector<int32_t>{b.Left, b.Top, b.XScale, b.YScale, b.Rotation}),
+            (std::vector<int32_t>{-1000, 1000, 1, 1000, 360}));
+  EXPECT_TRUE(host.Errors.empty()) << ::testing::PrintToString(host.Errors);
+}
+
 TEST(ProjectFile, AFailedSaveKeepsThePreviousFile) {
   UserFolders user;
   TempDir dir;

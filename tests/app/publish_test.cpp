@@ -102,6 +102,21 @@ TEST_F(PublishFixture, PlayerAndMusicFilesAsMp3Copies) {
       stages.push_back(s.Files + "|" + s.FilesProcessing);
   EXPECT_EQ(stages, (Names{"Converting files:|0/2", "Converting files:|1/2", "Converting files:|2/2",
                            "Generating Flash player ... |", "Generating HTML page ... |"}));
+  // Each song has its own line while it is at work, and none is left when the songs are done.
+  std::vector<std::vector<TSongProgress>> running;
+  for (const auto& s : host.Progress)
+    if (running.empty() || running.back() != s.Running) running.push_back(s.Running);
+  EXPECT_EQ(running, (std::vector<std::vector<TSongProgress>>{
+                         {},
+                         {{1, "Converting \"My Song.mp3\":", 0}},
+                         {},
+                         {{2, "Converting \"b.wav\":", 0}},
+                         {}}));
+  for (const auto& s : host.Progress) {
+    if (s.Files.starts_with("Generating")) {
+      EXPECT_TRUE(s.Running.empty());
+    }
+  }
   EXPECT_FALSE(host.Progress.back().Visible);
 }
 
@@ -418,6 +433,31 @@ TEST_F(PublishFixture, TwoSongsOfOneNameOverwriteWithAWarning) {
   EXPECT_EQ(ReadText(out / "x.mp3"), "second");
 }
 
+TEST_F(PublishFixture, ASongInTheOutputFolderIsNeverReplacedByAnotherOfItsName) {
+  // Either order: the song elsewhere would be copied over the one in the output folder.
+  for (const bool ownFirst : {true, false}) {
+    SCOPED_TRACE(ownFirst ? "the output folder's song first" : "the output folder's song last");
+    fs::remove_all(out.path());
+    fs::create_directory(out.path());
+    project.Music.clear();
+    host = RecordingHost{};
+    Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+    const std::string own = (out / "x.mp3").string();
+    std::ofstream(own) << "the only copy";
+    if (ownFirst) project.Music.emplace_back().Path = own;
+    const std::string other = Song("other/x.mp3", "another song");
+    if (!ownFirst) project.Music.emplace_back().Path = own;
+    EXPECT_EQ(Run().Status, TRunStatus::Refused);
+    ASSERT_EQ(host.Errors.size(), 1u) << ::testing::PrintToString(host.Errors);
+    EXPECT_NE(host.Errors[0].find("\"" + own + "\""), std::string::npos) << host.Errors[0];
+    EXPECT_NE(host.Errors[0].find("\"" + other + "\""), std::string::npos) << host.Errors[0];
+    EXPECT_NE(host.Errors[0].find("Nothing was written."), std::string::npos) << host.Errors[0];
+    EXPECT_TRUE(host.Progress.empty());
+    EXPECT_EQ(OutFiles(), Names{"x.mp3"});
+    EXPECT_EQ(ReadText(own), "the only copy");
+  }
+}
+
 TEST_F(PublishFixture, CancelBetweenSongsKeepsWhatWasWritten) {
   for (const char* s : {"a.mp3", "b.mp3", "c.mp3"}) Song(s);
   Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
@@ -458,6 +498,28 @@ TEST_F(PublishFixture, CancelBetweenThePagesOfMusicFiles) {
   EXPECT_EQ(OutFiles(), (Names{"a.html", "a.swf", "b.swf"}));
 }
 
+TEST_F(PublishFixture, CancelAfterThePlayerIsBuiltIsHonoured) {
+  // Cancel pressed just as the player movie is done: the playlist and the page are not made.
+  struct CancelAfterStage : RecordingMovieMakers {
+    RecordingHost* host = nullptr;
+    void BuildStageMovie(const TStageSettings& settings, const std::string& target, bool withMusic,
+                         const TMusicFileList* music, const std::string& folder, bool preview,
+                         const TConvertOption& options, TRunContext& ctx) override {
+      RecordingMovieMakers::BuildStageMovie(settings, target, withMusic, music, folder, preview,
+                                            options, ctx);
+      host->Cancel = true;
+    }
+  } cancelling;
+  cancelling.host = &host;
+  Song("a.mp3");
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
+  const TPublishOutcome r = PublishRun(project, host, cancelling);
+  EXPECT_EQ(r.Status, TRunStatus::Cancelled);
+  EXPECT_TRUE(host.Results.empty());
+  EXPECT_FALSE(host.Progress.back().Visible);
+  EXPECT_EQ(OutFiles(), (Names{"a.mp3", "player.swf"}));
+}
+
 TEST_F(PublishFixture, AFailingStepEndsTheRunAndCleansUp) {
   struct Failing : RecordingMovieMakers {
     void BuildStageMovie(const TStageSettings&, const std::string&, bool, const TMusicFileList*,
@@ -474,20 +536,6 @@ TEST_F(PublishFixture, AFailingStepEndsTheRunAndCleansUp) {
   EXPECT_TRUE(host.Results.empty());
   EXPECT_FALSE(host.Progress.back().Visible);
   EXPECT_EQ(OutFiles(), Names{});
-}
-
-TEST_F(PublishFixture, UnavailableMovieMakersWriteNoPlaceholder) {
-  Song("a.mp3");
-  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::SWF, false);
-  TUnavailableMovieMakers unavailable;
-  const TPublishOutcome r = PublishRun(project, host, unavailable);
-  EXPECT_EQ(r.Status, TRunStatus::Finished);
-  EXPECT_EQ(host.Errors,
-            (Names{"Error: Making the music movie \"a.swf\" is not available in this version; it "
-                   "was not written.",
-                   "Error: Making the movie \"player.swf\" is not available in this version; it "
-                   "was not written."}));
-  EXPECT_EQ(OutFiles(), (Names{"player.html", "player.xml"}));
 }
 
 }  // namespace

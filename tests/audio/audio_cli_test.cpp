@@ -57,9 +57,17 @@ TEST(AudioCli, InfoReportsEveryFailure) {
   WriteBytes(dir / "noise.mp3", Bytes(5000, 0x5A));
   WriteBytes(dir / "notes.txt", Bytes(10, 'a'));
   const std::string good = (CorpusDir() / "audio" / "avm1__sound_id3__noid3.mp3").string();
-  const CommandResult r = RunCommand({Cli(), "info", (dir / "noise.mp3").string(), good,
-                                      (dir / "notes.txt").string(), (dir / "gone.wav").string()});
+  // Named pipes are no songs: refused at once, never waited on for a writer.
+  ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
+  const CommandResult r = RunCommand(
+      {"timeout", "20", Cli(), "info", (dir / "noise.mp3").string(), good,
+       (dir / "notes.txt").string(), (dir / "gone.wav").string(), (dir / "pipe.wav").string(),
+       (dir / "pipe.mp3").string()});
   EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("pipe.wav: not a WAV file that can be read"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Error openning file: " + (dir / "pipe.mp3").string()), std::string::npos)
+      << r.err;
   EXPECT_EQ(Count(r.out, "File:        "), 1u);
   EXPECT_NE(
       r.err.find("tunewright-cli: error: Error openning file: " + (dir / "noise.mp3").string()),
@@ -100,6 +108,21 @@ TEST(AudioCli, TagWritesTheId3v1Tag) {
   const Bytes bytes = ReadBytes(song);
   EXPECT_EQ(ToHex(Bytes(bytes.end() - 128, bytes.end() - 122)), ToHex(Hex("54 41 47 43 61 66")));
   EXPECT_EQ(bytes[bytes.size() - 128 + 6], 0xE9);
+}
+
+TEST(AudioCli, TagThroughALinkWritesTheSongItNames) {
+  TempDir dir;
+  const fs::path song = dir / "song.mp3", link = dir / "link.mp3";
+  fs::copy_file(CorpusFile("audio", "from_gnash__actionscript.all__Sound-v5__click.mp3"), song);
+  fs::permissions(song, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink("song.mp3", link);
+  const CommandResult r = RunCommand({Cli(), "tag", link.string(), "--title", "Linked"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::read_symlink(link), "song.mp3");
+  const Bytes bytes = ReadBytes(song);
+  EXPECT_EQ(std::string(bytes.end() - 128 + 3, bytes.end() - 128 + 9), "Linked");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
 TEST(AudioCli, TagLeavesUnreadableSongsAlone) {

@@ -273,15 +273,31 @@ TEST(MpegFrames, ListEndsAndTags) {
     EXPECT_EQ(m.FrameList.size(), 4u);
   }
   {
-    SCOPED_TRACE("junk longer than the window: the second look halfway through");
+    SCOPED_TRACE("junk longer than the window: the scan goes on to the first frame");
     Bytes file(3000, 0x41);
     const Bytes frames = Frames(h, 20);
     file.insert(file.end(), frames.begin(), frames.end());
     const TMPEGaudio m = Analyse(file);
     ASSERT_TRUE(m.FirstFrame.Found);
-    // Halfway is byte 5670; the next frame boundary after it is 3000 + 7 x 417.
-    EXPECT_EQ(m.FirstFrameOffset(), 3000u + 7 * 417);
-    EXPECT_EQ(m.FrameList.size(), 13u);
+    EXPECT_EQ(m.FirstFrameOffset(), 3000u);
+    EXPECT_EQ(m.FrameList.size(), 20u);
+  }
+  {
+    SCOPED_TRACE("a second ID3v2 tag behind the first, larger than the window (cover art)");
+    Bytes file = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 100};  // 100 + 10 bytes
+    file.resize(110, 0);
+    Bytes second = {'I', 'D', '3', 4, 0, 0, 0, 0, 0x27, 0x76};  // 5110 + 10 bytes
+    second.resize(5120, 0);
+    // Picture bytes that look like frames: sync words one frame length apart.
+    for (size_t i = 1000; i + 4 < second.size(); i += 417) second[i] = 0xFF, second[i + 1] = 0xFB, second[i + 2] = 0x90;
+    file.insert(file.end(), second.begin(), second.end());
+    const Bytes frames = Frames(h, 20);
+    file.insert(file.end(), frames.begin(), frames.end());
+    const TMPEGaudio m = Analyse(file);
+    ASSERT_TRUE(m.FirstFrame.Found);
+    EXPECT_EQ(m.FirstFrameOffset(), 110u + 5120);
+    EXPECT_EQ(m.FrameList.size(), 20u);
+    EXPECT_EQ(m.FrameCount(), 20u);
   }
 }
 

@@ -108,7 +108,7 @@ TEST(MpegInfo, DurationBitRateAndMode) {
 TEST(MpegInfo, ScanFromTheStart) {
   TempDir dir;
   // A false sync inside the ID3v2 tag: the bytes a frame length later are not a header.
-  Bytes tag = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x03, 0x76};
+  Bytes tag = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x03, 0x6A};  // 490 + 10 bytes
   tag.resize(500, 0);
   tag[100] = 0xFF, tag[101] = 0xFB, tag[102] = 0x90, tag[103] = 0x40;
   const fs::path file = dir / "tagged.mp3";
@@ -118,6 +118,24 @@ TEST(MpegInfo, ScanFromTheStart) {
   EXPECT_EQ(a.HeaderPosition(), 500u);
   EXPECT_EQ(a.SampleRate(), 44100u);
   EXPECT_EQ(a.FrameLength(), 417u);
+}
+
+TEST(MpegInfo, LayerOneFramesCountInFourByteSlots) {
+  TempDir dir;
+  // MPEG 1 Layer I, 288 kbit/s, 44100 Hz: 78 slots of 4 bytes.
+  Bytes frames;
+  for (int i = 0; i < 300; ++i) {
+    const Bytes f = Frame(0xFF, 0x90, 0x40, 312);
+    frames.insert(frames.end(), f.begin(), f.end());
+  }
+  const fs::path file = dir / "layer1.mp3";
+  WriteBytes(file, frames);
+  const TMPEGAudio a = Read(file);
+  ASSERT_FALSE(a.Failed());
+  EXPECT_EQ(a.Layer(), 1);
+  EXPECT_EQ(a.FrameLength(), 312u);
+  EXPECT_EQ(a.HeaderPosition(), 0u);
+  EXPECT_EQ(a.Duration(), 2u);  // 93600 bytes at 288 kbit/s
 }
 
 TEST(MpegInfo, Failures) {

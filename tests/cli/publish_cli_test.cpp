@@ -104,9 +104,13 @@ TEST_F(PublishCli, JsonResult) {
   EXPECT_NE(r.out.find("\"status\": \"finished\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"option\": \"music-files\""), std::string::npos) << r.out;
   // The song is no audio: reported, and the stage is written without it.
-  EXPECT_NE(r.out.find("\"name\": \"a_b.swf\",\n      \"written\": true"), std::string::npos)
+  EXPECT_NE(r.out.find("\"name\": \"a_b.swf\",\n      \"state\": \"written\",\n"
+                       "      \"written\": true"),
+            std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("\"name\": \"a_b.html\",\n      \"written\": true"), std::string::npos)
+  EXPECT_NE(r.out.find("\"name\": \"a_b.html\",\n      \"state\": \"written\",\n"
+                       "      \"written\": true"),
+            std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("WMODE=\\\"transparent\\\" width=\\\"320\\\" height=\\\"40\\\""),
             std::string::npos)
@@ -195,7 +199,8 @@ TEST_F(PublishCli, MissingEnginesAreReportedAndTheRunFinishes) {
   auto r = RunCommand(Command({"--format", "flv", (dir / "a.wav").string(),
                                (dir / "b.wav").string(), "--output-folder", out.string()},
                               (dir / "empty").string()));
-  EXPECT_EQ(r.status, 0) << r.err;
+  // Finished, but two planned files are not there: not a success.
+  EXPECT_EQ(r.status, 2) << r.err;
   auto count = [&](const std::string& part) {
     size_t n = 0;
     for (size_t p = r.err.find(part); p != std::string::npos; p = r.err.find(part, p + 1)) ++n;
@@ -204,6 +209,29 @@ TEST_F(PublishCli, MissingEnginesAreReportedAndTheRunFinishes) {
   EXPECT_EQ(count("Error: Lame encoding engine isn't in the right directory"), 2u) << r.err;
   EXPECT_EQ(count("Error: Ffmpeg converting engine isn't in the right directory"), 2u) << r.err;
   EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.swf", "player.xml"}));
+
+  // The JSON result gives every planned file with its state.
+  r = RunCommand(Command({"--format", "flv", "--json", (dir / "a.wav").string(),
+                          (dir / "b.wav").string(), "--output-folder", out.string()},
+                         (dir / "empty").string()));
+  EXPECT_EQ(r.status, 2) << r.err;
+  for (const auto& [name, state] : std::map<std::string, std::string>{
+           {"player.swf", "written"}, {"a.flv", "not written"}, {"b.flv", "not written"}})
+    EXPECT_NE(r.out.find("\"name\": \"" + name + "\",\n      \"state\": \"" + state + "\""),
+              std::string::npos)
+        << name << "\n" << r.out;
+}
+
+TEST_F(PublishCli, AMissingSongIsReportedOnce) {
+  Sox(dir / "a.wav", "0.3");
+  const std::string gone = (dir / "gone.mp3").string();
+  auto r = RunCommand(Command({"--option", "single", "--no-reencode", (dir / "a.wav").string(),
+                               gone, "--output-folder", out.string()}));
+  EXPECT_EQ(r.status, 0) << r.err;  // the player is written with the song that is there
+  size_t n = 0;
+  for (size_t p = r.err.find(gone); p != std::string::npos; p = r.err.find(gone, p + 1)) ++n;
+  EXPECT_EQ(n, 1u) << r.err;
+  EXPECT_EQ(Files(out), (std::vector<std::string>{"player.html", "player.swf"}));
 }
 
 // Spawns the program in a process group of its own, as a shell starts a foreground job.
@@ -321,7 +349,8 @@ std::string MovieBody(const fs::path& movie) {
 
 // The files the result lists, each marked written.
 std::vector<std::string> ResultFiles(const std::string& json) {
-  auto files = Captures(json, std::regex("\"name\": \"([^\"]*)\",\\s*\"written\": true"));
+  auto files = Captures(
+      json, std::regex("\"name\": \"([^\"]*)\",\\s*\"state\": \"written\",\\s*\"written\": true"));
   std::sort(files.begin(), files.end());
   return files;
 }

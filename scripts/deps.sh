@@ -5,10 +5,12 @@
 set -euo pipefail
 
 build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpugixml-dev
-       libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev)
+       libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev
+       fonts-dejavu-core)
 engines=(lame ffmpeg)
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev sox
-      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs)
+      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs
+      fonts-urw-base35)
 demo=(sox python3)
 
 wanted=()

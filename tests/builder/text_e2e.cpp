@@ -3,33 +3,19 @@
 // as, FreeType draws the same strings of the same face at the same size.
 #include <gtest/gtest.h>
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
-
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "builder/movie.h"
 #include "builder/objects_support.h"
+#include "support/glyph_ink.h"
 
 namespace tw::builder {
 namespace {
 
 using namespace tw::swf;
 using namespace tw::test;
-
-struct TInk {
-  int Left = 1 << 20, Top = 1 << 20, Right = -1, Bottom = -1;  // inclusive pixels
-  void Add(int x, int y) {
-    Left = std::min(Left, x), Top = std::min(Top, y), Right = std::max(Right, x), Bottom = std::max(Bottom, y);
-  }
-};
-
-std::ostream& operator<<(std::ostream& o, const TInk& i) {
-  return o << "(" << i.Left << "," << i.Top << ")-(" << i.Right << "," << i.Bottom << ")";
-}
 
 // The dark pixels of the screenshot between two rows.
 TInk InkOf(const TRGBAImage& shot, int fromRow, int toRow) {
@@ -38,46 +24,6 @@ TInk InkOf(const TRGBAImage& shot, int fromRow, int toRow) {
     for (int x = 0; x < shot.Width; ++x)
       if (shot.At(x, y)[1] < 128) ink.Add(x, y);
   return ink;
-}
-
-// Where FreeType's rendering of the string puts at least half coverage, the pen starting at x
-// on the baseline y (pixels), each advance rounded to twips as a text writes it.
-TInk FreeTypeInk(const std::string& file, std::u16string_view text, int sizePx, double x, double baseline) {
-  FT_Library lib = nullptr;
-  FT_Face face = nullptr;
-  TInk ink;
-  if (FT_Init_FreeType(&lib) != 0 || FT_New_Face(lib, file.c_str(), 0, &face) != 0) {
-    ADD_FAILURE() << "FreeType cannot open " << file;
-    return ink;
-  }
-  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(sizePx));
-  const double scale = 1024.0 / face->units_per_EM;
-  for (char16_t c : text) {
-    FT_Vector delta{std::lround((x - std::floor(x)) * 64), 0};
-    FT_Set_Transform(face, nullptr, &delta);
-    FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_NO_HINTING);
-    const FT_Bitmap& bm = face->glyph->bitmap;
-    const int left = int(std::floor(x)) + face->glyph->bitmap_left;
-    const int top = int(std::lround(baseline)) - face->glyph->bitmap_top;
-    for (unsigned row = 0; row < bm.rows; ++row)
-      for (unsigned col = 0; col < bm.width; ++col)
-        if (bm.buffer[row * bm.pitch + col] >= 128) ink.Add(left + int(col), top + int(row));
-    FT_Load_Char(face, c, FT_LOAD_NO_SCALE);
-    const double twips = std::nearbyint(face->glyph->advance.x * scale / 1024 * sizePx * 20);
-    x += twips / 20;
-  }
-  FT_Done_Face(face);
-  FT_Done_FreeType(lib);
-  return ink;
-}
-
-void ExpectInkNear(const TInk& ours, const TInk& theirs, const char* what) {
-  SCOPED_TRACE(std::string(what) + ": runtime " + ::testing::PrintToString(ours) + ", FreeType " +
-               ::testing::PrintToString(theirs));
-  EXPECT_NEAR(ours.Left, theirs.Left, 2);
-  EXPECT_NEAR(ours.Top, theirs.Top, 2);
-  EXPECT_NEAR(ours.Right, theirs.Right, 2);
-  EXPECT_NEAR(ours.Bottom, theirs.Bottom, 2);
 }
 
 TEST(TextsInFlash, DrawnWhereAndAsLargeAsFreeTypeDrawsThem) {

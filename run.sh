@@ -17,13 +17,9 @@ port="${TW_DEMO_PORT:-8000}"
 
 scripts/deps.sh build demo
 
-# The emulator a copying page takes along comes from the npm package the browser tests pin; the
-# build copies it into the program folder when it is installed.
-ruffle_package=tests/e2e/node_modules/@ruffle-rs/ruffle
-if [ ! -f "$ruffle_package/ruffle.js" ]; then
-  echo "run.sh: installing the Ruffle emulator from npm (tests/e2e/package-lock.json)"
-  (cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error)
-fi
+# The emulator the program ships (the preview, and a copying page takes it along): the npm
+# package ruffle/package.json pins; the build copies it into the program folder.
+scripts/ruffle.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >/dev/null
 cmake --build build -j"$(nproc)"

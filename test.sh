@@ -6,6 +6,7 @@ cd "$(dirname "$0")"
 jobs=$(nproc)
 
 scripts/deps.sh test
+scripts/ruffle.sh
 bash tests/e2e/setup.sh
 # The private Node that setup.sh installs where the system's is too old.
 [ -x tests/e2e/.runtime/bin/node ] && export PATH="$PWD/tests/e2e/.runtime/bin:$PATH"

@@ -5,8 +5,8 @@
 # publishing with the emulator copied then reports the files missing.
 cmake_minimum_required(VERSION 3.20)
 if(NOT EXISTS "${FROM}/ruffle.js")
-  message(STATUS "The Ruffle emulator is not installed at ${FROM} (tests/e2e/setup.sh installs it); "
-                 "publishing with --ruffle copy will report it missing")
+  message(STATUS "The Ruffle emulator is not installed at ${FROM} (scripts/ruffle.sh installs it); "
+                 "the preview and publishing with --ruffle copy will report it missing")
   return()
 endif()
 file(GLOB wanted RELATIVE "${FROM}"

@@ -1,24 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a step needs when they are missing: `deps.sh build` for building
-# the programs, `deps.sh demo` for the main job's demo (songs made with sox, the Ruffle emulator
+# the programs (the desktop window with Qt 6 among them), `deps.sh demo` for the main job's demo (songs made with sox, the Ruffle emulator
 # from npm, a local web server), `deps.sh test` for building and running every test.
 set -euo pipefail
 
 build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpugixml-dev
        libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev
-       fonts-dejavu-core)
+       qt6-base-dev qt6-multimedia-dev qt6-webengine-dev fonts-dejavu-core)
+# What the window needs to run: the sound of listening goes through GStreamer.
+window=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
 engines=(lame ffmpeg)
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev sox
-      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs
+      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs xvfb xauth xdotool imagemagick
       fonts-urw-base35)
 demo=(sox python3)
 
 wanted=()
 for group in "$@"; do
   case "$group" in
-    build) wanted+=("${build[@]}" "${engines[@]}") ;;
+    build) wanted+=("${build[@]}" "${engines[@]}" "${window[@]}") ;;
     demo) wanted+=("${demo[@]}") ;;
-    test) wanted+=("${build[@]}" "${engines[@]}" "${test[@]}") ;;
+    test) wanted+=("${build[@]}" "${engines[@]}" "${window[@]}" "${test[@]}") ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done

@@ -11,4 +11,10 @@ test -L "$prefix/bin/tunewright-cli"
 test -f "$prefix/lib/tunewright/default.prj"
 [ "$(readlink "$prefix/bin/tunewright-cli")" = "../lib/tunewright/tunewright-cli" ]
 "$prefix/bin/tunewright-cli" --version | grep -q tunewright-cli
+# The desktop window, its user guide, and its menu entry with the icon in the freedesktop layout.
+test -x "$prefix/lib/tunewright/tunewright"
+[ "$(readlink "$prefix/bin/tunewright")" = "../lib/tunewright/tunewright" ]
+test -f "$prefix/lib/tunewright/help/index.html"
+grep -q "^Exec=tunewright" "$prefix/share/applications/tunewright.desktop"
+test -f "$prefix/share/icons/hicolor/scalable/apps/tunewright.svg"
 echo "installed layout ok"

@@ -314,7 +314,6 @@ class SkinBuilder {
 
   void Place(uint16_t id, uint16_t depth, const pugi::xml_node& node) {
     auto place = std::make_unique<TSWFPlaceObject2>();
-    place->SWFVersion = FVersion;
     place->SetCharacterId(id);
     place->Depth = depth;
     TSWFMatrix& m = place->Matrix();
@@ -330,10 +329,8 @@ class SkinBuilder {
     const uint16_t shape = DrawShape(node);
     auto sprite = std::make_unique<TSWFDefineSprite>();
     sprite->SpriteID = FMovie->CurrentID++;
-    sprite->SWFVersion = FVersion;
     sprite->FrameCount = 1;
     auto inner = std::make_unique<TSWFPlaceObject2>();
-    inner->SWFVersion = FVersion;
     inner->SetCharacterId(shape);
     inner->Depth = 1;
     sprite->ControlTags.push_back(std::move(inner));

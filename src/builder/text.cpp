@@ -257,8 +257,6 @@ void TFlashText::WriteStatic(TBitsEngine& be) {
 
 void TFlashText::WriteEdit(TBitsEngine& be) {
   TSWFDefineEditText tag;
-  const int version = FWriteVersion ? FWriteVersion : (Owner() ? Owner()->Version() : 5);
-  tag.SWFVersion = static_cast<uint8_t>(version);
   tag.CharacterId = CharacterId();
   if (AtPosition) tag.Bounds.SetRect({Position.X, Position.Y, Position.X, Position.Y});
   else tag.Bounds = FBounds;

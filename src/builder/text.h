@@ -75,7 +75,6 @@ class TFlashText : public TFlashVisualObject {
 
   void Assign(const swf::TBasedSWFObject& source) override;
   int MinVersion() const override { return FDynamic ? 4 : 3; }
-  void PrepareBodyWrite(TBodyWriteState& state) override { FWriteVersion = state.Version; }
   void WriteToStream(swf::TBitsEngine& be) override;
 
  private:
@@ -98,7 +97,6 @@ class TFlashText : public TFlashVisualObject {
   std::string FText;
   std::u16string FWideText;
   bool FUseOutlines = false;
-  int FWriteVersion = 0;  // the version the body is written for; 0 before a body write
 };
 
 }  // namespace tw::builder

@@ -148,7 +148,7 @@ TEST_F(PublishCli, TheEmulatorOnThePage) {
 TEST_F(PublishCli, TheEmulatorCopiedBesideThePage) {
   const fs::path shipped = ProgramDir() / "ruffle";
   if (!fs::exists(shipped / "ruffle.js"))
-    GTEST_SKIP() << "the npm package @ruffle-rs/ruffle is not installed (tests/e2e/setup.sh)";
+    GTEST_SKIP() << "the npm package @ruffle-rs/ruffle is not installed (scripts/ruffle.sh)";
   // What the build ships: the script, its chunks and WebAssembly modules, the licences.
   const std::vector<std::string> files = Files(shipped);
   EXPECT_TRUE(std::count_if(files.begin(), files.end(), [](const std::string& f) {

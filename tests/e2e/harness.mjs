@@ -12,7 +12,19 @@ import { readPng } from "./lib/png.mjs";
 const HERE = path.dirname(fileURLToPath(import.meta.url));
 
 export const CHROMIUM_PATH = process.env.TW_CHROMIUM ?? "/usr/bin/chromium";
-export const RUFFLE_DIR = path.join(HERE, "node_modules", "@ruffle-rs", "ruffle");
+// The emulator the program ships: TW_RUFFLE_DIR, else the program folder's ruffle/ (ctest names the
+// folder in TW_PROGRAM_DIR), else the package scripts/ruffle.sh installs before the build copies it.
+function ruffleDir() {
+  if (process.env.TW_RUFFLE_DIR) {
+    return path.resolve(process.env.TW_RUFFLE_DIR);
+  }
+  const program = process.env.TW_PROGRAM_DIR && path.join(process.env.TW_PROGRAM_DIR, "ruffle");
+  if (program && fs.existsSync(path.join(program, "ruffle.js"))) {
+    return program;
+  }
+  return path.resolve(HERE, "..", "..", "ruffle", "node_modules", "@ruffle-rs", "ruffle");
+}
+export const RUFFLE_DIR = ruffleDir();
 
 // The flags known to work on this platform as root, no more: extra switches change how time
 // and sound behave, and that is what these tests look at.
@@ -79,8 +91,11 @@ export function checkPrerequisites() {
   if (!fs.existsSync(CHROMIUM_PATH)) {
     missing.push(`Chromium is missing at ${CHROMIUM_PATH}`);
   }
-  if (!fs.existsSync(path.join(RUFFLE_DIR, "ruffle.js"))) {
+  if (!fs.existsSync(path.join(HERE, "node_modules", "playwright-core"))) {
     missing.push(`the npm packages are missing in ${path.join(HERE, "node_modules")}`);
+  }
+  if (!fs.existsSync(path.join(RUFFLE_DIR, "ruffle.js"))) {
+    missing.push(`the Ruffle emulator is missing in ${RUFFLE_DIR}`);
   }
   if (missing.length > 0) {
     throw new Error(`${missing.join("; ")}. Run: bash tests/e2e/setup.sh`);

@@ -7,7 +7,7 @@ import http from "node:http";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
 import { after, before, describe, test } from "node:test";
-import { Harness, startServer } from "./harness.mjs";
+import { Harness, RUFFLE_DIR, startServer } from "./harness.mjs";
 import { readPng } from "./lib/png.mjs";
 import { writeMouseMovie } from "./lib/swf-fixtures.mjs";
 import { corpusMovie, tempDir } from "./lib/testing.mjs";
@@ -79,7 +79,7 @@ describe("the local server", () => {
   }
 
   test("serves Ruffle's files with the types a browser insists on", async () => {
-    const wasm = fs.readdirSync(path.join(HERE, "node_modules", "@ruffle-rs", "ruffle")).find((f) => f.endsWith(".wasm"));
+    const wasm = fs.readdirSync(RUFFLE_DIR).find((f) => f.endsWith(".wasm"));
     const res = await rawGet(server.origin, `/__tw/ruffle/${wasm}`);
     assert.equal(res.status, 200);
     assert.equal(res.type, "application/wasm");

@@ -29,6 +29,11 @@ else
     process.stdout.write(bad.join(", "));
   ')"
   [ -z "$stale" ] || missing+=("the npm packages: $stale")
+  ruffle="${TW_RUFFLE_DIR:-}"
+  [ -z "$ruffle" ] && [ -n "${TW_PROGRAM_DIR:-}" ] && [ -f "$TW_PROGRAM_DIR/ruffle/ruffle.js" ] &&
+    ruffle="$TW_PROGRAM_DIR/ruffle"
+  [ -z "$ruffle" ] && ruffle="$here/../../ruffle/node_modules/@ruffle-rs/ruffle"
+  [ -f "$ruffle/ruffle.js" ] || missing+=("the Ruffle emulator in $ruffle")
 fi
 
 if [ "${#missing[@]}" -gt 0 ]; then

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the browser tests need: Debian's chromium (with nodejs, npm and lame when they
-# are missing; apt-get needs root) and the npm packages pinned in package-lock.json. It never
-# downloads a browser of Playwright's own.
+# are missing; apt-get needs root), the npm packages pinned in package-lock.json, and the Ruffle
+# emulator the program ships (scripts/ruffle.sh). It never downloads a browser of Playwright's own.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
@@ -44,4 +44,5 @@ fi
 
 cd "$here"
 npm ci --no-audit --no-fund --loglevel=error
+bash "$here/../../scripts/ruffle.sh"
 echo "setup.sh: ready ($(/usr/bin/chromium --version 2>/dev/null | head -n1); node $(node --version))"

@@ -1,0 +1,88 @@
+#include "shell/progress_form.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+
+namespace tw::shell {
+
+TFormConvertProcessing::TFormConvertProcessing(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint) {
+  setObjectName(QStringLiteral("TFormConvertProcessing"));
+  setWindowTitle(QStringLiteral("Converting ... "));
+  setModal(false);
+  auto* grid = new QGridLayout(this);
+  lblConvertSingleFile = new QLabel(this);
+  lblConvertSingleProcessing = new QLabel(this);
+  pbConvertSingleFile = new QProgressBar(this);
+  lblConvertFiles = new QLabel(this);
+  lblConvertFilesProcessing = new QLabel(this);
+  pbConvertFiles = new QProgressBar(this);
+  btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  for (QProgressBar* bar : {pbConvertSingleFile, pbConvertFiles}) bar->setTextVisible(false);
+  lblConvertSingleFile->setObjectName(QStringLiteral("lblConvertSingleFile"));
+  lblConvertSingleProcessing->setObjectName(QStringLiteral("lblConvertSingleProcessing"));
+  lblConvertFiles->setObjectName(QStringLiteral("lblConvertFiles"));
+  lblConvertFilesProcessing->setObjectName(QStringLiteral("lblConvertFilesProcessing"));
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
+  lblConvertSingleFile->setMinimumWidth(360);
+  grid->addWidget(lblConvertSingleFile, 0, 0);
+  grid->addWidget(lblConvertSingleProcessing, 0, 1, Qt::AlignRight);
+  grid->addWidget(pbConvertSingleFile, 1, 0, 1, 2);
+  grid->addWidget(lblConvertFiles, 2, 0);
+  grid->addWidget(lblConvertFilesProcessing, 2, 1, Qt::AlignRight);
+  grid->addWidget(pbConvertFiles, 3, 0, 1, 2);
+  grid->addWidget(btnCancel, 4, 0, 1, 2, Qt::AlignCenter);
+  connect(btnCancel, &QPushButton::clicked, this, [this] {
+    btnCancel->setEnabled(false);  // answered at once; the run stops at its next checkpoint
+    if (OnCancel) OnCancel();
+  });
+}
+
+void TFormConvertProcessing::ShowState(const app::TProgressState& s) {
+  lblConvertSingleFile->setText(QString::fromStdString(s.SingleFile));
+  lblConvertSingleProcessing->setText(QString::fromStdString(s.SingleProcessing));
+  pbConvertSingleFile->setRange(0, 100);
+  pbConvertSingleFile->setValue(s.SinglePercent);
+  lblConvertFiles->setText(QString::fromStdString(s.Files));
+  lblConvertFilesProcessing->setText(QString::fromStdString(s.FilesProcessing));
+  pbConvertFiles->setRange(0, std::max(s.FilesMax, 1));
+  pbConvertFiles->setValue(s.FilesPosition);
+  if (s.Visible && !isVisible()) {
+    if (parentWidget()) {
+      adjustSize();
+      move(parentWidget()->geometry().center() - rect().center());
+    }
+    show();
+  } else if (!s.Visible && isVisible()) {
+    hide();
+  }
+}
+
+void TWindowHost::OnGui(std::function<void()> fn, bool wait) {
+  if (QThread::currentThread() == FGui->thread()) {
+    fn();
+    return;
+  }
+  QMetaObject::invokeMethod(FGui, std::move(fn),
+                            wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+void TWindowHost::ProgressChanged(const app::TProgressState& state) {
+  if (FCallbacks.Progress) OnGui([this, state] { FCallbacks.Progress(state); }, false);
+}
+
+void TWindowHost::ShowError(const std::string& text) {
+  if (FCallbacks.Error)
+    OnGui([this, t = QString::fromStdString(text)] { FCallbacks.Error(t); }, true);
+}
+
+void TWindowHost::ShowMusicPage() {
+  if (FCallbacks.MusicPage) OnGui([this] { FCallbacks.MusicPage(); }, false);
+}
+
+}  // namespace tw::shell

@@ -6,12 +6,13 @@ set -euo pipefail
 
 build=(g++ cmake ninja-build pkg-config zlib1g-dev libcli11-dev libfmt-dev libpugixml-dev
        libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev libfontconfig-dev
-       qt6-base-dev qt6-multimedia-dev qt6-webengine-dev)
+       qt6-base-dev qt6-multimedia-dev qt6-webengine-dev fonts-dejavu-core)
 # What the window needs to run: the sound of listening goes through GStreamer.
 window=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
 engines=(lame ffmpeg)
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev sox
-      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs xvfb xauth xdotool imagemagick)
+      libsox-fmt-mp3 openssl chromium libjpeg-turbo-progs xvfb xauth xdotool imagemagick
+      fonts-urw-base35)
 demo=(sox python3)
 
 wanted=()

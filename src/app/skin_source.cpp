@@ -18,6 +18,7 @@
 #include "swf/sprite.h"
 #include "swf/text_tags.h"
 #include "util/files.h"
+#include "util/text.h"
 
 namespace tw::app {
 namespace {
@@ -241,10 +242,14 @@ class SkinBuilder {
     FMovie->SetVersion(FVersion);
     if (skin.attribute("background")) FMovie->BgColor().SetRGB(Colour(skin, "background", "").GetRGB());
 
+    // Fonts come first: a text refers to its font's id and glyphs.
+    for (const pugi::xml_node& node : skin.children("font")) AddFont(node, skin);
+
     uint16_t depth = 1;
     for (const pugi::xml_node& node : skin.children()) {
       const std::string kind = node.name();
-      if (kind == "params" || kind == "script" || node.type() != pugi::node_element) continue;
+      if (kind == "params" || kind == "script" || kind == "font" || node.type() != pugi::node_element)
+        continue;
       if (kind == "clip") PlaceClip(node, depth++);
       else if (kind == "button") PlaceButton(node, depth++);
       else if (kind == "text") PlaceText(node, depth++);
@@ -380,51 +385,79 @@ class SkinBuilder {
     return it->second;
   }
 
-  // Text fields show a device font: the font tag carries only its name, no glyphs.
-  uint16_t DeviceFont(const std::string& name, bool bold) {
+  // An embedded font: the outlines of its characters travel in the skin, so texts look the
+  // same in every Flash runtime. It holds every printable character of the Windows-1252 code
+  // page (Latin-1 and the typographic marks) unless range is none, the characters of the texts
+  // that use it and those named in chars; a character outside that set is not drawn.
+  void AddFont(const pugi::xml_node& node, const pugi::xml_node& skin) {
+    const std::string name = node.attribute("name").value();
+    if (name.empty()) throw SkinError("<font> needs the attribute name");
+    if (FEmbedded.count(name)) throw SkinError("the font \"" + name + "\" is defined twice");
+    const std::string style = node.attribute("style").as_string("regular");
+    if (style != "regular" && style != "bold" && style != "italic" && style != "bold italic")
+      throw SkinError("<font> style=\"" + style + "\" is not regular, bold, italic or bold italic");
+    builder::TFlashFont& font = FMovie->AddFont();
+    font.Name = node.attribute("family").as_string("DejaVu Sans");
+    font.Bold = style.find("bold") != std::string::npos;
+    font.Italic = style.find("italic") != std::string::npos;
+    font.Device = false;
+    const std::string range = node.attribute("range").as_string("cp1252");
+    if (range != "cp1252" && range != "none")
+      throw SkinError("<font> range=\"" + range + "\" is not cp1252 or none");
+    std::u16string chars;
+    if (range == "cp1252")
+      for (int c = 0x20; c <= 0xFF; ++c) chars.push_back(Cp1252ToUtf16(static_cast<uint8_t>(c)));
+    chars += Utf8ToUtf16(node.attribute("chars").value());
+    for (const pugi::xml_node& text : skin.children("text"))
+      if (name == text.attribute("font").value()) chars += Utf8ToUtf16(text.attribute("text").value());
+    // Codes the code page leaves undefined stay their own value: not characters to embed.
+    std::erase_if(chars, [](char16_t c) { return (c >= 0x7F && c < 0xA0) || c == 0xAD; });
+    font.AddChars(std::u16string_view(chars));
+    FEmbedded[name] = &font;
+  }
+
+  // Text fields in a font that is not embedded show a device font: the font carries only its
+  // name, no glyphs.
+  builder::TFlashFont& DeviceFont(const std::string& name, bool bold) {
     const std::string key = name + (bold ? "/bold" : "");
-    if (const auto it = FFonts.find(key); it != FFonts.end()) return it->second;
-    auto font = std::make_unique<TSWFDefineFont2>();
-    font->FontId = FMovie->CurrentID++;
-    font->FontName = name;
-    font->Bold = bold;
-    const uint16_t id = font->FontId;
-    FMovie->AddObject(std::move(font));
-    FFonts[key] = id;
-    return id;
+    if (const auto it = FFonts.find(key); it != FFonts.end()) return *it->second;
+    builder::TFlashFont& font = FMovie->AddFont();
+    font.Name = name;
+    font.Bold = bold;
+    FFonts[key] = &font;
+    return font;
   }
 
   void PlaceText(const pugi::xml_node& node, uint16_t depth) {
-    auto text = std::make_unique<TSWFDefineEditText>();
-    text->CharacterId = FMovie->CurrentID++;
-    text->Bounds = TSWFRect(0, 0, Twips(Required(node, "w")), Twips(Required(node, "h")));
-    text->HasFont = true;
-    text->FontID = DeviceFont(node.attribute("font").as_string("_sans"),
-                              node.attribute("bold").as_bool(false));
-    text->FontHeight = static_cast<uint16_t>(std::clamp(Twips(Number(node, "size", 12)), 20, 2000));
-    text->TextColor() = Colour(node, "color", "0x000000");
-    text->HasLayout = true;
+    const std::string fontName = node.attribute("font").as_string("_sans");
+    const auto embedded = FEmbedded.find(fontName);
+    builder::TFlashFont& font = embedded != FEmbedded.end()
+                                    ? *embedded->second
+                                    : DeviceFont(fontName, node.attribute("bold").as_bool(false));
+    builder::TFlashText& text = FMovie->AddText();
+    text.SetDynamic(true);
+    text.SetFont(&font);
+    text.Bounds().SetRect({0, 0, Twips(Required(node, "w")), Twips(Required(node, "h"))});
+    text.Height = static_cast<uint16_t>(std::clamp(Twips(Number(node, "size", 12)), 20, 2000));
+    text.Color() = Colour(node, "color", "0x000000");
     const std::string align = node.attribute("align").as_string("left");
-    text->Align = align == "right" ? 1 : align == "center" ? 2 : 0;
-    text->ReadOnly = true;
-    text->NoSelect = true;
-    text->Multiline = node.attribute("multiline").as_bool(false);
-    text->WordWrap = text->Multiline;
-    const std::string initial = node.attribute("text").value();
-    if (!initial.empty()) {
-      text->HasText = true;
-      text->InitialText = initial;
-    }
-    const uint16_t id = text->CharacterId;
-    FMovie->AddObject(std::move(text));
-    Place(id, depth, node);
+    text.SetAlign(align == "right" ? 1 : align == "center" ? 2 : 0);
+    text.ReadOnly = true;
+    text.NoSelect = true;
+    text.Multiline = node.attribute("multiline").as_bool(false);
+    text.WordWrap = text.Multiline;
+    if (embedded != FEmbedded.end()) text.SetUseOutlines(true);
+    text.SetWideText(Utf8ToUtf16(node.attribute("text").value()));
+    text.SetText(Utf16ToCp1252(text.WideText()));
+    Place(text.CharacterId(), depth, node);
   }
 
   fs::path FDir;
   TSkinBuildResult& FResult;
   std::unique_ptr<builder::TFlashMovie> FMovie;
   uint8_t FVersion = 6;
-  std::map<std::string, uint16_t> FFonts;
+  std::map<std::string, builder::TFlashFont*> FFonts;     // device fonts by name and weight
+  std::map<std::string, builder::TFlashFont*> FEmbedded;  // <font> elements by name
 };
 
 }  // namespace

@@ -173,6 +173,39 @@ TFlashShape& TFlashMovie::AddShape(std::unique_ptr<TFlashShape> shape) {
   return RegisterCharacter(std::move(shape), Shapes);
 }
 
+TFlashFont& TFlashMovie::AddFont() {
+  return RegisterCharacter(std::make_unique<TFlashFont>(this), Fonts);
+}
+
+TFlashFont& TFlashMovie::AddFont(const TLogFont& logFont, bool device) {
+  TFlashFont& font = AddFont();
+  font.Device = device;
+  font.SetFromLogFont(logFont);
+  return font;
+}
+
+TFlashText& TFlashMovie::AddText() { return RegisterCharacter(std::make_unique<TFlashText>(this), Texts); }
+
+TFlashText& TFlashMovie::AddText(std::u16string_view text, uint32_t color, TFlashFont* font,
+                                 TPoint position, uint8_t align) {
+  return RegisterCharacter(std::make_unique<TFlashText>(this, text, color, font, position, align), Texts);
+}
+
+TFlashText& TFlashMovie::AddText(std::u16string_view text, uint32_t color, TFlashFont* font,
+                                 const TRect& bounds) {
+  return RegisterCharacter(std::make_unique<TFlashText>(this, text, color, font, bounds), Texts);
+}
+
+TFlashText& TFlashMovie::AddDynamicText(std::string_view variable, std::u16string_view text,
+                                        uint32_t color, TFlashFont* font, const TRect& bounds) {
+  const uint8_t usage = font ? font->Usage : 0;
+  TFlashText& result = AddText(text, color, font, bounds);
+  result.SetDynamic(true);
+  if (font) font->Usage = usage | static_cast<uint8_t>(TFontUsage::DynamicText);
+  result.Variable = variable;
+  return result;
+}
+
 TFlashShape& TFlashMovie::AddRectangle(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax) {
   TFlashShape& shape = AddShape();
   shape.SetBounds(xMin, yMin, xMax, yMax);

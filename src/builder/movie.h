@@ -12,11 +12,13 @@
 #include "builder/action_script.h"
 #include "builder/compile_context.h"
 #include "builder/external_movie.h"
+#include "builder/font.h"
 #include "builder/image.h"
 #include "builder/objects.h"
 #include "builder/place_object.h"
 #include "builder/shape.h"
 #include "builder/sprite.h"
+#include "builder/text.h"
 #include "swf/control_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/stream.h"
@@ -118,6 +120,21 @@ class TFlashMovie : public swf::TBasedSWFStream {
   TFlashExternalMovie& AddExternalMovie(const std::filesystem::path& fileName, uint8_t mode,
                                         bool renumber);
   TFlashExternalMovie& AddExternalMovie(std::span<const uint8_t> movie, uint8_t mode, bool renumber);
+  // A font of no face yet; or one named by the record, embedded unless device is set.
+  TFlashFont& AddFont();
+  TFlashFont& AddFont(const TLogFont& logFont, bool device);
+  // An empty text without font. Texts with a font add their characters to it, so the font
+  // must stand before them in ObjectList. Colours are packed RGBA, positions and bounds in
+  // the movie's units.
+  TFlashText& AddText();
+  TFlashText& AddText(std::u16string_view text, uint32_t color, TFlashFont* font, TPoint position,
+                      uint8_t align);
+  TFlashText& AddText(std::u16string_view text, uint32_t color, TFlashFont* font,
+                      const swf::TRect& bounds);
+  // An edit text showing the variable; its font counts as used by edit texts only, unless
+  // a static text uses it too.
+  TFlashText& AddDynamicText(std::string_view variable, std::u16string_view text, uint32_t color,
+                             TFlashFont* font, const swf::TRect& bounds);
 
   // ---- display list
   // A placement of the visual (or of nothing) at the depth; MaxDepth rises to it.

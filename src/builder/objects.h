@@ -133,12 +133,12 @@ class TFlashSprite;
 class TFlashSound;
 class TFlashText;
 class TFlashFont;
+class TFlashFontList;  // with FindByFont; in font.h
 
 using TFlashShapeList = TFlashObjectList<TFlashShape>;
 using TFlashImageList = TFlashObjectList<TFlashImage>;
 using TFlashSpriteList = TFlashObjectList<TFlashSprite>;
 using TFlashSoundList = TFlashObjectList<TFlashSound>;
 using TFlashTextList = TFlashObjectList<TFlashText>;
-using TFlashFontList = TFlashObjectList<TFlashFont>;
 
 }  // namespace tw::builder

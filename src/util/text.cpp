@@ -107,6 +107,58 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
+char16_t Cp1252ToUtf16(uint8_t b) {
+  if (b < 0x80 || b >= 0xA0) return b;
+  const char16_t cp = kCp1252High[b - 0x80];
+  return cp ? cp : b;
+}
+
+std::string Utf16ToCp1252(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char16_t u : s) {
+    char c = '?';
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+      c = static_cast<char>(u);
+    } else {
+      for (int b = 0x80; b < 0xA0; ++b)
+        if (Cp1252ToUtf16(static_cast<uint8_t>(b)) == u) c = static_cast<char>(b);
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view s) {
+  const std::string utf8 = ToUtf8(s);
+  std::u16string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t n = Utf8SequenceLength(utf8, i);
+    const auto b0 = static_cast<unsigned char>(utf8[i]);
+    char32_t cp = n == 1 ? b0 : n == 2 ? (b0 & 0x1F) : n == 3 ? (b0 & 0x0F) : (b0 & 0x07);
+    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    if (cp >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view s) {
+  std::string bytes;
+  bytes.reserve(s.size() * 2);
+  for (char16_t u : s) {
+    bytes.push_back(static_cast<char>(u & 0xFF));
+    bytes.push_back(static_cast<char>(u >> 8));
+  }
+  return Utf16ToUtf8(bytes, false);
+}
+
 size_t Utf16Length(std::string_view utf8) {
   size_t units = 0;
   for (size_t i = 0; i < utf8.size();) {

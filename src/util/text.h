@@ -24,6 +24,16 @@ void AppendUtf8(std::string& out, char32_t cp);
 // UTF-16 code units (little- or big-endian bytes) to UTF-8; unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 
+// One Windows-1252 byte as its UTF-16 unit; the five undefined codes keep their value, as the
+// desktop platforms' conversion does.
+char16_t Cp1252ToUtf16(uint8_t b);
+// UTF-16 units to Windows-1252 bytes; a character the code page lacks becomes '?'.
+std::string Utf16ToCp1252(std::u16string_view s);
+// UTF-8 (or, when not valid, Windows-1252 bytes) to UTF-16 units.
+std::u16string Utf8ToUtf16(std::string_view s);
+// UTF-16 units to UTF-8; unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view s);
+
 // The number of UTF-16 code units of a UTF-8 text.
 size_t Utf16Length(std::string_view utf8);
 

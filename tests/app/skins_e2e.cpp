@@ -8,6 +8,8 @@
 #include "app/app_support.h"
 #include "app/player_movie.h"
 #include "app/templates.h"
+#include "builder/font_engine.h"
+#include "support/glyph_ink.h"
 #include "swf/control_tags.h"
 #include "swf/sprite.h"
 #include "util/files.h"
@@ -149,6 +151,37 @@ TEST(SkinsInFlash, TheEndOfTheLastSongWrapsWithLoopAndStopsWithout) {
       EXPECT_EQ(p.out.find("tw: loading 1", p.out.find("tw: ended 3")), std::string::npos);
     }
   }
+}
+
+// The bundled skin carries the glyphs of its title: an accented title is drawn in the skin's
+// own DejaVu Sans Bold, where and as large as FreeType draws it.
+TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
+  TempDir dir;
+  const std::string title = "\u00DCn\u00EFc\u00F8d\u00E9 S\u00F3ng";
+  const fs::path movie = CompactPlayer(dir.path(), "title", {{"song", title}}, 120, false, "Yes");
+  const fs::path png = dir.path() / "title.png";
+  const CommandResult r =
+      RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
+                  "--no-errors", "--expect-trace", "tw: playing 1 " + title, "--screenshot", png.string()});
+  if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+  ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
+  ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt",
+                        "rgba", (png.string() + ".rgba")}).status, 0);
+  const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 24);
+  constexpr int kWidth = 360;
+  ASSERT_EQ(rgba.size(), size_t(kWidth) * 60 * 4);
+
+  // The title field: 172 x 19 pixels at (116, 5), white on the dark bar; the artist's line
+  // begins below row 25.
+  TInk drawn;
+  for (int y = 5; y < 25; ++y)
+    for (int x = 116; x < 288; ++x)
+      if (rgba[(size_t(y) * kWidth + x) * 4 + 1] >= 128) drawn.Add(x, y);
+  const builder::TPlatformFont bold(builder::TLogFont{"DejaVu Sans", 0, 700});
+  const double ascent = std::nearbyint(bold.Ascent() / 1024.0 * 260) / 20;
+  // An edit text keeps a gutter of 2 pixels inside its bounds.
+  ExpectInkNear(drawn, FreeTypeInk(bold.FileName(), u"\u00DCn\u00EFc\u00F8d\u00E9 S\u00F3ng", 13, 118, 7 + ascent),
+                "title");
 }
 
 }  // namespace

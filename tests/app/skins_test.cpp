@@ -1,6 +1,7 @@
 // The skins the program ships, built from skins/ by the build, and the source form they are made
 // from: each built movie reads back tag for tag, declares its parameters where the program finds
 // them, and a wrong source is refused with the file and the reason.
+#include <algorithm>
 #include <filesystem>
 
 #include "app/skin_source.h"
@@ -180,6 +181,52 @@ TEST(SkinSource, BuildsClipsButtonsTextsAndTheDefinition) {
   EXPECT_EQ(table.Params[1].MaxValue, "9");
 }
 
+// A font element embeds the glyphs of its characters: by default every printable character of
+// Windows-1252, plus the texts that use it and its chars; texts in it draw with its outlines.
+TEST(SkinSource, AFontElementEmbedsItsCharactersAndTheTextsUsingIt) {
+  struct TCase {
+    const char* font;
+    std::vector<uint16_t> someCodes, absentCodes;
+    size_t count;
+  } const cases[] = {
+      {R"(<font name="f" family="DejaVu Sans" style="bold" range="none" chars="&#xDC;&#x20AC;"/>)",
+       {u'S', 0xF3, 0xDC, 0x20AC}, {u'a', 0xE9}, 6},  // S, o-acute, n, g and the two chars
+      {R"(<font name="f" family="DejaVu Sans" style="bold"/>)", {u' ', u'~', 0xA0, 0xFF, 0x20AC, 0x2122},
+       {0x7F, 0x81, 0xAD, 0x100}, 95 + 27 + 95},  // ASCII, the code page's marks, the upper half but the soft hyphen
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.font);
+    TempDir dir;
+    WriteText(dir / "s" / "skin.xml", std::string(R"(<skin width="100" height="50">)") + c.font +
+                                          R"(<text name="t" x="0" y="0" w="90" h="18" font="f" text="S&#xF3;ng"/></skin>)");
+    TSkinBuildResult built = BuildSkinMovie(dir / "s");
+    const std::vector<uint8_t> bytes = SaveMovie(*built.Movie);
+    TSWFStreamReader reader(bytes);
+    reader.ParseTags(true, true);
+    const TSWFDefineEditText* text = nullptr;
+    const TSWFDefineFont2* font = nullptr;
+    for (const auto& info : reader.TagList) {
+      if (auto* t = dynamic_cast<TSWFDefineEditText*>(info->TagObject())) text = t;
+      if (auto* f = dynamic_cast<TSWFDefineFont2*>(info->TagObject())) font = f;
+    }
+    ASSERT_TRUE(text && font);
+    EXPECT_EQ(font->FontName, "DejaVu Sans");
+    EXPECT_TRUE(font->Bold);
+    EXPECT_TRUE(font->HasLayout);
+    EXPECT_EQ(font->CodeTable.size(), c.count);
+    EXPECT_EQ(font->GlyphShapeTable.size(), c.count);
+    EXPECT_TRUE(std::is_sorted(font->CodeTable.begin(), font->CodeTable.end()));
+    auto has = [&](uint16_t code) {
+      return std::find(font->CodeTable.begin(), font->CodeTable.end(), code) != font->CodeTable.end();
+    };
+    for (uint16_t code : c.someCodes) EXPECT_TRUE(has(code)) << code;
+    for (uint16_t code : c.absentCodes) EXPECT_FALSE(has(code)) << code;
+    EXPECT_EQ(text->FontID, font->FontId);
+    EXPECT_TRUE(text->UseOutlines);
+    EXPECT_EQ(text->InitialText, "S\u00F3ng");
+  }
+}
+
 TEST(SkinSource, RefusesWrongSourcesNamingFileAndReason) {
   const struct {
     const char* name;
@@ -204,6 +251,11 @@ TEST(SkinSource, RefusesWrongSourcesNamingFileAndReason) {
       {"script error", "<skin width=\"10\" height=\"10\"><script src=\"main.as\"/></skin>", "var = ;",
        "the frame script does not compile (main.as from line 1)"},
       {"kind", "<skin kind=\"stage\" width=\"10\" height=\"10\"/>", nullptr, "kind must be player or preloader"},
+      {"font without name", "<skin width=\"10\" height=\"10\"><font/></skin>", nullptr, "<font> needs the attribute name"},
+      {"font twice", "<skin width=\"10\" height=\"10\"><font name=\"f\"/><font name=\"f\"/></skin>", nullptr,
+       "the font \"f\" is defined twice"},
+      {"font style", "<skin width=\"10\" height=\"10\"><font name=\"f\" style=\"heavy\"/></skin>", nullptr,
+       "style=\"heavy\" is not regular, bold, italic or bold italic"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -17,19 +17,6 @@ using namespace tw::test;
 
 const fs::path kRunMovie = fs::path(TW_SOURCE_DIR) / "tests/e2e/run-movie.mjs";
 
-// The stage as the runtime drew it after a short while.
-TRGBAImage Screenshot(const fs::path& movie, int width, int height) {
-  const fs::path png = movie.string() + ".png";
-  const CommandResult r = RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "800",
-                                      "--timeout", "30000", "--screenshot", png.string(), "--no-errors"});
-  if (r.status == -1) {
-    ADD_FAILURE() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-    return {};
-  }
-  EXPECT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 2000);
-  return DecodeWithFFmpeg(png, width, height);
-}
-
 struct TColour {
   int R, G, B;
 };

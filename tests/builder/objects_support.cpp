@@ -204,4 +204,22 @@ std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie) {
   return reader;
 }
 
+namespace {
+const std::filesystem::path kRunMovie = fs::path(TW_SOURCE_DIR) / "tests/e2e/run-movie.mjs";
+
+}  // namespace
+
+// The stage as the runtime drew it after a short while.
+TRGBAImage Screenshot(const std::filesystem::path& movie, int width, int height) {
+  const std::filesystem::path png = movie.string() + ".png";
+  const CommandResult r = RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "800",
+                                      "--timeout", "30000", "--screenshot", png.string(), "--no-errors"});
+  if (r.status == -1) {
+    ADD_FAILURE() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+    return {};
+  }
+  EXPECT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 2000);
+  return DecodeWithFFmpeg(png, width, height);
+}
+
 }  // namespace tw::test

@@ -66,6 +66,9 @@ Bytes Inflate(std::span<const uint8_t> data, size_t limit = size_t{1} << 28);
 // sizes differ), alpha left out when ignoreAlpha.
 int MaxDifference(const TRGBAImage& a, const TRGBAImage& b, bool ignoreAlpha = false);
 
+// The stage of a movie file as the browser tests' Flash runtime drew it after a short while.
+TRGBAImage Screenshot(const std::filesystem::path& movie, int width, int height);
+
 // A movie written to bytes and read again with its tags parsed.
 std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie);
 

@@ -309,7 +309,6 @@ class SkinBuilder {
 
   void Place(uint16_t id, uint16_t depth, const pugi::xml_node& node) {
     auto place = std::make_unique<TSWFPlaceObject2>();
-    place->SWFVersion = FVersion;
     place->SetCharacterId(id);
     place->Depth = depth;
     TSWFMatrix& m = place->Matrix();
@@ -325,10 +324,8 @@ class SkinBuilder {
     const uint16_t shape = DrawShape(node);
     auto sprite = std::make_unique<TSWFDefineSprite>();
     sprite->SpriteID = FMovie->CurrentID++;
-    sprite->SWFVersion = FVersion;
     sprite->FrameCount = 1;
     auto inner = std::make_unique<TSWFPlaceObject2>();
-    inner->SWFVersion = FVersion;
     inner->SetCharacterId(shape);
     inner->Depth = 1;
     sprite->ControlTags.push_back(std::move(inner));
@@ -391,7 +388,6 @@ class SkinBuilder {
     font->FontId = FMovie->CurrentID++;
     font->FontName = name;
     font->Bold = bold;
-    font->SWFVersion = FVersion;
     const uint16_t id = font->FontId;
     FMovie->AddObject(std::move(font));
     FFonts[key] = id;
@@ -401,7 +397,6 @@ class SkinBuilder {
   void PlaceText(const pugi::xml_node& node, uint16_t depth) {
     auto text = std::make_unique<TSWFDefineEditText>();
     text->CharacterId = FMovie->CurrentID++;
-    text->SWFVersion = FVersion;
     text->Bounds = TSWFRect(0, 0, Twips(Required(node, "w")), Twips(Required(node, "h")));
     text->HasFont = true;
     text->FontID = DeviceFont(node.attribute("font").as_string("_sans"),

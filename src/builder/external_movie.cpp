@@ -65,16 +65,6 @@ class TRestore {
   T FValue;
 };
 
-// The clip-event flags of a placement are 2 bytes wide before version 6 and 4 from then on: a
-// placement read from the embedded movie is written for the host's version.
-void WriteForVersion(TSWFObject& tag, int version) {
-  if (auto* place = dynamic_cast<TSWFPlaceObject2*>(&tag)) {
-    place->SWFVersion = static_cast<uint8_t>(version);
-  } else if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(&tag)) {
-    for (auto& inner : sprite->ControlTags) WriteForVersion(*inner, version);
-  }
-}
-
 // Puts the prefix in front of every font face named in HTML text: right after the quote that
 // opens the value of a "face" attribute.
 template <class String>
@@ -128,7 +118,7 @@ TFlashSprite& TFlashExternalMovie::MakeSprite() {
 int TFlashExternalMovie::DefinitionCount() const {
   int count = 0;
   for (const auto& info : FReader.TagList) {
-    if (IsDefinition(info->TagCode)) {
+    if (IsDefinition(info->OriginalCode())) {
       ++count;
     } else if (info->TagCode == 57 || info->TagCode == 71) {
       if (const auto* imports = dynamic_cast<const TSWFImportAssets*>(info->TagObject()))
@@ -141,11 +131,10 @@ int TFlashExternalMovie::DefinitionCount() const {
 uint16_t TFlashExternalMovie::Renumber(uint16_t base) { return FReader.RenumberIDs(base); }
 
 void TFlashExternalMovie::PrepareBodyWrite(TBodyWriteState& state) {
-  FWriteVersion = state.Version;
   if (Mode != emWholeMovie && Mode != emNoFrames) return;
   for (const auto& info : FReader.TagList) {
     if (info->TagCode == 1 && Mode == emWholeMovie) ++state.FrameNumber;
-    if (IsPlacement(info->TagCode)) state.HasPlacement = true;
+    if (IsPlacement(info->OriginalCode())) state.HasPlacement = true;
   }
 }
 
@@ -153,7 +142,6 @@ void TFlashExternalMovie::WriteToStream(TBitsEngine& be) {
   if (FReader.TagList.empty()) return;
   FFontPrefix.clear();
   if (RenameFonts) FFontPrefix = std::to_string(FRandom() % 65535);
-  if (FWriteVersion == 0) FWriteVersion = Owner() ? Owner()->Version() : FReader.Version();
   if (Mode == emSprite) {
     TFlashSprite& sprite = MakeSprite();
     sprite.ObjectList.clear();
@@ -162,16 +150,12 @@ void TFlashExternalMovie::WriteToStream(TBitsEngine& be) {
   be.FlushBits(true);
   for (auto& info : FReader.TagList) WriteTag(*info, be);
   if (Mode == emSprite) {
-    TBodyWriteState state;
-    state.Version = FWriteVersion;
-    FSprite->PrepareBodyWrite(state);
     FSprite->WriteToStream(be);
   }
-  FWriteVersion = 0;
 }
 
 void TFlashExternalMovie::WriteTag(TSWFTagInfo& info, TBitsEngine& be) {
-  const uint16_t code = info.TagCode;
+  const uint16_t code = info.OriginalCode();
   TSWFObject* tag = info.TagObject();
   if (!tag) {
     const auto body = FReader.BodyStream().Bytes();
@@ -190,16 +174,12 @@ void TFlashExternalMovie::WriteTag(TSWFTagInfo& info, TBitsEngine& be) {
   }
   if (IsTimelineTag(code)) {
     if (Mode == emSprite) {
-      auto copy = CloneTag(*tag);
-      WriteForVersion(*copy, FWriteVersion);
-      FSprite->AddObject(std::move(copy));
+      FSprite->AddObject(CloneTag(*tag));
     } else {
-      WriteForVersion(*tag, FWriteVersion);
       tag->WriteToStream(be);
     }
     return;
   }
-  WriteForVersion(*tag, FWriteVersion);
 
   // Renamed fonts and faces are written with the prefix of this write and then given their own
   // names back, so that every write starts from the movie as it was read.

@@ -65,7 +65,6 @@ class TFlashExternalMovie : public TFlashIDObject {
   std::unique_ptr<TFlashSprite> FSprite;
   std::mt19937 FRandom{std::random_device{}()};
   std::string FFontPrefix;
-  int FWriteVersion = 0;
 };
 
 }  // namespace tw::builder

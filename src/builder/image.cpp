@@ -138,7 +138,7 @@ void TFlashImage::TakePixelFields() {
   switch (r.BitCount()) {
     case 1: case 4: case 8:
       FFormat = ifPalette;
-      FRowWidth = static_cast<uint16_t>((FWidth + 3u) & ~3u);
+      FRowWidth = (FWidth + 3u) & ~3u;
       FColorCount = r.ColorCount();
       if (r.TransparentIndex >= 0) {
         FHasAlpha = true;
@@ -147,7 +147,7 @@ void TFlashImage::TakePixelFields() {
       break;
     case 16:
       FFormat = ifRGB15;
-      FRowWidth = static_cast<uint16_t>((FWidth + 1u) & ~1u);
+      FRowWidth = (FWidth + 1u) & ~1u;
       break;
     case 24:
       FFormat = ifRGB;

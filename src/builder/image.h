@@ -69,7 +69,7 @@ class TFlashImage : public TFlashIDObject {
 
   uint16_t Width() const { return FWidth; }
   uint16_t Height() const { return FHeight; }
-  uint16_t RowWidth() const { return FRowWidth; }
+  uint32_t RowWidth() const { return FRowWidth; }
   uint8_t Format() const { return FFormat; }
   int ColorCount() const { return FColorCount; }
   bool HasAlpha() const { return FHasAlpha; }
@@ -107,7 +107,7 @@ class TFlashImage : public TFlashIDObject {
   std::filesystem::path FFileName;
   bool FHasAlpha = false;
   uint16_t FHeight = 0;
-  uint16_t FRowWidth = 0;
+  uint32_t FRowWidth = 0;  // padded: wider than 16 bits for the widest bitmaps
   uint16_t FWidth = 0;
   uint8_t FFormat = ifNone;
 };

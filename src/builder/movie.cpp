@@ -75,13 +75,15 @@ void TFlashMovie::Clear() {
 void TFlashMovie::BuildBody() {
   TMemoryStream& body = BodyStream();
   body.Clear();
-  TBitsEngine be(body);
-  // Placements write their clip-event flags for the version in the header, so every object is
-  // told the version the whole body needs, not the one reached so far.
+  // Every tag writes for the version the header will carry: the highest the whole body needs,
+  // known before anything is written. The header takes it once the body is whole.
+  int version = Version();
+  if (HasStreamSound && FStreamSound) version = std::max(version, FStreamSound->MinVersion());
+  for (const auto& object : ObjectList) version = std::max(version, object->MinVersion());
+  TSWFWriteContext context;
+  context.Version = static_cast<uint8_t>(version);
+  TBitsEngine be(body, context);
   TBodyWriteState state;
-  state.Version = Version();
-  if (HasStreamSound && FStreamSound) state.Version = std::max(state.Version, FStreamSound->MinVersion());
-  for (const auto& object : ObjectList) state.Version = std::max(state.Version, object->MinVersion());
 
   if (BgColorSet) {
     TSWFSetBackgroundColor tag;
@@ -127,8 +129,9 @@ void TFlashMovie::BuildBody() {
   if (!last || WrittenCode(*last) != 0) be.WriteWord(0);
 
   body.SetPosition(0);
+  CheckFrameCount(static_cast<size_t>(state.FrameNumber));
   SetFrameCount(static_cast<uint16_t>(state.FrameNumber));
-  if (state.Version > Version()) SetVersion(static_cast<uint8_t>(state.Version));
+  if (version > Version()) SetVersion(static_cast<uint8_t>(version));
 }
 
 size_t TFlashMovie::FrameEndIndex(int frame) {
@@ -240,6 +243,7 @@ TFlashExternalMovie& EmbedMovie(TFlashMovie& host, const Source& source, uint8_t
   movie->Reader().ParseTags(true, false);
   const uint16_t e = host.CurrentID;
   movie->SetCharacterId(e);
+  CheckCharacterIds(e, static_cast<size_t>(movie->DefinitionCount() + (mode == emSprite ? 2 : 1)));
   uint16_t next = e;
   if (renumber) next = movie->Renumber(mode == emSprite ? uint16_t(e + 1) : e);
   const int extra = mode == emSprite ? 2 : 1;
@@ -309,6 +313,7 @@ TSWFObject& TFlashMovie::RemoveObject(uint16_t depth, const TFlashIDObject* obje
 
 void TFlashMovie::ShowFrame(uint16_t count) {
   if (count == 0) count = 1;
+  CheckFrameCount(size_t{FrameCount()} + count);
   if (FFrameActions) ObjectList.push_back(std::move(FFrameActions));
   for (uint16_t i = 0; i < count; ++i) {
     SetFrameCount(static_cast<uint16_t>(FrameCount() + 1));

@@ -80,6 +80,7 @@ class TFlashMovie : public swf::TBasedSWFStream {
   // and CurrentID moves on.
   template <class T>
   T& RegisterCharacter(std::unique_ptr<T> object, TFlashObjectList<T>& list) {
+    swf::CheckCharacterIds(CurrentID, 1);
     object->SetCharacterId(CurrentID);
     T& ref = AddObject(std::move(object));
     list.Add(&ref);

@@ -19,8 +19,8 @@ class TFlashMovie;
 
 // What the body assembly of a timeline (a movie's, a sprite's) knows while it walks its objects.
 // An object sees it just before it writes itself and may change it.
+// The version every object writes for comes with the engine's write context, not from here.
 struct TBodyWriteState {
-  int Version = 5;          // the version written for: the highest MinVersion met so far
   int32_t FrameNumber = 0;  // frames closed so far
   bool HasPlacement = false;
 };
@@ -41,9 +41,8 @@ class TFlashObject : public swf::TBasedSWFObject {
   bool IsBuilderObject() const override { return true; }
   virtual void ChangeOwner() {}
 
-  // Called by the body assembly right before WriteToStream. A placement takes the version it
-  // writes for and marks the timeline as having a placement; an embedded movie that merges its
-  // frames into the timeline counts them.
+  // Called by the body assembly right before WriteToStream. A placement marks the timeline as
+  // having a placement; an embedded movie that merges its frames into the timeline counts them.
   virtual void PrepareBodyWrite(TBodyWriteState& state) { (void)state; }
   // A bitmap, sound or font definition: MoveResources gathers these at the start of a frame.
   virtual bool IsResource() const { return false; }

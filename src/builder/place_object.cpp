@@ -265,7 +265,6 @@ int TFlashPlaceObject::MinVersion() const {
 }
 
 void TFlashPlaceObject::PrepareBodyWrite(TBodyWriteState& state) {
-  FPlaceTag->SWFVersion = static_cast<uint8_t>(state.Version);
   state.HasPlacement = true;
 }
 

@@ -91,6 +91,7 @@ TSWFStartSound& TFlashSprite::StartSound(uint16_t soundId) {
 
 void TFlashSprite::ShowFrame(uint16_t count) {
   if (count == 0) count = 1;
+  CheckFrameCount(size_t{FFrameCount} + count);
   FFrameCount = static_cast<uint16_t>(FFrameCount + count);
   if (FFrameActions) ObjectList.push_back(std::move(FFrameActions));
   for (uint16_t i = 0; i < count; ++i) ObjectList.push_back(std::make_unique<TSWFShowFrame>());
@@ -117,16 +118,13 @@ int TFlashSprite::MinVersion() const {
   return v;
 }
 
-void TFlashSprite::PrepareBodyWrite(TBodyWriteState& state) { FWriteVersion = state.Version; }
-
 void TFlashSprite::WriteToStream(TBitsEngine& be) {
   if (FFrameCount == 0) ShowFrame(1);
   TMemoryStream body;
-  TBitsEngine out(body);
+  TBitsEngine out(body, be.Context);
   out.WriteWord(CharacterId());
   out.WriteWord(FFrameCount);
   TBodyWriteState state;
-  state.Version = FWriteVersion ? FWriteVersion : Owner() ? Owner()->Version() : 5;
   for (const auto& object : ObjectList) {
     if (object->IsBuilderObject()) static_cast<TFlashObject&>(*object).PrepareBodyWrite(state);
     object->WriteToStream(out);
@@ -137,7 +135,7 @@ void TFlashSprite::WriteToStream(TBitsEngine& be) {
 
   if (FInitActions) {
     TMemoryStream init;
-    TBitsEngine initOut(init);
+    TBitsEngine initOut(init, be.Context);
     initOut.WriteWord(CharacterId());
     WriteActionList(initOut, FInitActions->Actions());
     WriteTagFromStream(be.Stream, 59, init.Bytes());

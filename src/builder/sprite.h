@@ -52,12 +52,9 @@ class TFlashSprite : public TFlashVisualObject {
   int MinVersion() const override;
   // A sprite without frames is written with one.
   void WriteToStream(swf::TBitsEngine& be) override;
-  // Takes the version the movie writes for, which its placements write for too.
-  void PrepareBodyWrite(TBodyWriteState& state) override;
 
  private:
   uint16_t FFrameCount = 0;
-  int FWriteVersion = 0;  // 0 until the movie's body assembly tells it
   std::unique_ptr<TFlashActionScript> FFrameActions;
   std::unique_ptr<TFlashActionScript> FInitActions;
 };

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "swf/display_tags.h"
+
 namespace tw::swf {
 
 void TSWFDoAction::Assign(const TBasedSWFObject& source) {
   TSWFObject::Assign(source);
   const auto& s = SourceAs<TSWFDoAction>(source);
   ParseActions = s.ParseActions;
+  EndCode = s.EndCode;
   if (&s.Actions() == &Actions()) return;
   Actions().Clear();
   CopyActionList(s.Actions(), Actions());
@@ -21,14 +24,18 @@ void TSWFDoAction::SetReadContext(const TSWFReadContext& context) {
 
 void TSWFDoAction::ReadActions(TBitsEngine& be) {
   Actions().Clear();
-  const size_t length = be.Stream.Remaining();
-  if (ParseActions) ReadActionList(be, Actions(), length);
-  else Actions().Add(RawActions(be.ReadBytes(length)));
+  const auto bytes = be.ReadBytes(be.Stream.Remaining());
+  if (ParseActions) {
+    EndCode = ReadTagActions(bytes, Actions(), true);
+  } else {
+    Actions().Add(RawActions(bytes));  // without its final End code, which EndCode keeps
+    EndCode = !bytes.empty() && bytes.back() == kActionEnd;
+  }
 }
 
 void TSWFDoAction::ReadFromStream(TBitsEngine& be) { ReadActions(be); }
 
-void TSWFDoAction::WriteTagBody(TBitsEngine& be) { WriteActionList(be, Actions()); }
+void TSWFDoAction::WriteTagBody(TBitsEngine& be) { WriteTagActions(be, Actions(), EndCode); }
 
 void TSWFDoAction::Describe(TSWFFields& f) const {
   size_t records = 0;

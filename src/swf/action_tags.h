@@ -18,6 +18,9 @@ class TSWFDoAction : public TSWFObject {
 
   // Decode the records when reading, or keep them as one raw record.
   bool ParseActions = false;
+  // The list ends with its End code; a list read without one is written without one (the
+  // builder's lists always have it).
+  bool EndCode = true;
 
   TSWFActionList& Actions() { return *FActions; }
   const TSWFActionList& Actions() const { return *FActions; }

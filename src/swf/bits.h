@@ -72,14 +72,23 @@ double RoundHalfEven(double x);
 
 // ---- TBitsEngine -----------------------------------------------------------------------------
 
+// What a writer needs to know of the movie it writes into (mirrors TSWFReadContext). The stream
+// fills it from its header when it builds the body; an engine made for an inner body takes the
+// outer engine's context, so that every tag, at every depth, writes for the same movie.
+struct TSWFWriteContext {
+  uint8_t Version = 5;  // the movie's version, as its header gives it
+};
+
 // A bit-level writer and reader over a memory stream it does not own. One engine is used for one
 // direction at a time. Bit fields are packed most significant bit first; the byte operations that
 // go straight to the stream ignore pending bits, so a run of bit fields ends with FlushBits.
 class TBitsEngine {
  public:
-  explicit TBitsEngine(TMemoryStream& stream) : Stream(stream) {}
+  explicit TBitsEngine(TMemoryStream& stream, const TSWFWriteContext& context = {})
+      : Stream(stream), Context(context) {}
 
   TMemoryStream& Stream;
+  TSWFWriteContext Context;  // what the writers read of the movie; unused by reading
   uint8_t BitBuffer = 0;
   uint8_t BitCount = 0;
 

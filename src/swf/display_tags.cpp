@@ -301,7 +301,7 @@ void TSWFPlaceObject2::Assign(const TBasedSWFObject& source) {
   HasRatio = s.HasRatio;
   Move = s.Move;
   Ratio = s.Ratio;
-  SWFVersion = s.SWFVersion;
+  FReadVersion = s.FReadVersion;
   FColorTransform = CloneOrNull(s.FColorTransform);  // copied as they are, never clamped
   FMatrix = CloneOrNull(s.FMatrix);
   FClipActions.reset();
@@ -313,11 +313,13 @@ void TSWFPlaceObject2::Assign(const TBasedSWFObject& source) {
 
 int TSWFPlaceObject2::MinVersion() const {
   if (!WritesClipActions()) return 3;
-  return SWFVersion < 6 ? 5 : SWFVersion;
+  uint32_t events = FClipActions->AllEventFlags;
+  for (const auto& record : FClipActions->Records) events |= record->EventFlags;
+  return events & (ceConstruct | ceKeyPress | ceDragOut) ? 6 : 5;
 }
 
 void TSWFPlaceObject2::SetReadContext(const TSWFReadContext& context) {
-  SWFVersion = context.Version;
+  FReadVersion = context.Version;
   ParseActions = context.ParseActions;
 }
 
@@ -371,7 +373,7 @@ void TSWFPlaceObject2::WriteTagBody(TBitsEngine& be) {
 }
 
 void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
-  const bool wide = SWFVersion >= 6;
+  const bool wide = FReadVersion >= 6;
   auto readFlags = [&] { return ClipEventsFromWire(wide ? be.ReadDWord() : be.ReadWord()); };
   auto& clip = ClipActions();
   be.ReadWord();  // reserved
@@ -397,11 +399,9 @@ void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
 }
 
 void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
-  // Clip actions raise an older movie to 5; the width of the event flags then follows the version
-  // of the movie the tag is read with, whatever later kind of placement carries them.
-  const int floor = TSWFPlaceObject2::MinVersion();
-  if (SWFVersion < floor) SWFVersion = static_cast<uint8_t>(floor);
-  const bool wide = SWFVersion >= 6;
+  // The width of the event flags follows the version of the movie the tag is written into,
+  // whatever kind of placement carries them.
+  const bool wide = be.Context.Version >= 6;
   auto writeFlags = [&](uint32_t events) {
     const uint32_t wire = ClipEventsToWire(events);
     if (wide) be.WriteDWord(wire);

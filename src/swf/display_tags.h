@@ -105,7 +105,7 @@ class TSWFPlaceObject : public TSWFBasedPlaceObject {
 
 class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
  public:
-  TSWFPlaceObject2() : TSWFPlaceObject2(26, 3) {}
+  TSWFPlaceObject2() : TSWFPlaceObject2(26) {}
 
   uint16_t ClipDepth = 0;
   std::string Name;  // the instance name, bytes as in the file
@@ -114,8 +114,6 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
        HasColorTransform = false, HasMatrix = false, HasName = false, HasRatio = false,
        Move = false;
   uint16_t Ratio = 0;
-  // The movie's version: clip event flags take 2 bytes before version 6 and 4 from then on.
-  uint8_t SWFVersion;
 
   // Created on first access, which sets the presence flag; Find* gives null when absent.
   TSWFClipActions& ClipActions();
@@ -135,7 +133,7 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
   // Deep: the matrix, the colour transform and the clip actions are cloned; what the source
   // lacks, the copy lacks too.
   void Assign(const TBasedSWFObject& source) override;
-  // 3; with clip actions 5 before version 6, else the movie's version.
+  // 3; with clip actions 5, and 6 when they use an event that came with 6.
   int MinVersion() const override;
   void SetReadContext(const TSWFReadContext& context) override;
   void ReadFromStream(TBitsEngine& be) override;
@@ -144,7 +142,7 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
   void Describe(TSWFFields& fields) const override;
 
  protected:
-  TSWFPlaceObject2(uint16_t tagID, uint8_t version) : TSWFBasedPlaceObject(tagID), SWFVersion(version) {}
+  explicit TSWFPlaceObject2(uint16_t tagID) : TSWFBasedPlaceObject(tagID) {}
   // The PlaceObject3 fields around the common ones.
   virtual void ReadExtrasAfterFlags(TBitsEngine& be) { (void)be; }
   virtual void ReadExtrasAfterDepth(TBitsEngine& be) { (void)be; }
@@ -160,13 +158,16 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
   std::unique_ptr<TSWFClipActions> FClipActions;
   std::unique_ptr<TSWFColorTransform> FColorTransform;
   std::unique_ptr<TSWFMatrix> FMatrix;
+  // The version of the movie being read: clip event flags take 2 bytes before 6 and 4 from then
+  // on. Writing takes the version from the write context instead.
+  uint8_t FReadVersion = 5;
 };
 
 // Blend modes: 0 and 1 normal, 2 layer, 3 multiply, 4 screen, 5 lighten, 6 darken,
 // 7 difference, 8 add, 9 subtract, 10 invert, 11 alpha, 12 erase, 13 overlay, 14 hardlight.
 class TSWFPlaceObject3 : public TSWFPlaceObject2 {
  public:
-  TSWFPlaceObject3() : TSWFPlaceObject2(70, 8) {}
+  TSWFPlaceObject3() : TSWFPlaceObject2(70) {}
 
   uint8_t BlendMode = 0;
   bool CacheAsBitmap = false;

@@ -131,7 +131,7 @@ void TSWFDefineFont::WriteTagBody(TBitsEngine& be) {
   }
   // The glyphs go to their own buffer first: the offset table in front of them needs their sizes.
   TMemoryStream glyphs;
-  TBitsEngine ge(glyphs);
+  TBitsEngine ge(glyphs, be.Context);
   const size_t tableSize = 2 * GlyphShapeTable.size();
   std::vector<size_t> offsets;
   offsets.reserve(GlyphShapeTable.size());
@@ -163,7 +163,6 @@ void TSWFDefineFontInfo::Assign(const TBasedSWFObject& source) {
   WideCodes = s.WideCodes;
   FontId = s.FontId;
   FontName = s.FontName;
-  SWFVersion = s.SWFVersion;
 }
 
 uint8_t TSWFDefineFontInfo::FlagsByte(bool wideCodes) const {
@@ -206,7 +205,7 @@ void TSWFDefineFontInfo::WriteTagBody(TBitsEngine& be) {
   const bool wide = WideCodes || std::any_of(CodeTable.begin(), CodeTable.end(),
                                              [](uint16_t c) { return c > 255; });
   be.WriteWord(FontId);
-  WriteFontName(be, FontName, SWFVersion >= 6);
+  WriteFontName(be, FontName, be.Context.Version >= 6);
   be.WriteByte(FlagsByte(wide));
   for (uint16_t code : CodeTable) {
     if (wide) be.WriteWord(code);
@@ -279,7 +278,6 @@ void TSWFDefineFont2::Assign(const TBasedSWFObject& source) {
   FontLeading = s.FontLeading;
   FontName = s.FontName;
   LanguageCode = s.LanguageCode;
-  SWFVersion = s.SWFVersion;
 }
 
 void TSWFDefineFont2::ReadFromStream(TBitsEngine& be) {
@@ -362,7 +360,7 @@ void TSWFDefineFont2::WriteTagBody(TBitsEngine& be) {
   // One glyph per code; the glyphs go to their own buffer first, since the width of the offsets
   // in front of them depends on their size.
   TMemoryStream glyphs;
-  TBitsEngine ge(glyphs);
+  TBitsEngine ge(glyphs, be.Context);
   std::vector<size_t> glyphOffsets;
   glyphOffsets.reserve(numGlyphs);
   TShapeRecordList noOutline;
@@ -370,20 +368,21 @@ void TSWFDefineFont2::WriteTagBody(TBitsEngine& be) {
     glyphOffsets.push_back(glyphs.Size());
     WriteGlyph(ge, i < GlyphShapeTable.size() ? GlyphShapeTable[i] : noOutline, true);
   }
-  WideOffsets = numGlyphs > 128 || 2 * (numGlyphs + 1) + glyphs.Size() > 0xFFFF;
-  const size_t tableSize = (WideOffsets ? 4 : 2) * (numGlyphs + 1);
+  // The width is this write's choice; WideOffsets keeps what was read.
+  const bool wideOffsets = numGlyphs > 128 || 2 * (numGlyphs + 1) + glyphs.Size() > 0xFFFF;
+  const size_t tableSize = (wideOffsets ? 4 : 2) * (numGlyphs + 1);
   if (tableSize + glyphs.Size() > 0xFFFFFFFFu) throw ESWFError("The glyphs of a font exceed 4 GB");
 
   be.WriteWord(FontId);
   be.WriteByte(static_cast<uint8_t>((layout ? 0x80 : 0) | (ShiftJIS ? 0x40 : 0) |
                                     (SmallText ? 0x20 : 0) | (ansi ? 0x10 : 0) |
-                                    (WideOffsets ? 0x08 : 0) | (wideCodes ? 0x04 : 0) |
+                                    (wideOffsets ? 0x08 : 0) | (wideCodes ? 0x04 : 0) |
                                     (Italic ? 0x02 : 0) | (Bold ? 0x01 : 0)));
   be.WriteByte(LanguageCode);
-  WriteFontName(be, FontName, SWFVersion >= 6);
+  WriteFontName(be, FontName, be.Context.Version >= 6);
   be.WriteWord(static_cast<uint16_t>(numGlyphs));
   auto writeOffset = [&](size_t offset) {
-    if (WideOffsets) be.WriteDWord(static_cast<uint32_t>(offset));
+    if (wideOffsets) be.WriteDWord(static_cast<uint32_t>(offset));
     else be.WriteWord(static_cast<uint16_t>(offset));
   };
   for (size_t offset : glyphOffsets) writeOffset(tableSize + offset);

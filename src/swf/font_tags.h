@@ -44,10 +44,8 @@ class TSWFDefineFontInfo : public TSWFObject {
   bool WideCodes = false;
   uint16_t FontId = 0;
   std::string FontName;  // the bytes of the file
-  uint8_t SWFVersion = 5;
 
   void Assign(const TBasedSWFObject& source) override;
-  void SetReadContext(const TSWFReadContext& context) override { SWFVersion = context.Version; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(FontId); }
@@ -106,13 +104,11 @@ class TSWFDefineFont2 : public TSWFDefineFont {
   int16_t FontLeading = 0;
   std::string FontName;  // the bytes of the file, a terminating zero included when it has one
   uint8_t LanguageCode = 0;
-  uint8_t SWFVersion = 5;
 
   size_t KerningCount() const { return KerningTable.size(); }
 
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }
-  void SetReadContext(const TSWFReadContext& context) override { SWFVersion = context.Version; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;

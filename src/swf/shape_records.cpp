@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace tw::swf {
@@ -529,6 +530,33 @@ TIndexBits IndexBitsFor(const TShapeRecordList& records, size_t begin, size_t fi
           static_cast<uint8_t>(CheckedWidth(line, 15, "style index"))};
 }
 
+namespace {
+
+// The widths, the alpha and the index flags a style change is written with are chosen for the
+// write at hand; the record keeps the values it held, however the write ends.
+class TStyleChangeWriteGuard {
+ public:
+  explicit TStyleChangeWriteGuard(TSWFStyleChangeRecord& rec)
+      : FRec(rec), FHeld(Fields(rec)) {}
+  ~TStyleChangeWriteGuard() {
+    std::tie(FRec.HasAlpha, FRec.FillBits, FRec.LineBits, FRec.NewFillBits, FRec.NewLineBits,
+             FRec.StateFillStyle0, FRec.StateFillStyle1, FRec.StateLineStyle) = FHeld;
+  }
+  TStyleChangeWriteGuard(const TStyleChangeWriteGuard&) = delete;
+  TStyleChangeWriteGuard& operator=(const TStyleChangeWriteGuard&) = delete;
+
+ private:
+  using TFields = std::tuple<bool, uint8_t, uint8_t, uint8_t, uint8_t, bool, bool, bool>;
+  static TFields Fields(const TSWFStyleChangeRecord& r) {
+    return {r.HasAlpha, r.FillBits, r.LineBits, r.NewFillBits, r.NewLineBits, r.StateFillStyle0,
+            r.StateFillStyle1, r.StateLineStyle};
+  }
+  TSWFStyleChangeRecord& FRec;
+  TFields FHeld;
+};
+
+}  // namespace
+
 void WriteShapeRecords(TBitsEngine& be, TShapeRecordList& records, TIndexBits bits,
                        const TShapeRecordsWriting& how) {
   for (size_t i = 0; i < records.size(); ++i) {
@@ -540,6 +568,7 @@ void WriteShapeRecords(TBitsEngine& be, TShapeRecordList& records, TIndexBits bi
       continue;
     }
     auto& rec = static_cast<TSWFStyleChangeRecord&>(record);
+    const TStyleChangeWriteGuard keep(rec);
     rec.HasAlpha = how.HasAlpha;
     rec.FillBits = bits.Fill;
     rec.LineBits = bits.Line;
@@ -550,8 +579,14 @@ void WriteShapeRecords(TBitsEngine& be, TShapeRecordList& records, TIndexBits bi
       rec.NewFillBits = next.Fill;
       rec.NewLineBits = next.Line;
     } else if (!how.KeepEmptyIndices) {
-      if (bits.Fill == 0) rec.StateFillStyle0 = rec.StateFillStyle1 = false;
-      if (bits.Line == 0) rec.StateLineStyle = false;
+      // An index of 0 bits is left out, unless nothing else would remain: an empty change would
+      // be written as a move to (0, 0).
+      const bool fills = bits.Fill > 0 && (rec.StateFillStyle0 || rec.StateFillStyle1);
+      const bool line = bits.Line > 0 && rec.StateLineStyle;
+      if (rec.StateMoveTo || fills || line) {
+        if (bits.Fill == 0) rec.StateFillStyle0 = rec.StateFillStyle1 = false;
+        if (bits.Line == 0) rec.StateLineStyle = false;
+      }
     }
     rec.WriteToStream(be);
     if (rec.StateNewStyles) bits = {rec.NewFillBits, rec.NewLineBits};

@@ -11,13 +11,13 @@ void TSWFDefineSprite::Assign(const TBasedSWFObject& source) {
   FrameCount = s.FrameCount;
   ParseActions = s.ParseActions;
   SpriteID = s.SpriteID;
-  SWFVersion = s.SWFVersion;
+  FReadVersion = s.FReadVersion;
   EndTagMissing = s.EndTagMissing;
   TrailingBytes = s.TrailingBytes;
 }
 
 void TSWFDefineSprite::SetReadContext(const TSWFReadContext& context) {
-  SWFVersion = context.Version;
+  FReadVersion = context.Version;
   ParseActions = context.ParseActions;
   FNesting = context.SpriteNesting;
 }
@@ -30,7 +30,7 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
   EndTagMissing = false;
   TrailingBytes.clear();
   TSWFReadContext inner;
-  inner.Version = SWFVersion;
+  inner.Version = FReadVersion;
   inner.ParseActions = ParseActions;
   inner.SpriteNesting = FNesting + 1;
   for (;;) {
@@ -50,11 +50,25 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
     if (length == 63) length = be.ReadDWord();
     auto tag = CreateTagObject(code);
     tag->BodySize = static_cast<int32_t>(std::min<uint32_t>(length, INT32_MAX));
-    // The inner tag reads from a view of exactly its body, so it cannot read past it.
-    TMemoryStream body = TMemoryStream::View(be.ReadBytes(length));
+    // The inner tag reads from a view of exactly its body, so it cannot read past it; one that
+    // fails keeps its bytes, as on the main timeline.
+    const auto bytes = be.ReadBytes(length);
+    TMemoryStream body = TMemoryStream::View(bytes);
     TBitsEngine bodyEngine(body);
-    tag->SetReadContext(inner);
-    tag->ReadFromStream(bodyEngine);
+    try {
+      tag->SetReadContext(inner);
+      tag->ReadFromStream(bodyEngine);
+    } catch (const ESWFError& e) {
+      // An inner sprite that fails takes its parent along: nesting beyond the limit leaves the
+      // outermost sprite raw.
+      if (code == 39) throw;
+      auto raw = std::make_unique<TSWFByteCodeTag>();
+      raw->Text = e.what();
+      raw->RawTagID = code;
+      raw->BodySize = tag->BodySize;
+      raw->Data.assign(bytes.begin(), bytes.end());
+      tag = std::move(raw);
+    }
     tag->UpdateReadContext(inner);
     ControlTags.push_back(std::move(tag));
   }

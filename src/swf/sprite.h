@@ -16,7 +16,6 @@ class TSWFDefineSprite : public TSWFObject {
   uint16_t FrameCount = 0;
   bool ParseActions = false;
   uint16_t SpriteID = 0;
-  uint8_t SWFVersion = 5;
   // Real movies carry sprites without an End tag, and bytes after it; both are kept as found so
   // that a copy writes the sprite as it was.
   bool EndTagMissing = false;
@@ -32,6 +31,8 @@ class TSWFDefineSprite : public TSWFObject {
   void Describe(TSWFFields& fields) const override;
 
  private:
+  // What the movie being read tells the inner tags; writing takes the write context instead.
+  uint8_t FReadVersion = 5;
   int FNesting = 0;
 };
 

@@ -49,12 +49,23 @@ std::vector<uint8_t> InflateZlib(std::span<const uint8_t> compressed, size_t max
 
 // ---- TBasedSWFStream -------------------------------------------------------------------------
 
+namespace {
+
+// A rectangle the program gives, with each maximum above its minimum. A movie read from a file
+// keeps its rectangle as it is, even one whose maximum lies below its minimum.
+TRect Ordered(const TRect& r) {
+  return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+          std::max(r.Top, r.Bottom)};
+}
+
+}  // namespace
+
 TBasedSWFStream::TBasedSWFStream(int32_t left, int32_t top, int32_t right, int32_t bottom,
                                  double fps, TSystemCoord coord) {
   SetSystemCoord(coord);
   FVersion = 5;
-  FFrameRect = {left * FTwipsPerUnit, top * FTwipsPerUnit, right * FTwipsPerUnit,
-                bottom * FTwipsPerUnit};
+  FFrameRect = Ordered({left * FTwipsPerUnit, top * FTwipsPerUnit, right * FTwipsPerUnit,
+                        bottom * FTwipsPerUnit});
   SetFPS(fps);
 }
 
@@ -76,14 +87,15 @@ void TBasedSWFStream::SetOwnedBodyStream(std::unique_ptr<TMemoryStream> stream) 
   FBody = FOwnedBody.get();
 }
 
+// Compression leaves the version alone: the body was written for it, and the player runs the
+// movie's scripts by it (a player that inflates a movie goes by the signature, not the version).
 void TBasedSWFStream::SetCompressed(bool value) {
   FCompressed = value;
-  if (value && FVersion < 6) FVersion = 6;
   Changed();
 }
 
 void TBasedSWFStream::SetVersion(uint8_t value) {
-  FVersion = (FCompressed && value < 6) ? 6 : value;
+  FVersion = value;
   Changed();
 }
 
@@ -98,8 +110,8 @@ TRect TBasedSWFStream::MovieRect() const {
 }
 
 void TBasedSWFStream::SetMovieRect(const TRect& r) {
-  FFrameRect = {r.Left * FTwipsPerUnit, r.Top * FTwipsPerUnit, r.Right * FTwipsPerUnit,
-                r.Bottom * FTwipsPerUnit};
+  FFrameRect = Ordered({r.Left * FTwipsPerUnit, r.Top * FTwipsPerUnit, r.Right * FTwipsPerUnit,
+                        r.Bottom * FTwipsPerUnit});
   Changed();
 }
 
@@ -127,7 +139,8 @@ void TBasedSWFStream::WriteHeader(TMemoryStream& stream, int part) const {
     be.WriteDWord(FFileSize);
   }
   if (part == 0 || part == 2) {
-    be.WritePlatformRect(FFrameRect);
+    // As held: Left, Right, Top, Bottom are XMin, XMax, YMin, YMax.
+    be.WriteRect({FFrameRect.Left, FFrameRect.Right, FFrameRect.Top, FFrameRect.Bottom});
     be.WriteWord(FFrameRate);
     be.WriteWord(FFrameCount);
   }
@@ -146,9 +159,6 @@ void TBasedSWFStream::SaveToSink(const TByteSink& sink) {
     return;
   }
   SetSignature("CWS");
-  // SetCompressed and SetVersion keep a movie we make at 6 or above. A movie read from a "CWS"
-  // file of an older version keeps that version: the player runs its scripts by the version's
-  // rules, so raising it would change what the copy does.
   TMemoryStream head;
   WriteHeader(head, 1);
   sink(head.Bytes());
@@ -221,6 +231,20 @@ void TBasedSWFStream::SaveToFile(const std::filesystem::path& fileName) {
 void TSWFTagInfo::SetObject(std::unique_ptr<TSWFObject> object) {
   FOwned = std::move(object);
   FObject = FOwned.get();
+}
+
+uint16_t TSWFTagInfo::OriginalCode() const {
+  if (const auto* raw = dynamic_cast<const TSWFByteCodeTag*>(FObject)) return raw->RawTagID;
+  return TagCode;
+}
+
+void CheckCharacterIds(size_t first, size_t count) {
+  if (first + count > 0xFFFF)
+    throw ESWFError("Too many characters: character ids end at 65535");
+}
+
+void CheckFrameCount(size_t frames) {
+  if (frames > 0xFFFF) throw ESWFError("Too many frames: a timeline ends at 65535 frames");
 }
 
 void TSWFTagInfo::SetUnownedObject(TSWFObject* object) {
@@ -383,7 +407,7 @@ void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {
       if (OnParseTag) OnParseTag(*info, parse);
       if (parse) object = CreateTagObject(info->TagCode);
     }
-    if (object && info->TagLength > 0) {
+    if (object) {
       try {
         object->SetReadContext(context);
         object->BodySize = static_cast<int32_t>(std::min<uint32_t>(info->TagLength, INT32_MAX));
@@ -436,7 +460,9 @@ void TSWFStreamReader::BuildBody() {
   const auto oldBytes = old.Bytes();
   auto fresh = std::make_unique<TMemoryStream>();
   fresh->Buffer().reserve(oldBytes.size());
-  TBitsEngine be(*fresh);
+  TSWFWriteContext context;
+  context.Version = Version();
+  TBitsEngine be(*fresh, context);
   const size_t count = TagList.size();
   int lastPercent = -1;
   for (size_t i = 0; i < count; ++i) {
@@ -487,7 +513,7 @@ void TSWFStreamReader::MoveResources(int toFrame, int fromFrame, int lastFrame) 
   };
   size_t moved = 0;
   for (size_t i = start; i <= end; ++i) {
-    if (!isResource(TagList[i]->TagCode)) continue;
+    if (!isResource(TagList[i]->OriginalCode())) continue;
     auto info = std::move(TagList[i]);
     TagList.erase(TagList.begin() + static_cast<ptrdiff_t>(i));
     TagList.insert(TagList.begin() + static_cast<ptrdiff_t>(insert + moved), std::move(info));
@@ -497,13 +523,21 @@ void TSWFStreamReader::MoveResources(int toFrame, int fromFrame, int lastFrame) 
 
 uint16_t TSWFStreamReader::RenumberIDs(uint16_t base) {
   if (TagList.empty()) return base;
-  std::vector<uint16_t> oldIDs;
+  // Counted first, so that a movie whose ids would pass 65535 is left as it was.
+  std::vector<TSWFObject*> renumbered;
+  size_t defined = 0;
   for (auto& info : TagList) {
     TSWFObject* object = info->TagObject();
     if (!object) continue;
     bool renumber = true;
     if (OnRenumberTag) OnRenumberTag(*object, renumber);
     if (!renumber) continue;
+    renumbered.push_back(object);
+    object->VisitDefinedIDs([&](uint16_t&) { ++defined; });
+  }
+  CheckCharacterIds(base, defined);
+  std::vector<uint16_t> oldIDs;
+  for (TSWFObject* object : renumbered) {
     object->VisitDefinedIDs([&](uint16_t& id) {
       oldIDs.push_back(id);
       id = static_cast<uint16_t>(base + oldIDs.size() - 1);

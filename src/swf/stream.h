@@ -121,6 +121,8 @@ class TSWFTagInfo {
   uint16_t TagCode = 0;
 
   TSWFObject* TagObject() const { return FObject; }
+  // The code the tag was read with and is written with: a raw tag's own code, not TagCode's 240.
+  uint16_t OriginalCode() const;
   bool OwnsObject() const { return FOwned != nullptr; }
   void SetObject(std::unique_ptr<TSWFObject> object);
   void SetUnownedObject(TSWFObject* object);
@@ -177,6 +179,12 @@ class TSWFStreamReader : public TBasedSWFStream {
   size_t FTrailingOffset = 0;
   size_t FTrailingSize = 0;
 };
+
+// Character ids are 16 bits: count ids handed out from first on, and the next free one after
+// them, must stay at or below 65535. Throws ESWFError otherwise.
+void CheckCharacterIds(size_t first, size_t count);
+// Frame counts are 16 bits as well.
+void CheckFrameCount(size_t frames);
 
 // Inflates a zlib stream into at most maxSize bytes (fewer when the stream ends first).
 std::vector<uint8_t> InflateZlib(std::span<const uint8_t> compressed, size_t maxSize);

@@ -48,7 +48,7 @@ void TSWFObject::WriteToStream(TBitsEngine& be) {
     const size_t start = out.Size();
     static constexpr uint8_t kRoom[6] = {};
     out.WriteBuffer(kRoom, 6);
-    TBitsEngine body(out);
+    TBitsEngine body(out, be.Context);
     WriteTagBody(body);
     body.FlushBits(true);
     const size_t end = out.Size();
@@ -72,7 +72,7 @@ void TSWFObject::WriteToStream(TBitsEngine& be) {
   }
   // The body goes to its own buffer first: the header in front of it must carry its length.
   TMemoryStream temp;
-  TBitsEngine body(temp);
+  TBitsEngine body(temp, be.Context);
   WriteTagBody(body);
   body.FlushBits(true);
   BodySize = static_cast<int32_t>(temp.Size());

@@ -185,7 +185,7 @@ void TSWFDefineEditText::Assign(const TBasedSWFObject& source) {
   Password = s.Password;
   ReadOnly = s.ReadOnly;
   RightMargin = s.RightMargin;
-  SWFVersion = s.SWFVersion;
+  FReadVersion = s.FReadVersion;
   FTextColor.Assign(s.FTextColor);
   UseOutlines = s.UseOutlines;
   VariableName = s.VariableName;
@@ -208,7 +208,7 @@ void TSWFDefineEditText::ReadFromStream(TBitsEngine& be) {
   HasMaxLength = flags1 & 0x02;
   HasFont = flags1 & 0x01;
   const uint8_t flags2 = be.ReadByte();
-  HasFontClass = SWFVersion >= 9 && (flags2 & 0x80);
+  HasFontClass = FReadVersion >= 9 && (flags2 & 0x80);
   AutoSize = flags2 & 0x40;
   HasLayout = flags2 & 0x20;
   NoSelect = flags2 & 0x10;
@@ -234,20 +234,21 @@ void TSWFDefineEditText::ReadFromStream(TBitsEngine& be) {
 }
 
 void TSWFDefineEditText::WriteTagBody(TBitsEngine& be) {
-  HasFontClass = SWFVersion > 8 && !FontClass.empty();
+  // A font class exists from 9 on; the flag follows the class, not what was read.
+  const bool hasFontClass = be.Context.Version > 8 && !FontClass.empty();
   be.WriteWord(CharacterId);
   Bounds.Write(be);
   be.WriteByte(static_cast<uint8_t>((HasText ? 0x80 : 0) | (WordWrap ? 0x40 : 0) |
                                     (Multiline ? 0x20 : 0) | (Password ? 0x10 : 0) |
                                     (ReadOnly ? 0x08 : 0) | (HasTextColor ? 0x04 : 0) |
                                     (HasMaxLength ? 0x02 : 0) | (HasFont ? 0x01 : 0)));
-  be.WriteByte(static_cast<uint8_t>((HasFontClass ? 0x80 : 0) | (AutoSize ? 0x40 : 0) |
+  be.WriteByte(static_cast<uint8_t>((hasFontClass ? 0x80 : 0) | (AutoSize ? 0x40 : 0) |
                                     (HasLayout ? 0x20 : 0) | (NoSelect ? 0x10 : 0) |
                                     (Border ? 0x08 : 0) | (WasStatic ? 0x04 : 0) |
                                     (HTML ? 0x02 : 0) | (UseOutlines ? 0x01 : 0)));
   if (HasFont) be.WriteWord(FontID);
-  if (HasFontClass) be.WriteString(FontClass, true);
-  if (HasFont || HasFontClass) be.WriteWord(FontHeight);
+  if (hasFontClass) be.WriteString(FontClass, true);
+  if (HasFont || hasFontClass) be.WriteWord(FontHeight);
   if (HasTextColor) be.WriteRGBA(FTextColor.GetRGBA());
   if (HasMaxLength) be.WriteWord(MaxLength);
   if (HasLayout) {
@@ -257,7 +258,7 @@ void TSWFDefineEditText::WriteTagBody(TBitsEngine& be) {
     be.WriteWord(static_cast<uint16_t>(Indent));
     be.WriteWord(static_cast<uint16_t>(Leading));
   }
-  be.WriteString(VariableName, true, SWFVersion > 5);
+  be.WriteString(VariableName, true, be.Context.Version > 5);
   if (!HasText) return;
   if (!WideInitialText.empty()) {
     std::string bytes;
@@ -268,7 +269,7 @@ void TSWFDefineEditText::WriteTagBody(TBitsEngine& be) {
     }
     be.WriteString(Utf16ToUtf8(bytes, false), true);
   } else {
-    be.WriteString(InitialText, true, SWFVersion > 5 && !HTML);
+    be.WriteString(InitialText, true, be.Context.Version > 5 && !HTML);
   }
 }
 

@@ -98,7 +98,6 @@ class TSWFDefineEditText : public TSWFObject {
   uint16_t MaxLength = 0;
   bool Multiline = false, NoSelect = false, Password = false, ReadOnly = false;
   uint16_t RightMargin = 0;
-  uint8_t SWFVersion = 5;
   bool UseOutlines = false;
   std::string VariableName;
   bool WasStatic = false;  // authored as a static text; kept so that a copy keeps it
@@ -111,9 +110,12 @@ class TSWFDefineEditText : public TSWFObject {
   const TSWFRGBA& GetTextColor() const { return FTextColor; }
 
   void Assign(const TBasedSWFObject& source) override;
-  int MinVersion() const override { return HasFontClass ? 9 : (AutoSize ? 6 : 4); }
-  // Whether a font class can be present, and how strings are written, depend on the version.
-  void SetReadContext(const TSWFReadContext& context) override { SWFVersion = context.Version; }
+  int MinVersion() const override {
+    return HasFontClass || !FontClass.empty() ? 9 : (AutoSize ? 6 : 4);
+  }
+  // Whether a font class can be present depends on the version read; how strings are written
+  // depends on the version written for.
+  void SetReadContext(const TSWFReadContext& context) override { FReadVersion = context.Version; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(CharacterId); }
@@ -124,6 +126,7 @@ class TSWFDefineEditText : public TSWFObject {
 
  private:
   TSWFRGBA FTextColor{true};
+  uint8_t FReadVersion = 5;  // the version of the movie being read
 };
 
 class TSWFCSMTextSettings : public TSWFObject {

@@ -130,6 +130,36 @@ TEST(ExternalMovie, OtherModes) {
   EXPECT_EQ(Reread(host)->FrameCount(), 2);
 }
 
+// Tags that fail to parse are kept raw, and are sorted by the code they carry, as parsed ones:
+// a damaged background is dropped, a damaged placement stays off the host's timeline in
+// definitions mode, and a damaged definition is renumbered with the rest.
+TEST(ExternalMovie, DamagedTagsFollowTheirOwnCode) {
+  TBasedSWFStream damaged(0, 0, 100, 100, 12, TSystemCoord::Pix);
+  damaged.SetVersion(6);
+  damaged.SetFrameCount(1);
+  // a background of one byte, a shape of only its id 1, a placement of only its flags, a
+  // ShowFrame, an End
+  damaged.BodyStream().WriteBuffer(Hex("41 02 FF  82 00 01 00  81 06 02  40 00  00 00"));
+  TMemoryStream file;
+  damaged.SaveToStream(file);
+  const Bytes bytes(file.Bytes().begin(), file.Bytes().end());
+
+  THost host(5);
+  host.AddExternalMovie(bytes, emDefinitions, true);
+  auto read = Reread(host);
+  ASSERT_EQ(Codes(read->TagList), "240 0");
+  auto* shape = dynamic_cast<TSWFByteCodeTag*>(read->TagList[0]->TagObject());
+  ASSERT_TRUE(shape);
+  EXPECT_EQ(shape->RawTagID, 2);
+  EXPECT_EQ(DefinedId(*read->TagList[0]), 5);
+
+  // The reader moves a raw definition to the front as it moves a parsed one.
+  TSWFStreamReader reader(bytes);
+  reader.ParseTags(true, false);
+  reader.MoveResources(0, 1, 1);
+  ASSERT_EQ(reader.TagList.size(), 5u);
+}
+
 TEST(ExternalMovie, NotAMovie) {
   THost host(3);
   const Bytes junk = Hex("00 01 02 03 04 05 06 07 08 09");

@@ -135,6 +135,34 @@ TEST(Image, LosslessDataLayout) {
   EXPECT_EQ(ToHex(raw), ToHex(Hex("1E 14 0A 3C 32 28  00 01 01 00  01 00 00 00")));
 }
 
+// The rows of the widest palette and 16-bit bitmaps are padded past 65,535: no pixel may be lost
+// to a row width that wraps.
+TEST(Image, WidestRowsKeepEveryPixel) {
+  struct Case {
+    int32_t width;
+    uint8_t depth;
+  };
+  for (const Case c : {Case{65533, 8}, Case{65535, 8}, Case{65535, 16}}) {
+    SCOPED_TRACE(std::to_string(c.width) + " at " + std::to_string(c.depth) + " bits");
+    TBitmap bitmap = TBitmap::Make(c.width, 1, c.depth);
+    if (c.depth == 8) {
+      bitmap.Palette = {{0, 0, 0, 255}, {30, 20, 200, 255}};
+      bitmap.Row(0)[c.width - 1] = 1;
+    } else {
+      bitmap.Row(0)[2 * (c.width - 1) + 1] = 0x7C;  // pure red in 5-5-5
+    }
+    TFlashImage image(nullptr);
+    image.LoadDataFromHandle(bitmap);
+    image.SetCharacterId(1);
+    const TRGBAImage pixels = WrittenPixels(image, 20);
+    ASSERT_EQ(pixels.Width, c.width);
+    ASSERT_EQ(pixels.Pixels.size(), size_t(c.width) * 4);
+    const uint8_t* last = pixels.Pixels.data() + size_t(c.width - 1) * 4;
+    EXPECT_GE(last[0], 200) << "the last pixel is red";
+    EXPECT_EQ(pixels.Pixels[0], 0) << "the first is black";
+  }
+}
+
 TEST(Image, PaletteTransparency) {
   // Palette alpha bytes mixing 255 and 0: the first entry of alpha 0 is transparent.
   TBitmap bitmap = TBitmap::Make(2, 1, 8);

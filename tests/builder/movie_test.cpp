@@ -5,8 +5,10 @@
 #include <stdexcept>
 
 #include "builder/movie.h"
+#include "builder/sprite.h"
 #include "support/testing.h"
 #include "swf/action_tags.h"
+#include "swf/control_tags.h"
 #include "swf/shape_tags.h"
 
 namespace tw::builder {
@@ -31,7 +33,7 @@ std::unique_ptr<TSWFByteCodeTag> RawTag(uint16_t code, std::string_view hex) {
   return tag;
 }
 
-// A placement as the body assembly sees it: it takes the version it writes for and writes a
+// A placement as the body assembly sees it: it notes the version it writes for and writes a
 // PlaceObject2 of character 1 at depth 1 (flags 02: a character).
 class FakePlacement : public TFlashObject {
  public:
@@ -39,11 +41,11 @@ class FakePlacement : public TFlashObject {
       : TFlashObject(owner), FMinVersion(minVersion) {}
   int ToldVersion = 0;
   int MinVersion() const override { return FMinVersion; }
-  void PrepareBodyWrite(TBodyWriteState& state) override {
-    ToldVersion = state.Version;
-    state.HasPlacement = true;
+  void PrepareBodyWrite(TBodyWriteState& state) override { state.HasPlacement = true; }
+  void WriteToStream(TBitsEngine& be) override {
+    ToldVersion = be.Context.Version;
+    RawTag(26, "02 01 00 01 00")->WriteToStream(be);
   }
-  void WriteToStream(TBitsEngine& be) override { RawTag(26, "02 01 00 01 00")->WriteToStream(be); }
 
  private:
   int FMinVersion;
@@ -199,10 +201,36 @@ TEST(Movie, VersionIsTheHighestMetAndNeverLowered) {
     auto& second = movie.AddObject(std::make_unique<FakePlacement>(&movie, 3));
     movie.BuildBody();
     EXPECT_EQ(movie.Version(), c.expected);
-    // A placement is told the version written for so far, its own need included.
+    // Every placement writes for the version of the whole body, its own need included.
     EXPECT_EQ(first.ToldVersion, c.expected);
     EXPECT_EQ(second.ToldVersion, c.expected);
   }
+}
+
+// Character ids and frame counts are 16 bits: what would pass 65535 is refused, never wrapped.
+TEST(Movie, CountersRefuseToPass65535) {
+  TFlashMovie movie = NewMovie();
+  movie.CurrentID = 65534;
+  EXPECT_EQ(movie.AddShape().CharacterId(), 65534);
+  EXPECT_THROW(movie.AddShape(), ESWFError) << "the next id would be 65536";
+  EXPECT_EQ(movie.Shapes.Count(), 1u);
+
+  movie.SetFrameCount(65534);
+  movie.ShowFrame();
+  EXPECT_EQ(movie.FrameCount(), 65535);
+  EXPECT_THROW(movie.ShowFrame(), ESWFError);
+  EXPECT_EQ(movie.FrameCount(), 65535);
+
+  movie.CurrentID = 1;
+  TFlashSprite& sprite = movie.AddSprite();
+  sprite.SetFrameCount(65535);
+  EXPECT_THROW(sprite.ShowFrame(), ESWFError);
+  EXPECT_EQ(sprite.FrameCount(), 65535);
+
+  // Frames the body assembly counts (merged ones included) are checked as well.
+  TFlashMovie many = NewMovie();
+  for (int i = 0; i < 65536; ++i) many.AddObject(std::make_unique<TSWFShowFrame>());
+  EXPECT_THROW(many.BuildBody(), ESWFError);
 }
 
 TEST(Movie, CorrectImageFillEndsAboveVersion7) {

@@ -100,17 +100,17 @@ Bytes TagBodyFromCorpus(std::string_view file, size_t index, uint8_t* version) {
                body.begin() + static_cast<ptrdiff_t>(start + info.TagLength));
 }
 
-Bytes WriteBody(swf::TSWFObject& tag) {
+Bytes WriteBody(swf::TSWFObject& tag, swf::TSWFWriteContext context) {
   swf::TMemoryStream s;
-  swf::TBitsEngine be(s);
+  swf::TBitsEngine be(s, context);
   tag.WriteTagBody(be);
   be.FlushBits(true);
   return s.Release();
 }
 
-Bytes WriteWhole(swf::TBasedSWFObject& tag) {
+Bytes WriteWhole(swf::TBasedSWFObject& tag, swf::TSWFWriteContext context) {
   swf::TMemoryStream s;
-  swf::TBitsEngine be(s);
+  swf::TBitsEngine be(s, context);
   tag.WriteToStream(be);
   return s.Release();
 }

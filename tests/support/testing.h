@@ -60,10 +60,17 @@ std::unique_ptr<T> ReadTag(std::span<const uint8_t> body, swf::TSWFReadContext c
   return tag;
 }
 
-// The body a tag writes.
-Bytes WriteBody(swf::TSWFObject& tag);
+// The write context of the movie a tag was read from: what it is written back into.
+inline swf::TSWFWriteContext WriteContextOf(const swf::TSWFReadContext& read) {
+  swf::TSWFWriteContext context;
+  context.Version = read.Version;
+  return context;
+}
+
+// The body a tag writes into a movie of the context's version.
+Bytes WriteBody(swf::TSWFObject& tag, swf::TSWFWriteContext context = {});
 // The whole tag (header and body) a tag writes.
-Bytes WriteWhole(swf::TBasedSWFObject& tag);
+Bytes WriteWhole(swf::TBasedSWFObject& tag, swf::TSWFWriteContext context = {});
 
 // Runs a command line and returns its exit status; stdout and stderr are captured.
 struct CommandResult {

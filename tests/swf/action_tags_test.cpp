@@ -29,12 +29,13 @@ TEST(DoAction, ReadsDecodedOrRawAndWritesBack) {
       {"raw: the records without the End code", "07 06 00", false, "[07 06]", nullptr},
       {"raw: an End code inside", "07 00 00", false, "[07 00]", nullptr},
       {"raw: only the End code", "00", false, "[]", nullptr},
-      {"raw: a body without End code gets one", "07", false, "[07]", "07 00"},
+      {"raw: a body without End code stays without", "07", false, "[07]", nullptr},
       {"raw: a jump past an inner End code", "99 02 00 02 00 07 00 06 00", false,
        "[99 02 00 02 00 07 00 06]", nullptr},
       {"decoded", "07 06 00", true, "07 06", nullptr},
       {"decoded: a jump past an inner End code", "99 02 00 02 00 07 00 06 00", true, "99 07 [00] M 06", nullptr},
-      {"decoded: an empty body", "", true, "", "00"},
+      {"decoded: a body without End code stays without", "07", true, "07", nullptr},
+      {"decoded: an empty body stays empty", "", true, "", nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -66,7 +66,7 @@ void CheckTag(const CorpusTag& tag, const TSWFReadContext& context, Tally& tally
   }
   ASSERT_EQ(dynamic_cast<TSWFByteCodeTag*>(object.get()), nullptr);
   const std::string fields = DisplayFieldsText(*object);
-  const Bytes written = WriteBody(*object);
+  const Bytes written = WriteBody(*object, WriteContextOf(context));
   if (std::equal(written.begin(), written.end(), tag.body.begin(), tag.body.end())) {
     ++tally.exact;
   } else {
@@ -90,14 +90,14 @@ void CheckTag(const CorpusTag& tag, const TSWFReadContext& context, Tally& tally
       SCOPED_TRACE(reason);
       const auto again = ReadObject(tag.code, written, context);
       EXPECT_EQ(DisplayFieldsText(*again), fields) << "our encoding reads back to other fields";
-      EXPECT_EQ(WriteBody(*again), written) << "our encoding is not stable";
+      EXPECT_EQ(WriteBody(*again, WriteContextOf(context)), written) << "our encoding is not stable";
     }
   }
   // The copy must own everything it writes: its source is gone before it writes.
   auto copy = CloneTag(*object);
   object.reset();
   EXPECT_EQ(DisplayFieldsText(*copy), fields);
-  EXPECT_EQ(WriteBody(*copy), written) << "the copy writes other bytes";
+  EXPECT_EQ(WriteBody(*copy, WriteContextOf(context)), written) << "the copy writes other bytes";
 }
 
 TEST(DisplayButtonCorpus, EveryTagReadsWritesAndCopies) {
@@ -167,7 +167,7 @@ TEST(DisplayButtonCorpus, DamagedBodiesFailCleanly) {
       return;
     }
     try {
-      WriteBody(*tag);
+      WriteBody(*tag, WriteContextOf(c));
     } catch (const ESWFError&) {
       // A read that found a record with no state (a zero flags byte) cannot be written back.
     }

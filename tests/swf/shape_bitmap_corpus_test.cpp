@@ -168,7 +168,7 @@ TEST(ShapeBitmapCorpus, EveryTagReadsWritesAndCopiesExactly) {
       return;
     }
     ASSERT_EQ(dynamic_cast<TSWFByteCodeTag*>(object.get()), nullptr);
-    const Bytes written = WriteBody(*object);
+    const Bytes written = WriteBody(*object, WriteContextOf(tag.context));
     if (!std::equal(written.begin(), written.end(), tag.body.begin(), tag.body.end())) {
       const SecondEncoding* second = FindSecondEncoding(tag.file.filename().string(), tag.where);
       if (!second) {
@@ -183,7 +183,7 @@ TEST(ShapeBitmapCorpus, EveryTagReadsWritesAndCopiesExactly) {
     // The copy must own everything it writes: its source is gone before it writes.
     auto copy = CloneTag(*object);
     object.reset();
-    EXPECT_EQ(WriteBody(*copy), written);
+    EXPECT_EQ(WriteBody(*copy, WriteContextOf(tag.context)), written);
   });
   for (uint16_t code : kOwnedCodes) EXPECT_GT(seen[code], 0u) << "no tag of code " << code;
   // Every case named for these codes still differs: the list stays honest.

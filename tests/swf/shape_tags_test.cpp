@@ -422,6 +422,27 @@ TEST(ShapeTags, IndexWidthsHoldEveryIndexWritten) {
   ExpectStraight(*copy->Edges[2], 100, 0);
 }
 
+// Without fill styles a fill index takes 0 bits and is left out; a change that selects only
+// such an index stays a change and never turns into a move of the pen to (0, 0).
+TEST(ShapeTags, ChangeOfZeroWidthIndicesOnlyDoesNotMoveThePen) {
+  TSWFDefineShape shape;
+  auto start = std::make_unique<TSWFStyleChangeRecord>();
+  start->SetMoveTo(200, 200);
+  shape.Edges.push_back(std::move(start));
+  shape.Edges.push_back(std::make_unique<TSWFStraightEdgeRecord>(100, 0));
+  auto change = std::make_unique<TSWFStyleChangeRecord>();
+  change->SetFill0(0);
+  shape.Edges.push_back(std::move(change));
+  shape.Edges.push_back(std::make_unique<TSWFStraightEdgeRecord>(0, 100));
+  const auto copy = RoundTrip(shape);
+  ASSERT_EQ(copy->Edges.size(), 5u);
+  const auto& middle = As<TSWFStyleChangeRecord>(*copy->Edges[2]);
+  EXPECT_FALSE(middle.StateMoveTo);
+  EXPECT_TRUE(middle.StateFillStyle0);
+  EXPECT_EQ(middle.Fill0(), 0);
+  ExpectStraight(*copy->Edges[3], 0, 100);
+}
+
 TEST(ShapeTags, Shape4ComputesStrokeFlagsOfNewShapesAndKeepsThoseOfReadOnes) {
   struct Case {
     const char* name;

@@ -55,16 +55,37 @@ TEST(Stream, SmallestMovieIsExact) {
             "46 57 53 06 17 00 00 00 78 00 05 5F 00 00 0F A0 00 00 0C 01 00 00 00");
 }
 
-TEST(Stream, CompressionRaisesTheVersion) {
+// The tags are written for the header's version before compression is chosen, and the player
+// runs a movie's scripts by its version: compressing never changes the version.
+TEST(Stream, CompressionKeepsTheVersion) {
   TBasedSWFStream movie;
   EXPECT_EQ(movie.Version(), 5);
   movie.SetCompressed(true);
-  EXPECT_EQ(movie.Version(), 6);
-  movie.SetVersion(5);
-  EXPECT_EQ(movie.Version(), 6) << "a compressed movie stays at 6 or above";
-  movie.SetCompressed(false);
+  EXPECT_EQ(movie.Version(), 5);
   movie.SetVersion(4);
   EXPECT_EQ(movie.Version(), 4);
+}
+
+// A frame rectangle whose maximum lies below its minimum is kept as the file has it: a copy
+// must not change the stage.
+TEST(Stream, ASwappedFrameRectangleIsKept) {
+  TMemoryStream head;
+  TBitsEngine be(head);
+  be.WriteChars("FWS", 3);
+  be.WriteByte(6);
+  be.WriteDWord(uint32_t{0});
+  be.WriteRect({200, 0, 0, 100});  // XMin 200 above XMax 0; YMin 0, YMax 100
+  be.WriteWord(uint16_t{12 << 8});
+  be.WriteWord(uint16_t{1});
+  Bytes file = Concat({Bytes(head.Bytes().begin(), head.Bytes().end()), kEnd});
+  file[4] = static_cast<uint8_t>(file.size());
+  TSWFStreamReader reader(file);
+  EXPECT_EQ(reader.FrameRect(), (TRect{200, 0, 0, 100}));
+  reader.ParseTags(true, false);
+  reader.BuildBody();
+  TMemoryStream out;
+  reader.SaveToStream(out);
+  EXPECT_EQ(ToHex(out.Bytes()), ToHex(file));
 }
 
 TEST(Stream, HeaderValuesAndUnits) {
@@ -85,7 +106,7 @@ TEST(Stream, CompressedMovieReadsBack) {
   const Bytes body = Concat({RawTag(3, Bytes(5000, 7)), kShowFrame, kEnd});
   const Bytes file = Movie(body, true, 5);
   ASSERT_EQ(std::string(file.begin(), file.begin() + 3), "CWS");
-  EXPECT_EQ(file[3], 6);
+  EXPECT_EQ(file[3], 5);
   TSWFStreamReader reader(file);
   ASSERT_TRUE(reader.IsSWF);
   EXPECT_TRUE(reader.Compressed());
@@ -110,12 +131,22 @@ TEST(Stream, CompressedMovieOfAnOlderVersionKeepsItsVersion) {
   EXPECT_EQ(again.Version(), 5);
   EXPECT_EQ(ToHex(again.BodyStream().Bytes()), ToHex(reader.BodyStream().Bytes()));
 
-  // Compressing a plain version 5 movie is asking for a version that supports it.
-  TSWFStreamReader plain(Movie(Concat({kShowFrame, kEnd}), false, 5));
+  // A plain version 5 movie compressed after its body was built (as `swf copy --compress` does)
+  // stays a version 5 movie: its clip-event flags were written 2 bytes wide, as 5 reads them.
+  const auto plainFile = ReadWholeFile(CorpusFile("swf", "swfcrate__PlaceObject2-ClipActionsV5-CS6.swf"));
+  ASSERT_EQ(ToHex({plainFile.data(), 4}), "46 57 53 05");
+  TSWFStreamReader plain(plainFile);
+  plain.ParseTags(true, true);
+  plain.BuildBody();
   plain.SetCompressed(true);
   TMemoryStream compressed;
   plain.SaveToStream(compressed);
-  EXPECT_EQ(ToHex(compressed.Bytes().first(4)), "43 57 53 06");
+  EXPECT_EQ(ToHex(compressed.Bytes().first(4)), "43 57 53 05");
+  TSWFStreamReader back(compressed.Bytes());
+  EXPECT_EQ(back.Version(), 5);
+  EXPECT_EQ(ToHex(back.BodyStream().Bytes()), ToHex(plain.BodyStream().Bytes()));
+  back.ParseTags(true, true);
+  for (const auto& info : back.TagList) EXPECT_NE(info->TagCode, kByteCodeTagID) << "read back whole";
 }
 
 TEST(Stream, ProgressIsReportedForEachKind) {
@@ -295,6 +326,46 @@ TEST(Stream, MoveResourcesToAnEarlierFrame) {
     reader.MoveResources(c.to, c.from, c.last);
     EXPECT_EQ(Order(reader), c.order);
   }
+}
+
+// A tag that fails to parse keeps the code it was read with for what the reader does with it.
+TEST(Stream, MoveResourcesMovesARawDefinitionToo) {
+  // ShowFrame, ShowFrame, a DefineBits of one byte, ShowFrame, End
+  TSWFStreamReader reader(Movie(Hex("40 00  40 00  81 01 00  40 00  00 00")));
+  reader.SetFrameCount(3);
+  reader.ParseTags(true, false);
+  ASSERT_EQ(reader.TagInfo(2).TagCode, kByteCodeTagID);
+  reader.MoveResources(1, 1, -1);
+  EXPECT_EQ(reader.TagInfo(1).TagCode, kByteCodeTagID) << "moved to the start of frame 2";
+}
+
+// Tags of known codes with an empty body are kept empty, on the main timeline and in sprites:
+// neither a black background nor an End code appear.
+TEST(Stream, EmptyTagsOfKnownCodesStayEmpty) {
+  // SetBackgroundColor, DoAction, a sprite holding an empty DoAction and an empty
+  // SetBackgroundColor, ShowFrame, End
+  const Bytes body = Hex("40 02  00 03  CC 09 01 00 01 00 00 03 40 02 40 00 00 00  40 00  00 00");
+  TSWFStreamReader reader(Movie(body));
+  reader.ParseTags(true, true);
+  reader.BuildBody();
+  EXPECT_EQ(ToHex(reader.BodyStream().Bytes()), ToHex(body));
+}
+
+// Ids are 16 bits: renumbering whose ids, or the next free id it returns, would pass 65535
+// refuses and changes nothing.
+TEST(Stream, RenumberingPast65535Refuses) {
+  // two binary data definitions, ids 1 and 2
+  const Bytes movie = Movie(Concat({RawTag(87, Hex("01 00 00 00 00 00")),
+                                    RawTag(87, Hex("02 00 00 00 00 00")), kEnd}));
+  TSWFStreamReader reader(movie);
+  reader.ParseTags(true, false);
+  EXPECT_EQ(reader.RenumberIDs(65533), 65535);
+  TSWFStreamReader again(movie);
+  again.ParseTags(true, false);
+  EXPECT_THROW(again.RenumberIDs(65534), ESWFError);
+  uint16_t first = 0;
+  again.TagInfo(0).TagObject()->VisitDefinedIDs([&](uint16_t& id) { first = id; });
+  EXPECT_EQ(first, 1);
 }
 
 TEST(Stream, RenumberIDs) {

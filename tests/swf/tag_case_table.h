@@ -39,7 +39,7 @@ void CheckTagCases(std::span<const TagCase<T>> cases,
     const swf::TSWFReadContext ctx = context ? *context : CorpusContext(version);
     const auto tag = ReadTag<T>(body, ctx);
     c.check(*tag);
-    const Bytes written = WriteBody(*tag);
+    const Bytes written = WriteBody(*tag, WriteContextOf(ctx));
     EXPECT_EQ(ToHex(written), ToHex(c.written ? c.written(body) : body));
     if (written != body) {
       const FieldComparison same = CompareFields(*tag, *ReadTag<T>(written, ctx));

@@ -167,12 +167,11 @@ TEST(TextTags, EditTextFontClassByVersion) {
     SCOPED_TRACE(c.name);
     TSWFDefineEditText t;
     t.CharacterId = 1;
-    t.SWFVersion = c.version;
     t.FontClass = c.fontClass;
     t.HasFont = c.hasFont;
     t.FontID = 3;
     t.FontHeight = 240;
-    const Bytes body = WriteBody(t);
+    const Bytes body = WriteBody(t, {.Version = c.version});
     EXPECT_EQ(ToHex(body), c.bytes);
     TSWFReadContext context;
     context.Version = c.version;
@@ -198,11 +197,10 @@ TEST(TextTags, EditTextStringsAreUTF8FromVersion6ExceptHTML) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TSWFDefineEditText t;
-    t.SWFVersion = c.version;
     t.HTML = c.html;
     t.HasText = true;
     t.InitialText = "\xE9";
-    const Bytes body = WriteBody(t);
+    const Bytes body = WriteBody(t, {.Version = c.version});
     // id, RECT, two flag bytes, empty variable name
     EXPECT_EQ(ToHex(Bytes(body.begin() + 6, body.end())), c.text);
   }

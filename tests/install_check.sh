@@ -15,6 +15,7 @@ test -f "$prefix/lib/tunewright/default.prj"
 test -x "$prefix/lib/tunewright/tunewright"
 [ "$(readlink "$prefix/bin/tunewright")" = "../lib/tunewright/tunewright" ]
 test -f "$prefix/lib/tunewright/help/index.html"
+test -f "$prefix/lib/tunewright/languages/English.ini"
 grep -q "^Exec=tunewright" "$prefix/share/applications/tunewright.desktop"
 test -f "$prefix/share/icons/hicolor/scalable/apps/tunewright.svg"
 echo "installed layout ok"

@@ -170,7 +170,8 @@ TEST_F(PublishCli, TheEmulatorCopiedBesideThePage) {
   for (const std::string& f : files) {
     SCOPED_TRACE(f);
     EXPECT_TRUE(ReadWholeFile(out / "ruffle" / f) == ReadWholeFile(shipped / f));
-    EXPECT_NE(r.out.find("\"name\": \"ruffle/" + f + "\",\n      \"written\": true"),
+    EXPECT_NE(r.out.find("\"name\": \"ruffle/" + f + "\",\n      \"state\": \"written\",\n" +
+                         "      \"written\": true"),
               std::string::npos)
         << r.out;
   }

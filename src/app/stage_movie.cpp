@@ -164,12 +164,20 @@ TFlashImage& MakeBitmapImage(TFlashMovie& movie, const std::string& file, int ki
   }
 }
 
+// Embedded movies draw the name prefix of their fonts from a generator; seeding it by the id
+// the movie gets keeps the prefixes apart and makes a publish repeatable: the same project gives
+// the same bytes from the window and from the command line, run after run.
+builder::TFlashExternalMovie& Embed(builder::TFlashExternalMovie& ext) {
+  ext.SetFontPrefixSeed(ext.CharacterId());
+  return ext;
+}
+
 void AddImageEntryBody(TFlashMovie& movie, const TStageSettings& s, const TImageEntry& entry,
                        uint16_t depth) {
   const int kind = ImageKindOf(entry.File);
   if (kind < 0) return;
   if (kind == 4) {
-    auto& ext = movie.AddExternalMovie(entry.File, builder::emSprite, true);
+    auto& ext = Embed(movie.AddExternalMovie(entry.File, builder::emSprite, true));
     const swf::TRect& r = ext.Reader().FrameRect();
     const int32_t w = RoundHalfEven((r.Right - r.Left) / 20.0);
     const int32_t h = RoundHalfEven((r.Bottom - r.Top) / 20.0);
@@ -251,7 +259,7 @@ void AddPreloaderFrame(TFlashMovie& movie, const TStageSettings& s, const TStage
     std::unique_ptr<TFlashMovie> preloader = BuildPreloaderMovie(s, folders.Preloader);
     swf::TMemoryStream stream;
     preloader->SaveToStream(stream);
-    return movie.AddExternalMovie(stream.Bytes(), builder::emSprite, true);
+    return Embed(movie.AddExternalMovie(stream.Bytes(), builder::emSprite, true));
   }();
   const swf::TRect& r = ext.Reader().FrameRect();
   const double pw = (r.Right - r.Left) / 20.0, ph = (r.Bottom - r.Top) / 20.0;
@@ -278,7 +286,7 @@ void AddPlayer(TFlashMovie& movie, const TStageSettings& s, bool withMusic,
     swf::TMemoryStream stream;
     player->SaveToStream(stream);
     player.reset();
-    ext = &movie.AddExternalMovie(stream.Bytes(), builder::emSprite, true);
+    ext = &Embed(movie.AddExternalMovie(stream.Bytes(), builder::emSprite, true));
   }
   TFlashPlaceObject& place = movie.PlaceObject(*ext->Sprite(), kPlayerDepth);
   if (s.DefaultSize) return;
@@ -313,7 +321,7 @@ void AddSongs(TFlashMovie& movie, const TMusicFileList* music, const std::string
       continue;
     }
     if (!stream) throw ECancelled();
-    auto& ext = movie.AddExternalMovie(stream->Bytes(), builder::emSprite, true);
+    auto& ext = Embed(movie.AddExternalMovie(stream->Bytes(), builder::emSprite, true));
     movie.ExportAssets(ChangeFileExt(name, ".swf"), ext.CharacterId());
   }
 }

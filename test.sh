@@ -18,6 +18,8 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== sanitizer build"
+# The skins are built by the sanitized program itself, so the suppressions hold for the build too.
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DTW_SANITIZE=ON -DTW_WERROR=ON -DTW_BUILD_BENCH=OFF -DTW_BUILD_FUZZ=ON
 cmake --build build-asan -j"$jobs"

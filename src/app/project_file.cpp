@@ -424,8 +424,9 @@ class TApplier {
         if (ReadChoice(e, 4, choice)) image.Position = static_cast<TImagePosition>(choice);
       } else if (NameIs(e, "imageleft")) image.Left = ImageValue(e, -1000, 1000);
       else if (NameIs(e, "imagetop")) image.Top = ImageValue(e, -1000, 1000);
-      else if (NameIs(e, "imagexscale")) image.XScale = ImageValue(e, 1, 1000);
-      else if (NameIs(e, "imageyscale")) image.YScale = ImageValue(e, 1, 1000);
+      // A scale of 0 is what an entry without one holds, so a saved file must read it back.
+      else if (NameIs(e, "imagexscale")) image.XScale = ImageValue(e, 0, 1000);
+      else if (NameIs(e, "imageyscale")) image.YScale = ImageValue(e, 0, 1000);
       else if (NameIs(e, "imagerotate")) image.Rotation = ImageValue(e, 0, 360);
     }
     return image;

@@ -750,16 +750,30 @@ TEST(ProjectFile, ImageValuesAreKeptInTheirRanges) {
   ASSERT_EQ(p.FgImages.size(), 2u);
   const TImageEntry& a = p.FgImages[0];
   EXPECT_EQ((std::vector<int32_t>{a.Left, a.Top, a.XScale, a.YScale, a.Rotation}),
-            (std::vector<int32_t>{-1000, 1000, 1000, 1, 360}));
+            (std::vector<int32_t>{-1000, 1000, 1000, 0, 360}));
   ASSERT_EQ(host.Warnings.size(), 5u) << ::testing::PrintToString(host.Warnings);
   EXPECT_EQ(host.Warnings[2],
-            "Warning: The image value \"2147483647\" (imagexscale) is outside 1..1000; 1000 is "
+            "Warning: The image value \"2147483647\" (imagexscale) is outside 0..1000; 1000 is "
             "used.");
   // The ends of the ranges are taken as they are, without a word.
   const TImageEntry& b = p.FgImages[1];
   EXPECT_EQ((std::vector<int32_t>{b.Left, b.Top, b.XScale, b.YScale, b.Rotation}),
             (std::vector<int32_t>{-1000, 1000, 1, 1000, 360}));
   EXPECT_TRUE(host.Errors.empty()) << ::testing::PrintToString(host.Errors);
+
+  // An entry that names no scale holds 0, is saved so, and reads back the same, silently.
+  TProject bare = ProjectWithLists();
+  RecordingHost quiet;
+  ApplyDoc(bare,
+           "<player><fgimage checked=\"-1\" count=\"1\"><fgimage0><file>/c.png</file>"
+           "</fgimage0></fgimage></player>",
+           quiet);
+  ASSERT_EQ(bare.FgImages.size(), 1u);
+  const std::string saved = ProjectFileText(bare);
+  TProject again = ProjectWithLists();
+  EXPECT_EQ(ApplyProjectText(again, saved, quiet).Status, TApplyStatus::Applied);
+  EXPECT_EQ(ProjectFileText(again), saved);
+  EXPECT_TRUE(quiet.Warnings.empty()) << ::testing::PrintToString(quiet.Warnings);
 }
 
 TEST(ProjectFile, AFailedSaveKeepsThePreviousFile) {

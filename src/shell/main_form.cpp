@@ -5,9 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -57,7 +55,9 @@
 #include "shell/links.h"
 #include "shell/preview_display.h"
 #include "shell/progress_form.h"
+#include "shell/result_form.h"
 #include "shell/small_forms.h"
+#include "shell/update_form.h"
 
 namespace tw::shell {
 
@@ -179,6 +179,8 @@ TFormMain::TFormMain(TShellServices services, QWidget* parent)
 
   FMp3Edit = new TFormMp3Edit(this);
   FAbout = new TFormAbout(this);
+  FResult = new TFormResult(this, FServices);
+  FUpdate = new TFormUpdate(this, FServices);
 
   TimerPreview = new QTimer(this);
   TimerPreview->setInterval(250);
@@ -249,13 +251,11 @@ void TFormMain::BuildMenus() {
   QAction* music = action("mnuMP3", QStringLiteral("Add Songs"), [this] { ShowPage(MusicPage); });
   QAction* player = action("mnuSWF", QStringLiteral("Flash Player"), [this] { ShowPage(PlayerPage); });
   QAction* publish = action("mnuPublish", QStringLiteral("Publish"), [this] { ShowPage(PublishPage); });
-  FResultAction = action("mnuResult", QStringLiteral("Result Window"), [this] { ShowResultList(); });
-  // The update reminder is not built yet: the menu opens the page where new versions are.
-  QAction* update = action("mnuUpdate", QStringLiteral("Check for Updates"),
-                           [this] { OpenUrl(QLatin1String(links::kUpdatePage)); });
+  FResultAction = action("mnuResult", QStringLiteral("Result Window"), [this] { BtnResultClick(); });
+  QAction* update =
+      action("mnuUpdate", QStringLiteral("Check for Updates"), [this] { FUpdate->CheckNow(); });
   QAction* help = action("mnuHelpDoc", QStringLiteral("Help Document"), [this] {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(Q(FServices.ProgramFolder) + QStringLiteral("help/index.html")));
+    OpenUrl(Q(FServices.ProgramFolder) + QStringLiteral("help/index.html"));
   });
   QAction* faq = action("mnuOnlineFaq", QStringLiteral("Online FAQ"),
                         [this] { OpenUrl(QLatin1String(links::kFaqPage)); });
@@ -1442,42 +1442,29 @@ TPublishOutcome TFormMain::btnConvertClick() {
   if (!failure.empty()) Error(QStringLiteral("Error: ") + Q(failure));
   if (outcome.Status == TRunStatus::Finished) {
     FLastResult = outcome.Result;
-    ShowResultList();
+    BtnResultClick();
   }
   FillFromProject();  // the run may have limited the bit rate to the sample rate
   return outcome;
 }
 
-void TFormMain::ShowResultList() {
-  // The result window with its embed code comes later; until then the plain list of the last
-  // run's files, each with its number.
-  QDialog dialog(this);
-  dialog.setObjectName(QStringLiteral("ResultList"));
-  dialog.setWindowTitle(QStringLiteral("Result files"));
-  auto* box = new QVBoxLayout(&dialog);
-  box->addWidget(new QLabel(FLastResult.Folder.empty()
-                                ? QStringLiteral("Nothing has been published yet.")
-                                : QStringLiteral("Output folder: ") + Q(FLastResult.Folder),
-                            &dialog));
-  auto* list = new QListWidget(&dialog);
-  int n = 0;
-  for (const std::string& f : FLastResult.Files) list->addItem(QStringLiteral("%1. %2").arg(++n).arg(Q(f)));
-  box->addWidget(list);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-  auto* open = buttons->addButton(QStringLiteral("Open Folder"), QDialogButtonBox::ActionRole);
-  open->setEnabled(!FLastResult.Folder.empty());
-  connect(open, &QPushButton::clicked, &dialog,
-          [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(Q(FLastResult.Folder))); });
-  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  box->addWidget(buttons);
-  if (FServices.RunTimers) dialog.exec();
-}
+void TFormMain::BtnResultClick() { FResult->ShowResult(FLastResult); }
 
 // ---- Helpers ---------------------------------------------------------------------------------
 
 void TFormMain::Error(const QString& text) { FServices.Dialogs->Error(this, text); }
 
-void TFormMain::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void TFormMain::OpenUrl(const QString& url) { OpenWithShell(FServices, url); }
+
+bool TFormMain::event(QEvent* event) {
+  // The update reminder once, when the window first comes up; posted, so that the window is
+  // drawn before a dialog covers it.
+  if (event->type() == QEvent::WindowActivate && FFirstActivation) {
+    FFirstActivation = false;
+    QMetaObject::invokeMethod(this, [this] { FUpdate->CheckOnStart(); }, Qt::QueuedConnection);
+  }
+  return QMainWindow::event(event);
+}
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
   // The lists' viewports say which list they belong to: the filter sees events (polishing) while

@@ -33,6 +33,8 @@ class TPreviewDisplay;
 class TFormMp3Edit;
 class TFormAbout;
 class TFormConvertProcessing;
+class TFormResult;
+class TFormUpdate;
 
 // The controls of one image list (background or foreground) and its property fields.
 struct TImageListControls {
@@ -123,6 +125,7 @@ class TFormMain : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void BuildMenus();
@@ -181,7 +184,8 @@ class TFormMain : public QMainWindow {
   void ChooseColor(QPushButton* button);
 
   void Error(const QString& text);
-  void ShowResultList();
+  // The result window with the last finished run's files.
+  void BtnResultClick();
   void OpenUrl(const QString& url);
   void SetRunning(bool running);
   void ApplyText(const std::string& text);
@@ -205,6 +209,9 @@ class TFormMain : public QMainWindow {
   QLabel* lblPreviewProblem;
   TFormMp3Edit* FMp3Edit;
   TFormAbout* FAbout;
+  TFormResult* FResult;
+  TFormUpdate* FUpdate;
+  bool FFirstActivation = true;
   std::unique_ptr<TFormConvertProcessing> FProgress;
   QAction* FResultAction;
 };

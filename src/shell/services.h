@@ -5,9 +5,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
+class QDialog;
 class QWidget;
 
 namespace tw::shell {
@@ -64,6 +67,23 @@ struct TShellServices {
   std::string ProgramFolder;
   // The timers run by themselves; tests step them by hand.
   bool RunTimers = true;
+  // Today's date, for the update reminder; empty: the system's date.
+  std::function<std::chrono::year_month_day()> Today;
+  // Opens a local path (a folder, or a file with its associated program) or a web address;
+  // empty: the desktop's opener.
+  std::function<void(const QString&)> OpenUrl;
+  // The per-user settings file; empty: UserSettingsPath().
+  std::filesystem::path SettingsFile;
+  // Shows a dialog modally and returns when it is closed; empty: the dialog's own event loop.
+  // Tests answer the dialog in place.
+  std::function<void(QDialog&)> ShowModal;
 };
+
+// The services above, or the platform's where one is empty.
+std::chrono::year_month_day CurrentDate(const TShellServices& services);
+void OpenWithShell(const TShellServices& services, const QString& target);
+std::filesystem::path UserSettingsFile(const TShellServices& services);
+// The dialog's result code (QDialog::Accepted or Rejected).
+int ShowModal(const TShellServices& services, QDialog& dialog);
 
 }  // namespace tw::shell

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 
 #include "shell/main_form.h"
@@ -24,6 +27,14 @@ struct TScript {
   QStringList Played;  // every song the player was told to play
   int Stops = 0;
   class TFakePlayer* Player = nullptr;  // the last window's
+  QString ChosenFolder;                 // the folder picker's answer; empty: cancelled
+  QStringList FolderTitles;             // the title of every folder picker shown
+  QStringList Opened;                   // every path or web address the window opened
+  QStringList Modals;                   // the object name of every dialog shown modally
+  // Answers a modal dialog, which is shown when it is called; none leaves it rejected.
+  std::function<void(QDialog&)> OnModal;
+  std::chrono::year_month_day Today{std::chrono::year(2031), std::chrono::March,
+                                    std::chrono::day(5)};
 };
 
 class TFakePlayer : public TMusicPlayer {
@@ -57,7 +68,10 @@ class TFakeDialogs : public TDialogs {
     return files;
   }
   QString SaveProjectFile(QWidget*, const QString&) override { return F.SaveTarget; }
-  QString Folder(QWidget*, const QString&, const QString&) override { return {}; }
+  QString Folder(QWidget*, const QString& title, const QString&) override {
+    F.FolderTitles << title;
+    return F.ChosenFolder;
+  }
   bool Color(QWidget*, unsigned&) override { return false; }
 
  private:
@@ -97,9 +111,21 @@ class TWindowFixture {
     };
     services.ProgramFolder = TW_PROGRAM_DIR "/";
     services.RunTimers = false;
+    services.Today = [this] { return Script.Today; };
+    services.OpenUrl = [this](const QString& target) { Script.Opened << target; };
+    services.SettingsFile = SettingsFile();
+    services.ShowModal = [this](QDialog& dialog) {
+      Script.Modals << dialog.objectName();
+      dialog.show();
+      if (Script.OnModal) Script.OnModal(dialog);
+      dialog.hide();
+    };
     return std::make_unique<TFormMain>(std::move(services));
   }
   QString Home() const { return FHome.path(); }
+  std::filesystem::path SettingsFile() const {
+    return FHome.path().toStdString() + "/config/Dovetek/Sonafex.conf";
+  }
 
   TScript Script;
 

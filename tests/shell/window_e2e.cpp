@@ -192,10 +192,14 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
       }
   });
   watch.start(20);
+  QStringList listed;
   OnNextModal([&](QWidget* result) {
-    QCOMPARE(result->objectName(), QStringLiteral("ResultList"));
+    QCOMPARE(result->objectName(), QStringLiteral("TFormResult"));
+    auto* files = result->findChild<QTreeWidget*>(QStringLiteral("ListViewFiles"));
+    for (int i = 0; files && i < files->topLevelItemCount(); ++i)
+      listed << files->topLevelItem(i)->text(0) + " " + files->topLevelItem(i)->text(1);
     Screenshot("4-result.png");
-    QTest::keyClick(result, Qt::Key_Return);
+    QTest::mouseClick(result->findChild<QPushButton*>(QStringLiteral("BtnClose")), Qt::LeftButton);
   });
   QTest::mouseClick(window.btnConvert, Qt::LeftButton);
   QTRY_VERIFY(!window.Running());
@@ -204,6 +208,7 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
   QVERIFY(window.findChild<QWidget*>(QStringLiteral("TFormConvertProcessing")) == nullptr);  // made anew next run
   QCOMPARE(window.LastResult().Files,
            (std::vector<std::string>{"player.html", "player.swf"}));
+  QCOMPARE(listed, QStringList({"1 player.html", "2 player.swf"}));
   QVERIFY(QFileInfo(out + "/player.swf").size() > 10000);  // both songs inside
 
   // The same publish from the command line writes the same bytes.
@@ -238,7 +243,7 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
     }
     // A run that finished before the click opens its list: closed, the test then fails.
     if (QWidget* modal = QApplication::activeModalWidget())
-      if (modal->objectName() == QStringLiteral("ResultList")) modal->close();
+      if (modal->objectName() == QStringLiteral("TFormResult")) modal->close();
     if (!cancelClicked && progress && progress->isVisible() && ticksDuringRun >= 4) {
       cancelClicked = true;
       QTest::mouseClick(progress->btnCancel, Qt::LeftButton);
@@ -253,10 +258,29 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
   qInfo("window events during the run: %d ticks of 20 ms, longest gap %lld ms", ticksDuringRun,
         longestGap);
   for (QWidget* top : QApplication::topLevelWidgets())
-    QVERIFY(!(top->objectName() == "ResultList" && top->isVisible()));
+    QVERIFY(!(top->objectName() == "TFormResult" && top->isVisible()));
   QVERIFY(QDir(cancelled).entryList({"encode*"}, QDir::Files).isEmpty());
   QVERIFY(!QFile::exists(cancelled + "/player.swf"));
   QCOMPARE(window.LastResult().Folder, (out + "/").toStdString());  // the last finished run's
+
+  // The update reminder from its tool button, and its settings dialog, answered by hand.
+  bool settingsSeen = false;
+  OnNextModal([&](QWidget* update) {
+    QCOMPARE(update->objectName(), QStringLiteral("TFormUpdate"));
+    Screenshot("6-update.png");
+    OnNextModal([&](QWidget* settings) {
+      QCOMPARE(settings->objectName(), QStringLiteral("TFormCheckUpdate"));
+      settingsSeen = true;
+      Screenshot("7-update-settings.png");
+      QTest::mouseClick(settings->findChild<QPushButton*>(QStringLiteral("BtnCancel")),
+                        Qt::LeftButton);
+    });
+    QTest::mouseClick(update->findChild<QPushButton*>(QStringLiteral("BtnSetting")), Qt::LeftButton);
+    QTest::mouseClick(update->findChild<QPushButton*>(QStringLiteral("BtnNo")), Qt::LeftButton);
+  });
+  QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("btnUpdate")), Qt::LeftButton);
+  QVERIFY(settingsSeen);
+  QVERIFY(QFile::exists(home.path() + "/config/Dovetek/Sonafex.conf"));  // the day of the check
 
   // Closing asks; No closes and keeps the project as config.prj.
   ClickNav(window, 2);

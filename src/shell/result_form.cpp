@@ -133,6 +133,7 @@ TFormResult::TFormResult(QWidget* parent, const TShellServices& services,
   BtnAction->setObjectName(QStringLiteral("BtnAction"));
   BtnClose = new QPushButton(this);
   BtnClose->setObjectName(QStringLiteral("BtnClose"));
+  BtnClose->setDefault(true);
 
   auto* groups = new QHBoxLayout;
   groups->addWidget(GrpFile, 1);

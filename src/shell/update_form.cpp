@@ -117,6 +117,7 @@ TFormUpdate::TFormUpdate(QWidget* parent, const TShellServices& services,
                          const TLanguage& language)
     : QDialog(parent), FServices(services) {
   setObjectName(QStringLiteral("TFormUpdate"));
+  setMinimumWidth(420);
   LblUpdateInfo = new QLabel(this);
   LblUpdateInfo->setObjectName(QStringLiteral("LblUpdateInfo"));
   LblUpdateQuery = new QLabel(this);

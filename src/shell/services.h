@@ -1,6 +1,7 @@
-// What the main window asks of the world outside it: dialogs, the song player for listening and
-// the preview display. The program gives it the real ones; the tests give it recording fakes, so
-// that the window's logic runs without a person, a sound device or a web engine.
+// What the windows ask of the world outside them: dialogs, the song player for listening, the
+// preview display, the date, the desktop's opener and the settings file. The program gives them
+// the real ones; the tests give them recording fakes, so that the windows' logic runs without a
+// person, a sound device, a web engine or a calendar.
 #pragma once
 
 #include <QString>

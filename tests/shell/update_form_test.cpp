@@ -112,6 +112,7 @@ void UpdateFormTest::checkAtFirstActivation() {
     QCOMPARE(UpdateForm(*window).LblUpdateInfo->text(),
              QStringLiteral("The last time you ran this check was %1 day(s) ago.").arg(c.days));
     if (!c.shown) {
+      QCOMPARE(fs::exists(fixture.SettingsFile()), c.stored.has_value());
       QCOMPARE(ReadSettings(fixture.SettingsFile()), c.stored.value_or(QByteArray()));
       continue;
     }

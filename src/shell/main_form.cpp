@@ -593,13 +593,17 @@ QWidget* TFormMain::BuildSizeTab() {
                           {QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")});
   SpinEditFrameRate = Spin(flash, "SpinEditFrameRate", 1, 100);
   SpinEditPlayPercent = Spin(flash, "SpinEditPlayPercent", 0, 100);
-  auto* waitLabel = label(flash, "Start playing after music data is downloaded", ":");
-  waitLabel->setWordWrap(true);  // long in some languages
-  fl->addWidget(label(flash, "Version", ":"), 0, 0);
+  // The captions wrap: some languages make them long, and this column sets the window's width.
+  const auto wrapped = [&](const char* key) {
+    QLabel* l = label(flash, key, ":");
+    l->setWordWrap(true);
+    return l;
+  };
+  fl->addWidget(wrapped("Version"), 0, 0);
   fl->addWidget(CmbFlashVersion, 0, 1);
-  fl->addWidget(label(flash, "Framerate", ":"), 1, 0);
+  fl->addWidget(wrapped("Framerate"), 1, 0);
   fl->addWidget(SpinEditFrameRate, 1, 1);
-  fl->addWidget(waitLabel, 2, 0);
+  fl->addWidget(wrapped("Start playing after music data is downloaded"), 2, 0);
   fl->addWidget(SpinEditPlayPercent, 2, 1);
   fl->addWidget(label(flash, "Percent"), 2, 2);
   fl->setColumnStretch(0, 1);

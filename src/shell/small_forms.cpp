@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "app/music_list.h"
@@ -33,8 +34,10 @@ TFormMp3Edit::TFormMp3Edit(QWidget* parent, const TLanguage& lang) : QDialog(par
 
   auto* encoding = FTexts.Title(new QGroupBox(this), "Encoding parameters");
   auto* info = new QFormLayout(encoding);
+  // A path wraps nowhere sensible and a wrapped label is cut by the form: the dialog widens
+  // to the path instead (Show).
   lblPath = new QLabel(encoding);
-  lblPath->setWordWrap(true);
+  lblPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblDuration = new QLabel(encoding);
   lblSampleRate = new QLabel(encoding);
   lblBitRate = new QLabel(encoding);
@@ -86,6 +89,7 @@ void TFormMp3Edit::Show(const app::TMP3Info& info) {
   const bool mp3 = app::CanWriteTag(info);
   chkChangeTag->setChecked(mp3);
   chkChangeTag->setEnabled(mp3);
+  resize(std::max(460, sizeHint().width()), sizeHint().height());
 }
 
 namespace {

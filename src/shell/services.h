@@ -65,7 +65,7 @@ struct TShellServices {
   std::string ProgramFolder;
   // The timers run by themselves; tests step them by hand.
   bool RunTimers = true;
-  // The user's settings file (the chosen language); empty: UserSettingsPath().
+  // The user's settings file; empty: UserSettingsPath().
   std::filesystem::path SettingsFile;
 };
 

@@ -275,11 +275,12 @@ void LanguagesTest::choiceIsRememberedAtTheNextStart() {
   TWindowFixture fixture;
   QTemporaryDir dir;
   const std::string program = ProgramFolderWith(
-      dir, {{"English.ini", "[INTERFACE]\n"}, {"German.ini", "[INTERFACE]\nPublish=Veröffentlichen\nOk=Jawohl\n"}});
+      dir, {{"English.ini", "[INTERFACE]\nPublish=Publish!\n"},  // marked, to be told from no file
+            {"German.ini", "[INTERFACE]\nPublish=Veröffentlichen\nOk=Jawohl\n"}});
   const fs::path settings = (dir.path() + "/config/settings.conf").toStdString();
   {
     auto first = fixture.MakeWindow(program, settings);
-    QCOMPARE(first->btnConvert->text(), QStringLiteral("Publish"));
+    QCOMPARE(first->btnConvert->text(), QStringLiteral("Publish!"));
     LanguageItem(*first, "German")->trigger();
   }
   QCOMPARE(LoadUserSettings(settings).Language, std::string("German.ini"));
@@ -294,8 +295,14 @@ void LanguagesTest::choiceIsRememberedAtTheNextStart() {
   }
   // Back to English through the menu: stored as well.
   LanguageItem(*second, "English")->trigger();
-  QCOMPARE(second->btnConvert->text(), QStringLiteral("Publish"));
+  QCOMPARE(second->btnConvert->text(), QStringLiteral("Publish!"));
   QCOMPARE(LoadUserSettings(settings).Language, std::string("English.ini"));
+
+  // A remembered language whose file was removed starts in English.
+  LanguageItem(*second, "German")->trigger();
+  QVERIFY(QFile::remove(dir.filePath("languages/German.ini")));
+  auto third = fixture.MakeWindow(program, settings);
+  QCOMPARE(third->btnConvert->text(), QStringLiteral("Publish!"));
 }
 
 void LanguagesTest::everyKeyLookedUpIsInTheEnglishFile() {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "shell/texts.h"
 #include "util/files.h"
 
 namespace tw::shell {
@@ -20,10 +21,6 @@ namespace tw::shell {
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Tr(const TLanguage& lang, const char* english) {
-  return QString::fromStdString(lang.Text(english));
-}
 
 // A label that reads as a web link and answers a click.
 class TLinkLabel : public QLabel {

@@ -68,13 +68,13 @@ struct TShellServices {
   std::string ProgramFolder;
   // The timers run by themselves; tests step them by hand.
   bool RunTimers = true;
+  // The user's settings file; empty: UserSettingsPath().
+  std::filesystem::path SettingsFile;
   // Today's date, for the update reminder; empty: the system's date.
   std::function<std::chrono::year_month_day()> Today;
   // Opens a local path (a folder, or a file with its associated program) or a web address;
   // empty: the desktop's opener.
   std::function<void(const QString&)> OpenUrl;
-  // The per-user settings file; empty: UserSettingsPath().
-  std::filesystem::path SettingsFile;
   // Shows a dialog modally and returns when it is closed; empty: the dialog's own event loop.
   // Tests answer the dialog in place.
   std::function<void(QDialog&)> ShowModal;

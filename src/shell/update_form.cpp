@@ -15,16 +15,13 @@
 #include "shell/ini.h"
 #include "shell/links.h"
 #include "shell/settings.h"
+#include "shell/texts.h"
 
 namespace tw::shell {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Tr(const TLanguage& lang, const char* english) {
-  return QString::fromStdString(lang.Text(english));
-}
 
 // The stored settings to change and write back, or none when something stands at the path that
 // cannot be read: writing then would put the defaults in place of what the user chose.

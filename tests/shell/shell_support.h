@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -98,7 +99,9 @@ class TWindowFixture {
     qputenv("XDG_DOCUMENTS_DIR", (FHome.path() + "/Documents").toUtf8());
     qputenv("XDG_CONFIG_HOME", (FHome.path() + "/config").toUtf8());
   }
-  std::unique_ptr<TFormMain> MakeWindow() {
+  // The program folder ends with "/"; the settings file is the HOME's when none is given.
+  std::unique_ptr<TFormMain> MakeWindow(std::string programFolder = TW_PROGRAM_DIR "/",
+                                        std::filesystem::path settingsFile = {}) {
     TShellServices services;
     services.Dialogs = std::make_unique<TFakeDialogs>(Script);
     services.CreatePreview = [this](QWidget* parent) {
@@ -109,11 +112,11 @@ class TWindowFixture {
       Script.Player = player.get();
       return player;
     };
-    services.ProgramFolder = TW_PROGRAM_DIR "/";
+    services.ProgramFolder = std::move(programFolder);
     services.RunTimers = false;
+    services.SettingsFile = settingsFile.empty() ? SettingsFile() : std::move(settingsFile);
     services.Today = [this] { return Script.Today; };
     services.OpenUrl = [this](const QString& target) { Script.Opened << target; };
-    services.SettingsFile = SettingsFile();
     services.ShowModal = [this](QDialog& dialog) {
       Script.Modals << dialog.objectName();
       dialog.show();

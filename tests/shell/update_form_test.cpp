@@ -109,8 +109,12 @@ void UpdateFormTest::checkAtFirstActivation() {
     };
     QVERIFY(Activate(*window));
     QCOMPARE(fixture.Script.Modals, c.shown ? QStringList{"TFormUpdate"} : QStringList{});
-    QCOMPARE(UpdateForm(*window).LblUpdateInfo->text(),
-             QStringLiteral("The last time you ran this check was %1 day(s) ago.").arg(c.days));
+    // In the stored language where the row names one.
+    const QString info = UpdateForm(*window).LblUpdateInfo->text();
+    if (c.stored && c.stored->contains("German"))
+      QVERIFY2(info.contains(QStringLiteral(" %1 ").arg(c.days)), qPrintable(info));
+    else
+      QCOMPARE(info, QStringLiteral("The last time you ran this check was %1 day(s) ago.").arg(c.days));
     if (!c.shown) {
       QCOMPARE(fs::exists(fixture.SettingsFile()), c.stored.has_value());
       QCOMPARE(ReadSettings(fixture.SettingsFile()), c.stored.value_or(QByteArray()));
@@ -192,9 +196,9 @@ void UpdateFormTest::menuAndToolButtonShowTheWindow() {
     QVERIFY(!stored.AutoUpdate);
     QCOMPARE(stored.UpdateDays, 7);
   }
-  // The count was taken when the texts applied, at creation.
-  QCOMPARE(UpdateForm(*window).LblUpdateInfo->text(),
-           QStringLiteral("The last time you ran this check was 40 day(s) ago."));
+  // The count was taken when the texts applied, at creation (in the stored French).
+  const QString info = UpdateForm(*window).LblUpdateInfo->text();
+  QVERIFY2(info.contains(QStringLiteral(" 40 ")), qPrintable(info));
 }
 
 void UpdateFormTest::yesOpensTheUpdateRequest() {

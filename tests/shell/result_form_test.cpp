@@ -257,6 +257,17 @@ void ResultFormTest::languageSwitchKeepsTheAction() {
   QCOMPARE(form.BtnClose->text(), QStringLiteral("Close"));  // not in the file: English
   QCOMPARE(form.LblFile->text(), kNothingText);
 
+  // Through the main window's switch to a shipped language: this window follows, keeping its
+  // action.
+  form.CmbAction->setCurrentIndex(TFormResult::BrowseFiles);
+  const std::filesystem::path shipped = TW_PROGRAM_DIR "/languages/German.ini";
+  window->ApplyLanguage(shipped);
+  const TLanguage file = TLanguage::Load(shipped);
+  QCOMPARE(form.CmbAction->currentIndex(), int(TFormResult::BrowseFiles));
+  QCOMPARE(form.CmbAction->itemText(0), QString::fromStdString(file.Text("Browse Generated Files")));
+  QVERIFY(form.CmbAction->itemText(0) != QStringLiteral("Browse Generated Files"));
+  form.ApplyTexts(german);
+
   // The folder picker's title is the translated one.
   PublishAB(fixture, *window, [](TFormMain& w) { w.RdoSinglePlayer->click(); });
   fixture.Script.OnModal = [&](QDialog&) {

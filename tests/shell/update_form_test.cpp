@@ -308,6 +308,14 @@ void UpdateFormTest::dayCountInAnotherLanguage() {
   QCOMPARE(form.CheckUpdate()->windowTitle(), QStringLiteral("Einstellungen"));
   QCOMPARE(form.CheckUpdate()->RdoCheckAuto->text(), QStringLiteral("Alle"));
   QCOMPARE(form.CheckUpdate()->RdoCheckManually->text(), QStringLiteral("Manually"));
+
+  // The main window's switch reaches both windows.
+  const TLanguage shipped = TLanguage::Load(TW_PROGRAM_DIR "/languages/French.ini");
+  window->ApplyLanguage(TW_PROGRAM_DIR "/languages/French.ini");
+  QCOMPARE(form.BtnNo->text(), QString::fromStdString(shipped.Text("No")));
+  QCOMPARE(form.CheckUpdate()->RdoCheckManually->text(),
+           QString::fromStdString(shipped.Text("Manually")));
+  QVERIFY(form.CheckUpdate()->RdoCheckManually->text() != QStringLiteral("Manually"));
 }
 
 QTEST_MAIN(UpdateFormTest)

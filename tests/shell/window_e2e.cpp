@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -281,6 +282,21 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
   QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("btnUpdate")), Qt::LeftButton);
   QVERIFY(settingsSeen);
   QVERIFY(QFile::exists(home.path() + "/config/Dovetek/Sonafex.conf"));  // the day of the check
+
+  // In German from the Languages menu, the result window of the last run again.
+  auto* languages = window.findChild<QMenu*>(QStringLiteral("mnuLanguages"));
+  QVERIFY(languages);
+  for (QAction* item : languages->actions())
+    if (item->text() == QStringLiteral("German")) item->trigger();
+  bool germanSeen = false;
+  OnNextModal([&](QWidget* result) {
+    auto* close = result->findChild<QPushButton*>(QStringLiteral("BtnClose"));
+    germanSeen = close->text() != QStringLiteral("Close");
+    Screenshot("8-result-german.png");
+    QTest::mouseClick(close, Qt::LeftButton);
+  });
+  QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("btnResult")), Qt::LeftButton);
+  QVERIFY(germanSeen);
 
   // Closing asks; No closes and keeps the project as config.prj.
   ClickNav(window, 2);

@@ -224,6 +224,29 @@ void ResultFormTest::copyToAFolder() {
   QVERIFY(!QFile::exists(QStringLiteral("a.swf")) && !QFile::exists(QStringLiteral("/a.swf")));
   QCOMPARE(fixture.Script.FolderTitles.size(), 3);
   QVERIFY(fixture.Script.Errors.isEmpty());
+
+  // The emulator's files lie in a folder of their own beside the page: it is made in the
+  // target. A name leading out of the output folder copies nothing outside the target.
+  const QString made = fixture.Home() + "/made/";
+  QDir().mkpath(made + "ruffle");
+  WriteFile(made + "B.html", "page");
+  WriteFile(made + "ruffle/ruffle.js", "script");
+  WriteFile(fixture.Home() + "/secret.txt", "not generated");
+  tw::app::TPublishResult result;
+  result.Folder = made.toStdString();
+  result.Name = "B";
+  result.Files = {"B.html", "ruffle/ruffle.js", "../secret.txt"};
+  const QString other = fixture.Home() + "/other/site";
+  QDir().mkpath(other);
+  fixture.Script.ChosenFolder = other;
+  fixture.Script.OnModal = [&](QDialog&) {
+    form.CmbAction->setCurrentIndex(TFormResult::CopyFiles);
+    form.BtnAction->click();
+  };
+  form.ShowResult(result);
+  QCOMPARE(Bytes(other + "/B.html"), QByteArray("page"));
+  QCOMPARE(Bytes(other + "/ruffle/ruffle.js"), QByteArray("script"));
+  QVERIFY(!QFile::exists(fixture.Home() + "/other/secret.txt"));
 }
 
 void ResultFormTest::languageSwitchKeepsTheAction() {

@@ -15,6 +15,9 @@ namespace {
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 // A fresh copy of the song in the working folder.
+// The run's working folder; the user's for a build outside a run.
+std::string WorkFolderOf(const TRunContext* ctx) { return ctx ? ctx->WorkFolder() : UserDataFolder(); }
+
 void PrepareCopy(const std::string& source, const std::string& copy) {
   if (SameFile(source, copy))
     throw FileError("The song " + Quoted(source) + " lies where the working copy goes");
@@ -79,7 +82,7 @@ int64_t MusicMovieFrames(double seconds, double frameRate) {
 std::unique_ptr<swf::TMemoryStream> BuildMusicMovieStream(const std::string& source,
                                                           const TConvertOption& options,
                                                           bool /*wholeSong*/, TRunContext* ctx) {
-  TTempFile copy(UserDataFolder() + "swfin" + ExtractFileExt(source));
+  TTempFile copy(WorkFolderOf(ctx) + "swfin" + ExtractFileExt(source));
   PrepareCopy(source, copy.Path());
   auto movie = NewMusicMovie(options, ctx);
   FillMusicMovie(*movie, source, copy.Path(), options);
@@ -95,7 +98,7 @@ std::unique_ptr<swf::TMemoryStream> BuildMusicMovieStream(const std::string& sou
 
 bool WriteMusicMovieFile(const std::string& source, const std::string& target,
                          const TConvertOption& options, bool /*wholeSong*/, TRunContext* ctx) {
-  const std::string folder = UserDataFolder();
+  const std::string folder = WorkFolderOf(ctx);
   TTempFile copy(folder + "convertswfin" + ExtractFileExt(source));
   TTempFile out(folder + "convertswfout" + ExtractFileExt(target));
   PrepareCopy(source, copy.Path());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "app/engines.h"
@@ -40,8 +41,9 @@ class TCountingHost : public THost {
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-std::string TempName(const TConvertOption& o, int k) {
-  return o.OutputFolder + "encode" + std::to_string(k) + ".mp3";
+// The re-encoded song k, in the run's working folder.
+std::string TempName(const std::string& workFolder, int k) {
+  return workFolder + "encode" + std::to_string(k) + ".mp3";
 }
 
 bool WritesSongFiles(const TConvertOption& o) {
@@ -80,7 +82,8 @@ std::optional<std::pair<dev_t, ino_t>> FileId(const std::string& path) {
 }
 
 // Before anything is written: the output name must stay inside the output folder, and no file
-// the run writes or deletes may be one of its songs, or hold another output of the run.
+// the run writes may be one of its songs, or hold another output of the run. The working files
+// need no check: they live in a folder of the run's own, made after this.
 bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
   const std::string& f = o.OutputFolder;
   const std::string& b = o.OutputName;
@@ -99,17 +102,12 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
       ownNames[b + ".xml"] = "the player's own file";
   }
   for (const std::string& name : RuffleResultNames(o)) ownNames[name] = "a file of the emulator";
-  for (int k = 1; k <= o.MusicCount; ++k)
-    ownNames["encode" + std::to_string(k) + ".mp3"] = "a temporary file of the run";
 
   std::map<std::pair<dev_t, ino_t>, std::string> written;  // existing file -> its path
   auto addWritten = [&](const std::string& path) {
     if (auto id = FileId(path)) written.emplace(*id, path);
   };
   for (const auto& [name, what] : ownNames) addWritten(f + name);
-  const std::string work = UserDataFolder();
-  for (const char* name : {"html.html", "movie.swf", "convertswfout.swf", "convertflvout.flv"})
-    addWritten(work + name);
 
   std::map<std::string, const TMusicFileList*> outputs;  // song output name -> first song
   for (const TMusicFileList* song = o.Music.get(); song; song = song->Next.get()) {
@@ -144,10 +142,6 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
                              Quoted(p) + " are both published as " + Quoted(name) +
                              "; the later one replaces the earlier.");
     }
-    for (const std::string& temp : EngineTempFiles(p)) addWritten(temp);
-    const std::string ext = ExtractFileExt(p);
-    addWritten(work + "convertswfin" + ext);
-    addWritten(work + "swfin" + ext);
   }
 
   for (const TMusicFileList* song = o.Music.get(); song; song = song->Next.get()) {
@@ -161,8 +155,8 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
                          SameFile(hit->second, o.OutputFolder + SongFileName(p, o.MusicFormat));
     if (ownCopy) continue;
     ctx.ReportError("The song " + Quoted(p) + " is also " + Quoted(hit->second) +
-                    ", which this run would overwrite or delete; move the song or choose "
-                    "another output folder. Nothing was written.");
+                    ", which this run would overwrite; move the song or choose another output "
+                    "folder. Nothing was written.");
     return false;
   }
   return true;
@@ -180,7 +174,7 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
                  std::vector<std::string>& perSongSwfs, std::vector<TOutputFile>& plan,
                  TCountingHost& host, TRunContext& ctx) {
   const std::string& p = song.FileName;
-  const std::string t = TempName(o, k);
+  const std::string t = TempName(ctx.WorkFolder(), k);
   const std::string name = ExtractFileName(p);
   const std::string count = std::to_string(k) + "/" + std::to_string(o.MusicCount);
 
@@ -237,8 +231,8 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
     const std::string movie = PerSongSwfName(p);
     perSongSwfs.push_back(movie);
     const std::unique_ptr<TMusicFileList> node = song.CopyNode();
-    makers.BuildStageMovie(stage, o.OutputFolder + movie, true, node.get(), o.OutputFolder, false,
-                           o, ctx);
+    makers.BuildStageMovie(stage, o.OutputFolder + movie, true, node.get(), ctx.WorkFolder(),
+                           false, o, ctx);
     if (FileExists(o.OutputFolder + movie)) MarkWritten(plan, TOutputKind::Player, k);
   }
   ctx.Progress.EndSong(k);
@@ -268,10 +262,6 @@ void CopyRuffleFiles(const TConvertOption& o, std::vector<TOutputFile>& plan, TR
       ctx.ReportError(e.what());
     }
   }
-}
-
-void RemoveAll(const std::vector<std::string>& files) {
-  for (const std::string& f : files) RemoveFile(f);
 }
 
 }  // namespace
@@ -341,7 +331,6 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   };
 
   std::vector<std::string> perSongSwfs;
-  std::vector<std::string> temporaries;
 
   const TConvertOption options = GatherConvertOptions(project);
   if (options.MusicCount == 0) {
@@ -351,6 +340,17 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   }
   plan = OutputPlan(options);
   if (!CheckBeforeWriting(options, ctx)) return finish(TRunStatus::Refused);
+
+  // The working files of this run, apart from any other run of the user's; the folder goes
+  // whole when the run ends, however it ends.
+  std::optional<TWorkFolder> work;
+  try {
+    work.emplace(UserDataFolder());
+  } catch (const std::exception& e) {
+    ctx.ReportError(e.what());
+    return finish(TRunStatus::Failed);
+  }
+  ctx.SetWorkFolder(work->Path());
 
   const std::string& f = options.OutputFolder;
   const std::string& b = options.OutputName;
@@ -364,16 +364,12 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
 
   std::unique_ptr<TStageSettings> stage = GatherStageSettings(project);
   const bool transparent = stage->SolidBackground == 0;
-  std::string currentTemp;
   try {
     int k = 0;
     for (const TMusicFileList* song = options.Music.get(); song; song = song->Next.get()) {
       ++k;
-      currentTemp = TempName(options, k);
       ctx.Checkpoint();
       PublishSong(*song, k, options, *stage, makers, perSongSwfs, plan, host, ctx);
-      temporaries.push_back(currentTemp);
-      currentTemp.clear();
     }
     ctx.Checkpoint();
 
@@ -382,8 +378,8 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
       if (options.PublishOption == TPublishOption::PlayerAndMusicFiles)
         makers.BuildStageMovie(*stage, f + b + ".swf", false, nullptr, "", false, options, ctx);
       else
-        makers.BuildStageMovie(*stage, f + b + ".swf", true, options.Music.get(), f, false,
-                               options, ctx);
+        makers.BuildStageMovie(*stage, f + b + ".swf", true, options.Music.get(),
+                               ctx.WorkFolder(), false, options, ctx);
       if (FileExists(f + b + ".swf")) MarkWritten(plan, TOutputKind::Player, 0);
       // A Cancel is honoured up to the last file, not only between the songs.
       ctx.Checkpoint();
@@ -407,7 +403,7 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
           continue;  // a song that was not there has no movie to show
         ctx.Checkpoint();
         WriteHtmlPage(movie, f + ChangeFileExt(movie, ".html"), transparent, stage->Width,
-                      stage->Height, script);
+                      stage->Height, script, ctx.WorkFolder());
         MarkWritten(plan, TOutputKind::Page, k);
       }
       if (!perSongSwfs.empty())
@@ -415,25 +411,22 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
             BuildEmbedCode(perSongSwfs.front(), transparent, stage->Width, stage->Height);
     } else {
       ctx.Checkpoint();
-      WriteHtmlPage(b + ".swf", f + b + ".html", transparent, stage->Width, stage->Height, script);
+      WriteHtmlPage(b + ".swf", f + b + ".html", transparent, stage->Width, stage->Height, script,
+                    ctx.WorkFolder());
       MarkWritten(plan, TOutputKind::Page, 0);
       result.EmbedCode = BuildEmbedCode(b + ".swf", transparent, stage->Width, stage->Height);
     }
   } catch (const ECancelled&) {
     ctx.Progress.Close();
-    RemoveAll(temporaries);
-    if (!currentTemp.empty()) RemoveFile(currentTemp);
     return finish(TRunStatus::Cancelled);
   } catch (const std::exception& e) {
     ctx.Progress.Close();
-    RemoveAll(temporaries);
-    if (!currentTemp.empty()) RemoveFile(currentTemp);
     ctx.ReportError(e.what());
     return finish(TRunStatus::Failed);
   }
 
   FreeStageSettings(stage);
-  RemoveAll(temporaries);
+  work.reset();
   ctx.Progress.Close();
   host.ShowResult(result);
   return finish(TRunStatus::Finished);

@@ -76,18 +76,19 @@ TEST_F(RealRun, SinglePlayerCarriesTheReencodedSongs) {
   AddSong("b.mp3", 2);
   Options(TPublishOption::SinglePlayer, TMusicFormat::SWF);
   std::vector<std::string> probed;
-  makers.OnStageSong = [&](size_t index) {
-    probed.push_back(Probe(out / ("encode" + std::to_string(index + 1) + ".mp3")));
-  };
+  makers.OnStageSong = [&](size_t, const std::string& source) { probed.push_back(Probe(source)); };
   ASSERT_EQ(Run().Status, TRunStatus::Finished);
   ASSERT_EQ(makers.StageCalls.size(), 1u);
-  const std::string f = out.path().string() + "/";
+  // The re-encoded songs, in the run's own working folder.
+  const std::string f = makers.StageCalls[0].Folder;
+  EXPECT_TRUE(f.starts_with(user.Work() + "run-")) << f;
   EXPECT_EQ(makers.StageCalls[0].Songs, (Names{f + "encode1.mp3", f + "encode2.mp3"}));
   // While the player was built they were the re-encoded songs; afterwards they are gone.
   ASSERT_EQ(probed.size(), 2u);
   for (const std::string& p : probed)
     EXPECT_EQ(p, "codec_name=mp3\nsample_rate=22050\nchannels=1\nbit_rate=24000\nformat_name=mp3\n");
   EXPECT_EQ(FolderFiles(out.path()), (Names{"player.html", "player.swf"}));
+  EXPECT_EQ(user.WorkEntries(), Names{});
 }
 
 TEST_F(RealRun, MusicFilesGiveEachMovieItsOwnReencodedSong) {
@@ -97,7 +98,8 @@ TEST_F(RealRun, MusicFilesGiveEachMovieItsOwnReencodedSong) {
   Options(TPublishOption::MusicFiles, TMusicFormat::SWF);
   ASSERT_EQ(Run().Status, TRunStatus::Finished);
   ASSERT_EQ(makers.StageCalls.size(), 3u);
-  EXPECT_EQ(makers.StageCalls[2].Songs, Names{out.path().string() + "/encode3.mp3"});
+  EXPECT_EQ(makers.StageCalls[2].Songs, Names{makers.StageCalls[2].Folder + "encode3.mp3"});
+  EXPECT_TRUE(makers.StageCalls[2].Folder.starts_with(user.Work() + "run-"));
   EXPECT_EQ(FolderFiles(out.path()),
             (Names{"a.html", "a.swf", "b.html", "b.swf", "c.html", "c.swf"}));
 }

@@ -1,6 +1,9 @@
 // Whole publish runs with Debian's real lame and ffmpeg (the movies still made by the stand-in).
+#include <set>
+
 #include "app/app_support.h"
 #include "app/publish.h"
+#include "app/stage_movie.h"
 
 namespace tw::test {
 namespace {
@@ -130,6 +133,49 @@ TEST_F(RealRun, CancelWhileTheSecondOfThreeSongsConverts) {
     EXPECT_EQ(FolderFiles(out.path()), Names{"a.flv"});
     EXPECT_EQ(user.Files(), Names{});
   }
+}
+
+// Whatever the option, the music format and the flags, a real run writes to the output folder
+// exactly the files of its plan, each marked written, and the result lists the same names: the
+// list, the check and the writes cannot drift apart.
+TEST_F(RealRun, TheOutputFolderHoldsExactlyThePlansFiles) {
+  // At rates a movie carries: a song that cannot become a movie is rightly not written.
+  MakeSong44(songs / "My Song.mp3", 0.5);
+  project.Music.emplace_back().Path = (songs / "My Song.mp3").string();
+  AddSong("b.wav", 0.5);
+  TStageMovieMakers real(BundledStageFolders());
+  struct Flags {
+    const char* name;
+    bool reencode, onlyPlayer;
+  } flags[] = {{"as they are", false, false}, {"re-encoded", true, false},
+               {"only the player", true, true}};
+  for (const TPublishOption option : {TPublishOption::PlayerAndMusicFiles,
+                                      TPublishOption::SinglePlayer, TPublishOption::MusicFiles})
+    for (const TMusicFormat format : {TMusicFormat::SWF, TMusicFormat::FLV, TMusicFormat::MP3})
+      for (const Flags& f : flags) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(option)) + " " +
+                     std::to_string(static_cast<int>(format)) + " " + f.name);
+        fs::remove_all(out.path());
+        fs::create_directory(out.path());
+        host = RecordingHost{};
+        Options(option, format);
+        project.Reencode = f.reencode;
+        project.OnlyFlashPlayer = f.onlyPlayer;
+        const TPublishOutcome r = PublishRun(project, host, real);
+        ASSERT_EQ(r.Status, TRunStatus::Finished) << ::testing::PrintToString(host.Errors);
+        EXPECT_EQ(host.Errors, Names{});
+        std::set<std::string> planned;
+        Names listed;
+        for (const TOutputFile& file : r.Files) {
+          planned.insert(file.Name);
+          listed.push_back(file.Name);
+          EXPECT_TRUE(file.Written) << file.Name;
+        }
+        EXPECT_EQ(FolderFiles(out.path()), Names(planned.begin(), planned.end()));
+        ASSERT_EQ(host.Results.size(), 1u);
+        EXPECT_EQ(host.Results[0].Files, listed);
+        EXPECT_EQ(user.WorkEntries(), Names{});
+      }
 }
 
 }  // namespace

@@ -14,10 +14,12 @@ namespace {
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-// A fresh copy of the song in the working folder.
 // The run's working folder; the user's for a build outside a run.
-std::string WorkFolderOf(const TRunContext* ctx) { return ctx ? ctx->WorkFolder() : UserDataFolder(); }
+std::string WorkFolderOf(const TRunContext* ctx) {
+  return ctx ? ctx->WorkFolder() : UserDataFolder();
+}
 
+// A fresh copy of the song in the working folder.
 void PrepareCopy(const std::string& source, const std::string& copy) {
   if (SameFile(source, copy))
     throw FileError("The song " + Quoted(source) + " lies where the working copy goes");

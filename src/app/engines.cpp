@@ -521,12 +521,6 @@ void PrepareCopy(const std::string& source, const std::string& copy) {
 
 }  // namespace
 
-std::vector<std::string> EngineTempFiles(const std::string& source) {
-  const std::string folder = UserDataFolder();
-  const std::string ext = ExtractFileExt(source);
-  return {folder + "encodemp3" + ext, folder + "convertflvin" + ext, folder + "convertflvout.flv"};
-}
-
 TEngineResult EncodeMp3(const std::string& source, const std::string& target,
                         const TConvertOption& options, TRunContext& ctx) {
   const std::string lame = FindEngine("lame");
@@ -534,7 +528,7 @@ TEngineResult EncodeMp3(const std::string& source, const std::string& target,
     ctx.Host.ShowError(std::string(kLameMissing));
     return TEngineResult::Missing;
   }
-  TTempFile copy(UserDataFolder() + "encodemp3" + ExtractFileExt(source));
+  TTempFile copy(ctx.WorkFolder() + "encodemp3" + ExtractFileExt(source));
   PrepareCopy(source, copy.Path());
   TEngineRun run;
   try {
@@ -563,7 +557,7 @@ TEngineResult ConvertToFlv(const std::string& source, const std::string& target,
     ctx.Host.ShowError(std::string(kFfmpegMissing));
     return TEngineResult::Missing;
   }
-  const std::string folder = UserDataFolder();
+  const std::string folder = ctx.WorkFolder();
   TTempFile in(folder + "convertflvin" + ExtractFileExt(source));
   TTempFile out(folder + "convertflvout" + ExtractFileExt(target));
   PrepareCopy(source, in.Path());

@@ -81,7 +81,4 @@ TEngineResult EncodeMp3(const std::string& source, const std::string& target,
 TEngineResult ConvertToFlv(const std::string& source, const std::string& target,
                            const TConvertOption& options, bool wholeSong, TRunContext& ctx);
 
-// The working-folder files the engines use for a source and target (for the run's checks).
-std::vector<std::string> EngineTempFiles(const std::string& source);
-
 }  // namespace tw::app

@@ -1,5 +1,9 @@
 #include "app/fileops.h"
 
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -50,6 +54,20 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
       throw FileError("Cannot copy \"" + source + "\" to \"" + target + "\": " +
                       copyError.message());
   });
+}
+
+TWorkFolder::TWorkFolder(const std::string& parent) {
+  std::string pattern = parent;
+  if (pattern.empty() || pattern.back() != '/') pattern += '/';
+  pattern += "run-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw FileError("Cannot make a working folder in \"" + parent + "\": " + std::strerror(errno));
+  FPath = pattern + "/";
+}
+
+TWorkFolder::~TWorkFolder() {
+  std::error_code ec;
+  fs::remove_all(FPath, ec);
 }
 
 }  // namespace tw::app

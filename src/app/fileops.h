@@ -35,4 +35,19 @@ class TTempFile {
   std::string FPath;
 };
 
+// A folder of its own for one run's working files, made with a unique name inside a parent
+// folder so that runs side by side never meet; removed whole, with whatever it holds, when the
+// scope ends. Throws tw::FileError when it cannot be made.
+class TWorkFolder {
+ public:
+  explicit TWorkFolder(const std::string& parent);
+  ~TWorkFolder();
+  TWorkFolder(const TWorkFolder&) = delete;
+  TWorkFolder& operator=(const TWorkFolder&) = delete;
+  const std::string& Path() const { return FPath; }  // ends with "/"
+
+ private:
+  std::string FPath;
+};
+
 }  // namespace tw::app

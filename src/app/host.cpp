@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/paths.h"
+
 namespace tw::app {
 
 void TProgress::Open(int songCount) {
@@ -67,6 +69,10 @@ void TProgress::EndSong(int number) {
 void TRunContext::Checkpoint() {
   Host.ProcessMessages();
   if (Host.CancelRequested()) throw ECancelled();
+}
+
+std::string TRunContext::WorkFolder() const {
+  return FWorkFolder.empty() ? UserDataFolder() : FWorkFolder;
 }
 
 void TRunContext::ReportError(std::string_view message) {

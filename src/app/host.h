@@ -107,6 +107,14 @@ class TRunContext {
   void Checkpoint();
   // "Error: " + message, with OK.
   void ReportError(std::string_view message);
+
+  // The folder the working files of the steps live in: a publish run's own folder while it
+  // runs, else the user's working folder.
+  std::string WorkFolder() const;
+  void SetWorkFolder(std::string folder) { FWorkFolder = std::move(folder); }
+
+ private:
+  std::string FWorkFolder;
 };
 
 }  // namespace tw::app

@@ -14,6 +14,11 @@ namespace {
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
+// The run's working folder; the user's for a build outside a run.
+std::string WorkFolderOf(const TRunContext* ctx) {
+  return ctx ? ctx->WorkFolder() : UserDataFolder();
+}
+
 // A fresh copy of the song in the working folder.
 void PrepareCopy(const std::string& source, const std::string& copy) {
   if (SameFile(source, copy))
@@ -79,7 +84,7 @@ int64_t MusicMovieFrames(double seconds, double frameRate) {
 std::unique_ptr<swf::TMemoryStream> BuildMusicMovieStream(const std::string& source,
                                                           const TConvertOption& options,
                                                           bool /*wholeSong*/, TRunContext* ctx) {
-  TTempFile copy(UserDataFolder() + "swfin" + ExtractFileExt(source));
+  TTempFile copy(WorkFolderOf(ctx) + "swfin" + ExtractFileExt(source));
   PrepareCopy(source, copy.Path());
   auto movie = NewMusicMovie(options, ctx);
   FillMusicMovie(*movie, source, copy.Path(), options);
@@ -95,7 +100,7 @@ std::unique_ptr<swf::TMemoryStream> BuildMusicMovieStream(const std::string& sou
 
 bool WriteMusicMovieFile(const std::string& source, const std::string& target,
                          const TConvertOption& options, bool /*wholeSong*/, TRunContext* ctx) {
-  const std::string folder = UserDataFolder();
+  const std::string folder = WorkFolderOf(ctx);
   TTempFile copy(folder + "convertswfin" + ExtractFileExt(source));
   TTempFile out(folder + "convertswfout" + ExtractFileExt(target));
   PrepareCopy(source, copy.Path());

@@ -151,7 +151,8 @@ std::string RuffleScriptLine(TRuffleMode mode, std::string_view releaseUrl) {
 }
 
 void WriteHtmlPage(const std::string& movieFileName, const std::string& target, bool transparent,
-                   int width, int height, std::string_view scriptLine) {
+                   int width, int height, std::string_view scriptLine,
+                   const std::string& workFolder) {
   std::vector<std::string> lines = {
       "<html>",
       "<head>",
@@ -170,7 +171,7 @@ void WriteHtmlPage(const std::string& movieFileName, const std::string& target, 
     if (!page.empty()) page += "\r\n";
     page += line;
   }
-  const std::string temp = UserDataFolder() + "html.html";
+  const std::string temp = (workFolder.empty() ? UserDataFolder() : workFolder) + "html.html";
   RemoveIfExists(temp);
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(page.data()), page.size());
   WriteFileAtomic(temp, bytes);

@@ -25,11 +25,12 @@ void WritePlaylistFile(const std::string& target, const TConvertOption& options,
 // (empty when nothing) after a failure, which is reported through the host.
 std::string BuildTrackListXml(const TMusicFileList* first, THost& host);
 
-// The ten-line page around the embed element, UTF-8, written through the working folder's
-// "html.html". A script line, when given, follows the title (the page then has eleven lines).
-// Throws tw::FileError when it cannot be written.
+// The ten-line page around the embed element, UTF-8, written through "html.html" in the working
+// folder (the user's when none is given). A script line, when given, follows the title (the page
+// then has eleven lines). Throws tw::FileError when it cannot be written.
 void WriteHtmlPage(const std::string& movieFileName, const std::string& target, bool transparent,
-                   int width, int height, std::string_view scriptLine = {});
+                   int width, int height, std::string_view scriptLine = {},
+                   const std::string& workFolder = {});
 
 // The folder, beside the page, that a copying page's emulator files lie in, and its script.
 inline constexpr std::string_view kRuffleFolder = "ruffle/";

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "app/engines.h"
@@ -40,8 +41,9 @@ class TCountingHost : public THost {
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-std::string TempName(const TConvertOption& o, int k) {
-  return o.OutputFolder + "encode" + std::to_string(k) + ".mp3";
+// The re-encoded song k, in the run's working folder.
+std::string TempName(const std::string& workFolder, int k) {
+  return workFolder + "encode" + std::to_string(k) + ".mp3";
 }
 
 bool WritesSongFiles(const TConvertOption& o) {
@@ -79,9 +81,25 @@ std::optional<std::pair<dev_t, ino_t>> FileId(const std::string& path) {
   return std::make_pair(st.st_dev, st.st_ino);
 }
 
+// The plan's file of a kind made from song k (0: the player's own files), or none.
+TOutputFile* PlannedFile(std::vector<TOutputFile>& plan, TOutputKind kind, int song) {
+  for (TOutputFile& file : plan)
+    if (file.Kind == kind && file.Song == song) return &file;
+  return nullptr;
+}
+
+// The songs by their 1-based place (the first is none).
+std::vector<const TMusicFileList*> SongsByPlace(const TConvertOption& o) {
+  std::vector<const TMusicFileList*> songs(1, nullptr);
+  for (const TMusicFileList* song = o.Music.get(); song; song = song->Next.get())
+    songs.push_back(song);
+  return songs;
+}
+
 // Before anything is written: the output name must stay inside the output folder, and no file
-// the run writes or deletes may be one of its songs, or hold another output of the run.
-bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
+// of the plan may be one of the songs, or be made twice from different sources without a word.
+// The working files need no check: they live in a folder of the run's own, made after this.
+bool CheckBeforeWriting(const TConvertOption& o, std::vector<TOutputFile>& plan, TRunContext& ctx) {
   const std::string& f = o.OutputFolder;
   const std::string& b = o.OutputName;
   if (b.find('/') != std::string::npos || b == "." || b == "..") {
@@ -90,97 +108,75 @@ bool CheckBeforeWriting(const TConvertOption& o, TRunContext& ctx) {
     return false;
   }
 
-  // Everything the run may write or delete, by name in the output folder and by identity.
-  std::map<std::string, std::string> ownNames;  // name in F -> what it is
-  if (o.PublishOption != TPublishOption::MusicFiles) {
-    ownNames[b + ".swf"] = "the player's own file";
-    ownNames[b + ".html"] = "the player's own file";
-    if (o.PublishOption == TPublishOption::PlayerAndMusicFiles)
-      ownNames[b + ".xml"] = "the player's own file";
-  }
-  for (const std::string& name : RuffleResultNames(o)) ownNames[name] = "a file of the emulator";
-  for (int k = 1; k <= o.MusicCount; ++k)
-    ownNames["encode" + std::to_string(k) + ".mp3"] = "a temporary file of the run";
-
+  // Every file the run writes, by name in the output folder and by identity.
+  std::map<std::string, std::string> ownNames;  // a file of the player's -> what it is
+  for (const TOutputFile& file : plan)
+    if (file.Song == 0)
+      ownNames[file.Name] =
+          file.Kind == TOutputKind::Emulator ? "a file of the emulator" : "the player's own file";
   std::map<std::pair<dev_t, ino_t>, std::string> written;  // existing file -> its path
   auto addWritten = [&](const std::string& path) {
     if (auto id = FileId(path)) written.emplace(*id, path);
   };
   for (const auto& [name, what] : ownNames) addWritten(f + name);
-  const std::string work = UserDataFolder();
-  for (const char* name : {"html.html", "movie.swf", "convertswfout.swf", "convertflvout.flv"})
-    addWritten(work + name);
 
+  const std::vector<const TMusicFileList*> songs = SongsByPlace(o);
   std::map<std::string, const TMusicFileList*> outputs;  // song output name -> first song
-  for (const TMusicFileList* song = o.Music.get(); song; song = song->Next.get()) {
+  for (const TOutputFile& file : plan) {
+    if (file.Song == 0) continue;
+    const TMusicFileList* song = songs.at(static_cast<size_t>(file.Song));
     const std::string& p = song->FileName;
-    std::vector<std::string> songOutputs;
-    if (WritesSongFiles(o)) songOutputs.push_back(SongFileName(p, o.MusicFormat));
-    if (o.PublishOption == TPublishOption::MusicFiles) {
-      songOutputs.push_back(PerSongSwfName(p));
-      songOutputs.push_back(ChangeFileExt(PerSongSwfName(p), ".html"));
+    const std::string& name = file.Name;
+    if (auto own = ownNames.find(name); own != ownNames.end()) {
+      ctx.ReportError("The song " + Quoted(p) + " would be published as " + Quoted(name) +
+                      ", which is " + own->second +
+                      "; rename the song or choose another output name. Nothing was written.");
+      return false;
     }
-    for (const std::string& name : songOutputs) {
-      if (auto own = ownNames.find(name); own != ownNames.end()) {
-        ctx.ReportError("The song " + Quoted(p) + " would be published as " + Quoted(name) +
-                        ", which is " + own->second +
-                        "; rename the song or choose another output name. Nothing was written.");
-        return false;
-      }
-      addWritten(f + name);
-      auto [it, first] = outputs.emplace(name, song);
-      if (first || SameFile(it->second->FileName, p)) continue;
-      // A song copied as it is may lie in the output folder under its own name (see below);
-      // another song of that name would then replace it: the user's own file.
-      for (const std::string* own : {&it->second->FileName, &p}) {
-        if (!CopiesSongsAsTheyAre(o) || !SameFile(*own, f + name)) continue;
-        ctx.ReportError("The songs " + Quoted(it->second->FileName) + " and " + Quoted(p) +
-                        " are both published as " + Quoted(name) + ", which is " + Quoted(*own) +
-                        " itself; rename one of them or choose another output folder. Nothing "
-                        "was written.");
-        return false;
-      }
-      ctx.Host.ShowWarning("Warning: The songs " + Quoted(it->second->FileName) + " and " +
-                             Quoted(p) + " are both published as " + Quoted(name) +
-                             "; the later one replaces the earlier.");
+    addWritten(f + name);
+    auto [it, first] = outputs.emplace(name, song);
+    if (first || SameFile(it->second->FileName, p)) continue;
+    // A song copied as it is may lie in the output folder under its own name (see below);
+    // another song of that name would then replace it: the user's own file.
+    for (const std::string* own : {&it->second->FileName, &p}) {
+      if (!CopiesSongsAsTheyAre(o) || !SameFile(*own, f + name)) continue;
+      ctx.ReportError("The songs " + Quoted(it->second->FileName) + " and " + Quoted(p) +
+                      " are both published as " + Quoted(name) + ", which is " + Quoted(*own) +
+                      " itself; rename one of them or choose another output folder. Nothing "
+                      "was written.");
+      return false;
     }
-    for (const std::string& temp : EngineTempFiles(p)) addWritten(temp);
-    const std::string ext = ExtractFileExt(p);
-    addWritten(work + "convertswfin" + ext);
-    addWritten(work + "swfin" + ext);
+    ctx.Host.ShowWarning("Warning: The songs " + Quoted(it->second->FileName) + " and " +
+                           Quoted(p) + " are both published as " + Quoted(name) +
+                           "; the later one replaces the earlier.");
   }
 
-  for (const TMusicFileList* song = o.Music.get(); song; song = song->Next.get()) {
-    const std::string& p = song->FileName;
+  for (size_t k = 1; k < songs.size(); ++k) {
+    const std::string& p = songs[k]->FileName;
     const auto id = FileId(p);
     if (!id) continue;  // a missing song is reported when its turn comes
     const auto hit = written.find(*id);
     if (hit == written.end()) continue;
     // Copying an MP3 song onto itself leaves it as it is: the one overlap that is harmless.
-    const bool ownCopy = CopiesSongsAsTheyAre(o) &&
-                         SameFile(hit->second, o.OutputFolder + SongFileName(p, o.MusicFormat));
+    const TOutputFile* songFile = PlannedFile(plan, TOutputKind::SongFile, static_cast<int>(k));
+    const bool ownCopy =
+        CopiesSongsAsTheyAre(o) && songFile && SameFile(hit->second, f + songFile->Name);
     if (ownCopy) continue;
     ctx.ReportError("The song " + Quoted(p) + " is also " + Quoted(hit->second) +
-                    ", which this run would overwrite or delete; move the song or choose "
-                    "another output folder. Nothing was written.");
+                    ", which this run would overwrite; move the song or choose another output "
+                    "folder. Nothing was written.");
     return false;
   }
   return true;
 }
 
-// Marks the plan's files of a kind (and song) as written by this run.
-void MarkWritten(std::vector<TOutputFile>& plan, TOutputKind kind, int song) {
-  for (TOutputFile& file : plan)
-    if (file.Kind == kind && file.Song == song) file.Written = true;
-}
-
-// Steps 2 to 7 for one song: re-encode, then make its song file or its own movie.
+// Steps 2 to 7 for one song: re-encode, then make the files the plan has from it (its song file,
+// or its own movie).
 void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
-                 const TStageSettings& stage, TMovieMakers& makers,
-                 std::vector<std::string>& perSongSwfs, std::vector<TOutputFile>& plan,
+                 const TStageSettings& stage, TMovieMakers& makers, std::vector<TOutputFile>& plan,
                  TCountingHost& host, TRunContext& ctx) {
   const std::string& p = song.FileName;
-  const std::string t = TempName(o, k);
+  const std::string t = TempName(ctx.WorkFolder(), k);
   const std::string name = ExtractFileName(p);
   const std::string count = std::to_string(k) + "/" + std::to_string(o.MusicCount);
 
@@ -209,9 +205,9 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
   ctx.Progress.StartSong(k, "Converting " + Quoted(name) + ":");
   ctx.Progress.SetFilesPosition(k, count);
 
-  if (WritesSongFiles(o)) {
+  if (TOutputFile* file = PlannedFile(plan, TOutputKind::SongFile, k)) {
     const std::string source = IsNonEmptyFile(t) ? t : p;
-    const std::string songFile = o.OutputFolder + SongFileName(p, o.MusicFormat);
+    const std::string songFile = o.OutputFolder + file->Name;
     const int errors = host.Errors;
     try {
       bool made = false;
@@ -225,7 +221,7 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
           made = true;
           break;
       }
-      if (made && host.Errors == errors) MarkWritten(plan, TOutputKind::SongFile, k);
+      file->Written = made && host.Errors == errors;
     } catch (const ECancelled&) {
       throw;
     } catch (const std::exception& e) {
@@ -233,45 +229,37 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
     }
   }
 
-  if (o.PublishOption == TPublishOption::MusicFiles) {
-    const std::string movie = PerSongSwfName(p);
-    perSongSwfs.push_back(movie);
+  if (TOutputFile* movie = PlannedFile(plan, TOutputKind::Player, k)) {
     const std::unique_ptr<TMusicFileList> node = song.CopyNode();
-    makers.BuildStageMovie(stage, o.OutputFolder + movie, true, node.get(), o.OutputFolder, false,
-                           o, ctx);
-    if (FileExists(o.OutputFolder + movie)) MarkWritten(plan, TOutputKind::Player, k);
+    makers.BuildStageMovie(stage, o.OutputFolder + movie->Name, true, node.get(), ctx.WorkFolder(),
+                           false, o, ctx);
+    movie->Written = FileExists(o.OutputFolder + movie->Name);
   }
   ctx.Progress.EndSong(k);
 }
 
-// A failure here costs the page its emulator, not the run: it is reported and the run goes on.
+// The emulator's files of the plan, from the program's folder. A failure here costs the page its
+// emulator, not the run: it is reported and the run goes on.
 void CopyRuffleFiles(const TConvertOption& o, std::vector<TOutputFile>& plan, TRunContext& ctx) {
-  const std::vector<std::string> files = ShippedRuffleFiles();
   const std::string from = ShippedRuffleFolder();
-  if (std::find(files.begin(), files.end(), kRuffleScript) == files.end()) {
+  if (!FileExists(from + std::string(kRuffleScript))) {
     ctx.ReportError("The Ruffle emulator is not installed beside the program (" + from +
                     std::string(kRuffleScript) +
                     " is missing); the page cannot play without a Flash plug-in.");
     return;
   }
-  const std::string to = o.OutputFolder + std::string(kRuffleFolder);
   std::error_code ec;
-  fs::create_directories(to, ec);
-  for (const std::string& name : files) {
+  fs::create_directories(o.OutputFolder + std::string(kRuffleFolder), ec);
+  for (TOutputFile& file : plan) {
+    if (file.Kind != TOutputKind::Emulator) continue;
     ctx.Checkpoint();
     try {
-      CopyFileReplacing(from + name, to + name);
-      for (TOutputFile& file : plan)
-        if (file.Kind == TOutputKind::Emulator && file.Name == std::string(kRuffleFolder) + name)
-          file.Written = true;
+      CopyFileReplacing(from + file.Name.substr(kRuffleFolder.size()), o.OutputFolder + file.Name);
+      file.Written = true;
     } catch (const std::exception& e) {
       ctx.ReportError(e.what());
     }
   }
-}
-
-void RemoveAll(const std::vector<std::string>& files) {
-  for (const std::string& f : files) RemoveFile(f);
 }
 
 }  // namespace
@@ -340,9 +328,6 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
     return outcome;
   };
 
-  std::vector<std::string> perSongSwfs;
-  std::vector<std::string> temporaries;
-
   const TConvertOption options = GatherConvertOptions(project);
   if (options.MusicCount == 0) {
     host.ShowError("Please add music file!");
@@ -350,7 +335,18 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
     return finish(TRunStatus::NoMusic);
   }
   plan = OutputPlan(options);
-  if (!CheckBeforeWriting(options, ctx)) return finish(TRunStatus::Refused);
+  if (!CheckBeforeWriting(options, plan, ctx)) return finish(TRunStatus::Refused);
+
+  // The working files of this run, apart from any other run of the user's; the folder goes
+  // whole when the run ends, however it ends.
+  std::optional<TWorkFolder> work;
+  try {
+    work.emplace(UserDataFolder());
+  } catch (const std::exception& e) {
+    ctx.ReportError(e.what());
+    return finish(TRunStatus::Failed);
+  }
+  ctx.SetWorkFolder(work->Path());
 
   const std::string& f = options.OutputFolder;
   const std::string& b = options.OutputName;
@@ -364,76 +360,59 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
 
   std::unique_ptr<TStageSettings> stage = GatherStageSettings(project);
   const bool transparent = stage->SolidBackground == 0;
-  std::string currentTemp;
   try {
     int k = 0;
     for (const TMusicFileList* song = options.Music.get(); song; song = song->Next.get()) {
       ++k;
-      currentTemp = TempName(options, k);
       ctx.Checkpoint();
-      PublishSong(*song, k, options, *stage, makers, perSongSwfs, plan, host, ctx);
-      temporaries.push_back(currentTemp);
-      currentTemp.clear();
+      PublishSong(*song, k, options, *stage, makers, plan, host, ctx);
     }
     ctx.Checkpoint();
 
     ctx.Progress.SetFiles("Generating Flash player ... ", "");
-    if (options.PublishOption != TPublishOption::MusicFiles) {
-      if (options.PublishOption == TPublishOption::PlayerAndMusicFiles)
-        makers.BuildStageMovie(*stage, f + b + ".swf", false, nullptr, "", false, options, ctx);
-      else
-        makers.BuildStageMovie(*stage, f + b + ".swf", true, options.Music.get(), f, false,
-                               options, ctx);
-      if (FileExists(f + b + ".swf")) MarkWritten(plan, TOutputKind::Player, 0);
+    if (TOutputFile* player = PlannedFile(plan, TOutputKind::Player, 0)) {
+      // The single player carries the songs; beside a playlist it finds them by name.
+      const bool withMusic = options.PublishOption == TPublishOption::SinglePlayer;
+      makers.BuildStageMovie(*stage, f + player->Name, withMusic,
+                             withMusic ? options.Music.get() : nullptr,
+                             withMusic ? ctx.WorkFolder() : std::string(), false, options, ctx);
+      player->Written = FileExists(f + player->Name);
       // A Cancel is honoured up to the last file, not only between the songs.
       ctx.Checkpoint();
     }
-    if (options.PublishOption == TPublishOption::PlayerAndMusicFiles) {
+    if (TOutputFile* playlist = PlannedFile(plan, TOutputKind::Playlist, 0)) {
       const int errors = host.Errors;
-      WritePlaylistFile(f + b + ".xml", options, host);
-      if (host.Errors == errors) MarkWritten(plan, TOutputKind::Playlist, 0);
+      WritePlaylistFile(f + playlist->Name, options, host);
+      playlist->Written = host.Errors == errors;
       ctx.Checkpoint();
     }
 
     ctx.Progress.SetFiles("Generating HTML page ... ", "");
     const std::string script = RuffleScriptLine(options.Ruffle, options.RuffleUrl);
-    if (options.Ruffle == TRuffleMode::Copy) CopyRuffleFiles(options, plan, ctx);
-    if (options.PublishOption == TPublishOption::MusicFiles) {
-      int k = 0;
-      for (const TMusicFileList* song = options.Music.get(); song; song = song->Next.get()) {
-        ++k;
-        const std::string movie = PerSongSwfName(song->FileName);
-        if (std::find(perSongSwfs.begin(), perSongSwfs.end(), movie) == perSongSwfs.end())
-          continue;  // a song that was not there has no movie to show
-        ctx.Checkpoint();
-        WriteHtmlPage(movie, f + ChangeFileExt(movie, ".html"), transparent, stage->Width,
-                      stage->Height, script);
-        MarkWritten(plan, TOutputKind::Page, k);
-      }
-      if (!perSongSwfs.empty())
-        result.EmbedCode =
-            BuildEmbedCode(perSongSwfs.front(), transparent, stage->Width, stage->Height);
-    } else {
+    if (PlannedFile(plan, TOutputKind::Emulator, 0)) CopyRuffleFiles(options, plan, ctx);
+    for (TOutputFile& page : plan) {
+      if (page.Kind != TOutputKind::Page) continue;
+      // A song that was not there has no movie to show.
+      const TOutputFile* movie = PlannedFile(plan, TOutputKind::Player, page.Song);
+      if (!movie || !movie->Written) continue;
       ctx.Checkpoint();
-      WriteHtmlPage(b + ".swf", f + b + ".html", transparent, stage->Width, stage->Height, script);
-      MarkWritten(plan, TOutputKind::Page, 0);
-      result.EmbedCode = BuildEmbedCode(b + ".swf", transparent, stage->Width, stage->Height);
+      WriteHtmlPage(movie->Name, f + page.Name, transparent, stage->Width, stage->Height, script,
+                    ctx.WorkFolder());
+      page.Written = true;
+      if (result.EmbedCode.empty())
+        result.EmbedCode = BuildEmbedCode(movie->Name, transparent, stage->Width, stage->Height);
     }
   } catch (const ECancelled&) {
     ctx.Progress.Close();
-    RemoveAll(temporaries);
-    if (!currentTemp.empty()) RemoveFile(currentTemp);
     return finish(TRunStatus::Cancelled);
   } catch (const std::exception& e) {
     ctx.Progress.Close();
-    RemoveAll(temporaries);
-    if (!currentTemp.empty()) RemoveFile(currentTemp);
     ctx.ReportError(e.what());
     return finish(TRunStatus::Failed);
   }
 
   FreeStageSettings(stage);
-  RemoveAll(temporaries);
+  work.reset();
   ctx.Progress.Close();
   host.ShowResult(result);
   return finish(TRunStatus::Finished);

@@ -16,10 +16,10 @@ class TMovieMakers {
   virtual ~TMovieMakers() = default;
 
   // Writes the stage movie to target, replacing an existing file. With music, the songs of the
-  // chain go inside; a song's source is folder + "encode" + Position + ".mp3" when that file
-  // holds bytes, else its own file. Between every two songs it calls ctx.Checkpoint(): a Cancel
-  // then ends the call with ECancelled and no target is written. Other failures throw and reach
-  // the run.
+  // chain go inside; a song's source is folder (the run's working folder) + "encode" + Position
+  // + ".mp3" when that file holds bytes, else its own file. Between every two songs it calls
+  // ctx.Checkpoint(): a Cancel then ends the call with ECancelled and no target is written.
+  // Other failures throw and reach the run.
   virtual void BuildStageMovie(const TStageSettings& settings, const std::string& target,
                                bool withMusic, const TMusicFileList* music,
                                const std::string& folder, bool preview,

@@ -429,7 +429,7 @@ void BuildStageMovie(const TStageSettings& s, const std::string& target, bool wi
                      const TMusicFileList* music, const std::string& folder, bool preview,
                      const TConvertOption& options, TRunContext& ctx,
                      const TStageFolders& folders) {
-  const std::string temp = UserDataFolder() + "movie.swf";
+  const std::string temp = ctx.WorkFolder() + "movie.swf";
   TTempFile cleanup(temp);
   {
     auto movie = std::make_unique<TFlashMovie>(0, 0, s.Width * 20, s.Height * 20, s.FrameRate,

@@ -38,6 +38,15 @@ std::vector<std::string> UserFolders::Files() const {
   return files;
 }
 
+std::vector<std::string> UserFolders::WorkEntries() const {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(Work(), ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::vector<std::string> RecordingHost::SingleFileTexts() const {
   std::vector<std::string> texts;
   for (const auto& p : Progress)
@@ -68,7 +77,7 @@ void RecordingMovieMakers::BuildStageMovie(const app::TStageSettings& settings,
       call.Songs.push_back(source);
       call.Positions.push_back(s->Position);
       marker += source + "\n";
-      if (OnStageSong) OnStageSong(index);
+      if (OnStageSong) OnStageSong(index, source);
     }
     if (music) ctx.Checkpoint();
   }

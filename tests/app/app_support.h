@@ -37,6 +37,8 @@ class UserFolders {
   std::string Work() const { return (FDir / "Documents/Dovetek Software/Tunewright/").string(); }
   // Every file below the temporary folder, relative to it.
   std::vector<std::string> Files() const;
+  // Everything in the working folder, folders included.
+  std::vector<std::string> WorkEntries() const;
 
  private:
   TempDir FDir;
@@ -90,8 +92,9 @@ class RecordingMovieMakers : public app::TMovieMakers {
   };
   std::vector<StageCall> StageCalls;
   std::vector<MusicCall> MusicCalls;
-  // Called after each song of a stage movie has been taken (before the checkpoint).
-  std::function<void(size_t songIndex)> OnStageSong;
+  // Called after each song of a stage movie has been taken (before the checkpoint), with the
+  // file it was taken from.
+  std::function<void(size_t songIndex, const std::string& source)> OnStageSong;
 
   void BuildStageMovie(const app::TStageSettings& settings, const std::string& target,
                        bool withMusic, const app::TMusicFileList* music,

@@ -1,6 +1,9 @@
 // Whole publish runs with Debian's real lame and ffmpeg (the movies still made by the stand-in).
+#include <set>
+
 #include "app/app_support.h"
 #include "app/publish.h"
+#include "app/stage_movie.h"
 
 namespace tw::test {
 namespace {
@@ -76,18 +79,19 @@ TEST_F(RealRun, SinglePlayerCarriesTheReencodedSongs) {
   AddSong("b.mp3", 2);
   Options(TPublishOption::SinglePlayer, TMusicFormat::SWF);
   std::vector<std::string> probed;
-  makers.OnStageSong = [&](size_t index) {
-    probed.push_back(Probe(out / ("encode" + std::to_string(index + 1) + ".mp3")));
-  };
+  makers.OnStageSong = [&](size_t, const std::string& source) { probed.push_back(Probe(source)); };
   ASSERT_EQ(Run().Status, TRunStatus::Finished);
   ASSERT_EQ(makers.StageCalls.size(), 1u);
-  const std::string f = out.path().string() + "/";
+  // The re-encoded songs, in the run's own working folder.
+  const std::string f = makers.StageCalls[0].Folder;
+  EXPECT_TRUE(f.starts_with(user.Work() + "run-")) << f;
   EXPECT_EQ(makers.StageCalls[0].Songs, (Names{f + "encode1.mp3", f + "encode2.mp3"}));
   // While the player was built they were the re-encoded songs; afterwards they are gone.
   ASSERT_EQ(probed.size(), 2u);
   for (const std::string& p : probed)
     EXPECT_EQ(p, "codec_name=mp3\nsample_rate=22050\nchannels=1\nbit_rate=24000\nformat_name=mp3\n");
   EXPECT_EQ(FolderFiles(out.path()), (Names{"player.html", "player.swf"}));
+  EXPECT_EQ(user.WorkEntries(), Names{});
 }
 
 TEST_F(RealRun, MusicFilesGiveEachMovieItsOwnReencodedSong) {
@@ -97,7 +101,8 @@ TEST_F(RealRun, MusicFilesGiveEachMovieItsOwnReencodedSong) {
   Options(TPublishOption::MusicFiles, TMusicFormat::SWF);
   ASSERT_EQ(Run().Status, TRunStatus::Finished);
   ASSERT_EQ(makers.StageCalls.size(), 3u);
-  EXPECT_EQ(makers.StageCalls[2].Songs, Names{out.path().string() + "/encode3.mp3"});
+  EXPECT_EQ(makers.StageCalls[2].Songs, Names{makers.StageCalls[2].Folder + "encode3.mp3"});
+  EXPECT_TRUE(makers.StageCalls[2].Folder.starts_with(user.Work() + "run-"));
   EXPECT_EQ(FolderFiles(out.path()),
             (Names{"a.html", "a.swf", "b.html", "b.swf", "c.html", "c.swf"}));
 }
@@ -128,6 +133,49 @@ TEST_F(RealRun, CancelWhileTheSecondOfThreeSongsConverts) {
     EXPECT_EQ(FolderFiles(out.path()), Names{"a.flv"});
     EXPECT_EQ(user.Files(), Names{});
   }
+}
+
+// Whatever the option, the music format and the flags, a real run writes to the output folder
+// exactly the files of its plan, each marked written, and the result lists the same names: the
+// list, the check and the writes cannot drift apart.
+TEST_F(RealRun, TheOutputFolderHoldsExactlyThePlansFiles) {
+  // At rates a movie carries: a song that cannot become a movie is rightly not written.
+  MakeSong44(songs / "My Song.mp3", 0.5);
+  project.Music.emplace_back().Path = (songs / "My Song.mp3").string();
+  AddSong("b.wav", 0.5);
+  TStageMovieMakers real(BundledStageFolders());
+  struct Flags {
+    const char* name;
+    bool reencode, onlyPlayer;
+  } flags[] = {{"as they are", false, false}, {"re-encoded", true, false},
+               {"only the player", true, true}};
+  for (const TPublishOption option : {TPublishOption::PlayerAndMusicFiles,
+                                      TPublishOption::SinglePlayer, TPublishOption::MusicFiles})
+    for (const TMusicFormat format : {TMusicFormat::SWF, TMusicFormat::FLV, TMusicFormat::MP3})
+      for (const Flags& f : flags) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(option)) + " " +
+                     std::to_string(static_cast<int>(format)) + " " + f.name);
+        fs::remove_all(out.path());
+        fs::create_directory(out.path());
+        host = RecordingHost{};
+        Options(option, format);
+        project.Reencode = f.reencode;
+        project.OnlyFlashPlayer = f.onlyPlayer;
+        const TPublishOutcome r = PublishRun(project, host, real);
+        ASSERT_EQ(r.Status, TRunStatus::Finished) << ::testing::PrintToString(host.Errors);
+        EXPECT_EQ(host.Errors, Names{});
+        std::set<std::string> planned;
+        Names listed;
+        for (const TOutputFile& file : r.Files) {
+          planned.insert(file.Name);
+          listed.push_back(file.Name);
+          EXPECT_TRUE(file.Written) << file.Name;
+        }
+        EXPECT_EQ(FolderFiles(out.path()), Names(planned.begin(), planned.end()));
+        ASSERT_EQ(host.Results.size(), 1u);
+        EXPECT_EQ(host.Results[0].Files, listed);
+        EXPECT_EQ(user.WorkEntries(), Names{});
+      }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The publish run with the movie makers stood in for, and without real engines: what it makes,
 // in which order, under which names, and what it never does to the user's files.
 #include <fstream>
+#include <set>
 
 #include "app/app_support.h"
 #include "app/engines.h"
@@ -179,7 +180,7 @@ TEST_F(PublishFixture, MusicFilesBuildOneMovieAndPagePerSong) {
   EXPECT_EQ(makers.StageCalls[1].Target, out.path().string() + "/b.swf");
   EXPECT_TRUE(makers.StageCalls[1].WithMusic);
   EXPECT_EQ(makers.StageCalls[1].Positions, std::vector<int32_t>{2});
-  EXPECT_EQ(makers.StageCalls[1].Folder, out.path().string() + "/");
+  EXPECT_TRUE(makers.StageCalls[1].Folder.starts_with(user.Work() + "run-"));  // the run's own
   const std::string page = ReadText(out / "b.html");
   EXPECT_NE(page.find("<embed src=\"b.swf\""), std::string::npos) << page;
   EXPECT_NE(page.find("WMODE=\"transparent\" width=\"640\" height=\"48\""), std::string::npos);
@@ -232,16 +233,72 @@ TEST_F(PublishFixture, PlaylistListsEverySongEvenWithOnlyThePlayer) {
   EXPECT_TRUE(host.Errors.empty());  // nothing was re-encoded, so nothing was missed
 }
 
-TEST_F(PublishFixture, StrayEncodeFilesAreDeletedEvenWithoutReencoding) {
+// The re-encoded songs live in the run's own working folder: files of those names in the output
+// folder are the user's, and stay as they are, with re-encoding and without.
+TEST_F(PublishFixture, EncodeFilesInTheOutputFolderAreTheUsers) {
+  TempDir bin;
+  Script(bin.path(), "lame", "for last; do :; done\nprintf 'encoded' > \"$last\"\n");
+  EnvGuard withLame("PATH", bin.path().string());
   for (const char* s : {"a.mp3", "b.mp3", "c.mp3"}) Song(s);
-  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
-  std::ofstream(out / "encode2.mp3") << "left by an older run";
-  std::ofstream(out / "encode9.mp3") << "not one of this run's";
-  fs::create_directory(out / "encode3.mp3");  // a folder is never deleted
-  ASSERT_EQ(Run().Status, TRunStatus::Finished);
-  EXPECT_FALSE(fs::exists(out / "encode2.mp3"));
-  EXPECT_TRUE(fs::exists(out / "encode9.mp3"));
-  EXPECT_TRUE(fs::is_directory(out / "encode3.mp3"));
+  for (const bool reencode : {false, true}) {
+    SCOPED_TRACE(reencode ? "re-encoding" : "as they are");
+    Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, reencode);
+    std::ofstream(out / "encode2.mp3") << "the user's";
+    ASSERT_EQ(Run().Status, TRunStatus::Finished) << ::testing::PrintToString(host.Errors);
+    EXPECT_EQ(ReadText(out / "encode2.mp3"), "the user's");
+    EXPECT_EQ(ReadText(out / "b.mp3"), reencode ? "encoded" : "song b.mp3");
+    EXPECT_EQ(user.WorkEntries(), Names{});
+  }
+}
+
+// Each run keeps its working files in a folder of its own inside the user's working folder, and
+// that folder goes whole however the run ends: finished, cancelled, failed, or left by an
+// exception nobody expected.
+TEST_F(PublishFixture, TheRunsOwnWorkingFolderGoesWithIt) {
+  struct Ending : RecordingMovieMakers {
+    std::function<void(TRunContext&)> then;
+    std::string folder;
+    void BuildStageMovie(const TStageSettings& settings, const std::string& target, bool withMusic,
+                         const TMusicFileList* music, const std::string& work, bool preview,
+                         const TConvertOption& options, TRunContext& ctx) override {
+      RecordingMovieMakers::BuildStageMovie(settings, target, withMusic, music, work, preview,
+                                            options, ctx);
+      folder = work;
+      std::ofstream(work + "left.tmp") << "a working file";
+      fs::create_directory(work + "sub");
+      if (then) then(ctx);
+    }
+  };
+  struct Case {
+    const char* name;
+    std::function<void(TRunContext&)> then;
+    TRunStatus status;
+  } cases[] = {
+      {"finished", nullptr, TRunStatus::Finished},
+      {"cancelled", [this](TRunContext&) { host.Cancel = true; }, TRunStatus::Cancelled},
+      {"failed", [](TRunContext&) { throw std::runtime_error("Template file is damaged"); },
+       TRunStatus::Failed},
+      {"unexpected exception", [](TRunContext&) { throw 42; }, TRunStatus::Failed},
+  };
+  Song("a.mp3");
+  Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, false);
+  std::set<std::string> folders;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host = RecordingHost{};
+    Ending ending;
+    ending.then = c.then;
+    try {
+      EXPECT_EQ(PublishRun(project, host, ending).Status, c.status);
+    } catch (int) {
+      EXPECT_STREQ(c.name, "unexpected exception");
+    }
+    ASSERT_FALSE(ending.folder.empty());
+    EXPECT_TRUE(ending.folder.starts_with(user.Work() + "run-")) << ending.folder;
+    folders.insert(ending.folder);
+    EXPECT_EQ(user.WorkEntries(), Names{});
+  }
+  EXPECT_EQ(folders.size(), 4u);  // a new one for every run
 }
 
 TEST_F(PublishFixture, EmptyReencodedFileFallsBackToTheSource) {
@@ -364,7 +421,7 @@ TEST_F(PublishFixture, CopyingASongOntoItselfLeavesItIntact) {
   host = RecordingHost{};
   EXPECT_EQ(Run().Status, TRunStatus::Refused);
   ASSERT_EQ(host.Errors.size(), 1u);
-  EXPECT_NE(host.Errors[0].find("which this run would overwrite or delete"), std::string::npos);
+  EXPECT_NE(host.Errors[0].find("which this run would overwrite"), std::string::npos);
   EXPECT_EQ(ReadText(out / "song.mp3"), "the only copy");
 }
 
@@ -381,14 +438,15 @@ TEST_F(PublishFixture, DangersToTheSongsAreReportedBeforeAnythingIsWritten) {
        TMusicFormat::SWF, "", "player.mp3", "which is the player's own file"},
       {"a song published as the playlist", TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3,
        "", "player.xml.mp3", ""},
+      // The re-encoded songs are no longer made in the output folder: their names are free.
       {"a song published under a temporary name", TPublishOption::PlayerAndMusicFiles,
-       TMusicFormat::MP3, "", "encode1.wav", "which is a temporary file of the run"},
-      {"a song that is the run's temporary file", TPublishOption::SinglePlayer, TMusicFormat::MP3,
-       "encode1.mp3", "", "which this run would overwrite or delete"},
+       TMusicFormat::MP3, "", "encode1.wav", ""},
+      {"a song of a temporary name in the output folder", TPublishOption::SinglePlayer,
+       TMusicFormat::MP3, "encode1.mp3", "", ""},
       {"a song that is the page of a music file", TPublishOption::MusicFiles, TMusicFormat::MP3,
-       "a.html", "", "which this run would overwrite or delete"},
+       "a.html", "", "which this run would overwrite"},
       {"a song that is the player", TPublishOption::SinglePlayer, TMusicFormat::MP3, "player.swf",
-       "", "which this run would overwrite or delete"},
+       "", "which this run would overwrite"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -407,6 +465,9 @@ TEST_F(PublishFixture, DangersToTheSongsAreReportedBeforeAnythingIsWritten) {
       Song(c.songName);
     }
     EXPECT_EQ(Run().Status, c.message[0] ? TRunStatus::Refused : TRunStatus::Finished);
+    if (!victim.empty()) {
+      EXPECT_EQ(ReadText(victim), "precious");
+    }
     if (!c.message[0]) continue;  // "player.xml.mp3" becomes "player.xml.mp3": no clash
     ASSERT_EQ(host.Errors.size(), 1u);
     EXPECT_NE(host.Errors[0].find(c.message), std::string::npos) << host.Errors[0];
@@ -461,22 +522,24 @@ TEST_F(PublishFixture, ASongInTheOutputFolderIsNeverReplacedByAnotherOfItsName) 
 TEST_F(PublishFixture, CancelBetweenSongsKeepsWhatWasWritten) {
   for (const char* s : {"a.mp3", "b.mp3", "c.mp3"}) Song(s);
   Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, false);
-  std::ofstream(out / "encode2.mp3") << "stray";
+  std::ofstream(out / "encode2.mp3") << "the user's";
   host.OnMessages = [](RecordingHost& h) {
     if (!h.Progress.empty() && h.Progress.back().SingleFile == "Converting \"b.mp3\":") h.Cancel = true;
   };
   EXPECT_EQ(Run().Status, TRunStatus::Cancelled);
   EXPECT_TRUE(host.Results.empty());
   EXPECT_FALSE(host.Progress.back().Visible);
-  // a.mp3 was written; b.mp3 was written before the next checkpoint noticed the Cancel.
-  EXPECT_EQ(OutFiles(), (Names{"a.mp3", "b.mp3"}));
+  // a.mp3 was written; b.mp3 was written before the next checkpoint noticed the Cancel; the
+  // user's own file of a temporary's name stays.
+  EXPECT_EQ(OutFiles(), (Names{"a.mp3", "b.mp3", "encode2.mp3"}));
+  EXPECT_EQ(user.WorkEntries(), Names{});
   EXPECT_TRUE(makers.StageCalls.empty());
 }
 
 TEST_F(PublishFixture, CancelWhileTheSinglePlayerTakesItsSongs) {
   for (const char* s : {"a.mp3", "b.mp3", "c.mp3"}) Song(s);
   Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, false);
-  makers.OnStageSong = [&](size_t index) {
+  makers.OnStageSong = [&](size_t index, const std::string&) {
     if (index == 1) host.Cancel = true;
   };
   EXPECT_EQ(Run().Status, TRunStatus::Cancelled);
@@ -529,13 +592,14 @@ TEST_F(PublishFixture, AFailingStepEndsTheRunAndCleansUp) {
   } failing;
   Song("a.mp3");
   Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, true);
-  std::ofstream(out / "encode1.mp3") << "stray";
+  std::ofstream(out / "encode1.mp3") << "the user's";
   const TPublishOutcome r = PublishRun(project, host, failing);
   EXPECT_EQ(r.Status, TRunStatus::Failed);
   EXPECT_EQ(host.Errors.back(), "Error: Template file is damaged");
   EXPECT_TRUE(host.Results.empty());
   EXPECT_FALSE(host.Progress.back().Visible);
-  EXPECT_EQ(OutFiles(), Names{});
+  EXPECT_EQ(OutFiles(), Names{"encode1.mp3"});
+  EXPECT_EQ(user.WorkEntries(), Names{});
 }
 
 }  // namespace

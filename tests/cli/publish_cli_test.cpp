@@ -40,6 +40,14 @@ std::vector<std::string> Files(const fs::path& folder) {
   return files;
 }
 
+// Everything in a folder, folders included.
+std::vector<std::string> Entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void Sox(const fs::path& wav, const char* seconds) {
   auto r = RunCommand({"sox", "-n", "-r", "22050", "-c", "1", "-b", "16", wav.string(), "synth",
                        seconds, "sine", "440"});
@@ -307,7 +315,8 @@ TEST_F(PublishCli, CtrlCIsCancelAndReachesTheRunNotTheEngine) {
   EXPECT_EQ(ProcessesMentioning((dir / "bin").string()), 0);
   EXPECT_EQ(ProcessesMentioning(dir.path().string() + "/docs"), 0);
   // The working folder holds no temporaries.
-  EXPECT_EQ(Files(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
+  // Each run's private working folder went with it.
+  EXPECT_EQ(Entries(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
 }
 
 }  // namespace
@@ -418,6 +427,77 @@ TEST_F(PublishCli, EveryOptionWritesEveryFile) {
       }
     }
   }
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// Every regular file of a folder with its bytes.
+std::map<std::string, Bytes> FolderBytes(const fs::path& folder) {
+  std::map<std::string, Bytes> files;
+  for (const std::string& name : Files(folder)) files[name] = ReadWholeFile(folder / name);
+  return files;
+}
+
+std::vector<std::string> Names(const std::map<std::string, Bytes>& files) {
+  std::vector<std::string> names;
+  for (const auto& entry : files) names.push_back(entry.first);
+  return names;
+}
+
+// Two publishes of one user at once, over projects whose songs bear the same names, each give
+// the files they give when run one after the other: neither takes the other's working files.
+TEST_F(PublishCli, TwoRunsOfOneUserAtOnceKeepToTheirOwnFiles) {
+  const std::vector<std::string> projects = {"first", "second"};
+  std::map<std::string, std::vector<std::string>> songs;
+  for (size_t p = 0; p < projects.size(); ++p) {
+    const fs::path folder = dir / projects[p];
+    fs::create_directories(folder);
+    for (const char* name : {"one.wav", "two.wav", "three.wav"}) {
+      // The songs of each project last differently, so that their movies differ.
+      const std::string seconds = std::to_string(1 + p * 2 + songs[projects[p]].size());
+      Sox(folder / name, seconds.c_str());
+      songs[projects[p]].push_back((folder / name).string());
+    }
+  }
+  auto command = [&](const std::string& project, const fs::path& output) {
+    std::vector<std::string> args = {"--option", "player-and-music", "--format", "swf",
+                                     "--reencode", "--output-folder", output.string()};
+    args.insert(args.end(), songs[project].begin(), songs[project].end());
+    return Command(args);
+  };
+
+  std::map<std::string, std::map<std::string, Bytes>> alone;
+  for (const std::string& project : projects) {
+    const fs::path output = dir / ("alone-" + project);
+    auto r = RunCommand(command(project, output));
+    ASSERT_EQ(r.status, 0) << r.err;
+    alone[project] = FolderBytes(output);
+  }
+  ASSERT_NE(alone["first"], alone["second"]);
+
+  std::map<std::string, pid_t> jobs;
+  for (const std::string& project : projects)
+    jobs[project] = SpawnJob(command(project, dir / ("together-" + project)),
+                             dir / (project + ".out"), dir / (project + ".err"));
+  for (const std::string& project : projects) {
+    SCOPED_TRACE(project);
+    ASSERT_GT(jobs[project], 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(jobs[project], &status, 0), jobs[project]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Text(dir / (project + ".err"));
+    const std::map<std::string, Bytes> together = FolderBytes(dir / ("together-" + project));
+    EXPECT_EQ(Names(together), Names(alone[project]));
+    for (const auto& [name, bytes] : alone[project]) {
+      const auto it = together.find(name);
+      EXPECT_TRUE(it != together.end() && it->second == bytes) << name << " differs";
+    }
+  }
+  // Each run's private working folder went with it.
+  EXPECT_EQ(Entries(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -95,6 +95,7 @@ TSWFClipActionRecord* TSWFClipActions::FindClipAction(uint32_t events) {
 void TSWFClipActions::Assign(const TSWFClipActions& source) {
   if (&source == this) return;
   AllEventFlags = source.AllEventFlags;
+  Trailing = source.Trailing;
   Records.clear();
   Records.reserve(source.Records.size());
   for (const auto& r : source.Records) {
@@ -391,11 +392,12 @@ void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
     record->EndCode = ReadTagActions(be.ReadBytes(size), record->Actions, ParseActions);
     clip.Records.push_back(std::move(record));
   }
+  const auto rest = be.ReadBytes(be.Stream.Remaining());
+  clip.Trailing.assign(rest.begin(), rest.end());
   if (clip.Empty()) {
     HasClipActions = false;
     FClipActions.reset();
   }
-  be.Stream.SetPosition(be.Stream.Size());
 }
 
 void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
@@ -422,6 +424,7 @@ void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
     s.SetPosition(end);
   }
   writeFlags(0);
+  be.WriteBytes(FClipActions->Trailing);
 }
 
 void TSWFPlaceObject2::VisitReferencedIDs(const TIDVisitor& visit) {

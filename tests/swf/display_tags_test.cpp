@@ -470,6 +470,37 @@ TEST(Removals, WriteTheirFieldsAndReferToTheCharacter) {
   EXPECT_EQ(visited, 0);
 }
 
+// Bytes a movie carries after the end of its clip actions are kept and written back, by every
+// kind of placement with clip actions and in both widths of event flags.
+TEST(PlaceObject2, BytesAfterTheClipActionsAreKept) {
+  struct Row {
+    const char* name;
+    uint16_t code;
+    uint8_t version;
+    const char* body;
+  };
+  const Row rows[] = {
+      {"two-byte flags", 26, 5, "80 01 00  00 00  80 00  80 00 02 00 00 00 07 00  00 00  EE"},
+      {"four-byte flags", 26, 6,
+       "80 01 00  00 00  80 00 00 00  80 00 00 00 02 00 00 00 07 00  00 00 00 00  AB CD"},
+      {"a PlaceObject3", 70, 8,
+       "80 00 01 00  00 00  80 00 00 00  80 00 00 00 02 00 00 00 07 00  00 00 00 00  01 02 03"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TSWFReadContext context;
+    context.Version = row.version;
+    context.ParseActions = true;
+    std::unique_ptr<TSWFPlaceObject2> tag;
+    if (row.code == 70) tag = ReadTag<TSWFPlaceObject3>(Hex(row.body), context);
+    else tag = ReadTag<TSWFPlaceObject2>(Hex(row.body), context);
+    ASSERT_NE(tag->FindClipActions(), nullptr);
+    EXPECT_EQ(tag->FindClipActions()->Count(), 1u);
+    EXPECT_EQ(ToHex(WriteBody(*tag, WriteContextOf(context))), ToHex(Hex(row.body)));
+    EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag), WriteContextOf(context))), ToHex(Hex(row.body)));
+  }
+}
+
 // Damaged clip actions fail the read (the reader then keeps the tag raw), they never read past
 // the body.
 TEST(PlaceObject2, DamagedClipActionsFail) {

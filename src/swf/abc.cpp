@@ -418,6 +418,7 @@ void TSWFDoABC::Assign(const TBasedSWFObject& source) {
   TSWFObject::Assign(source);
   const auto& s = SourceAs<TSWFDoABC>(source);
   LazyInitializeFlag = s.LazyInitializeFlag;
+  ReservedFlags = s.ReservedFlags;
   Name = s.Name;
   MinorVersion = s.MinorVersion;
   MajorVersion = s.MajorVersion;
@@ -461,7 +462,9 @@ void TSWFDoABC::WriteABC(TBitsEngine& be) const {
 }
 
 void TSWFDoABC::ReadFromStream(TBitsEngine& be) {
-  LazyInitializeFlag = be.ReadDWord() & 1;
+  const uint32_t flags = be.ReadDWord();
+  LazyInitializeFlag = flags & 1;
+  ReservedFlags = flags & ~1u;
   Name = be.ReadString();
   MinorVersion = be.ReadWord();
   MajorVersion = be.ReadWord();
@@ -477,7 +480,7 @@ void TSWFDoABC::ReadFromStream(TBitsEngine& be) {
 }
 
 void TSWFDoABC::WriteTagBody(TBitsEngine& be) {
-  be.WriteDWord(LazyInitializeFlag ? 1u : 0u);
+  be.WriteDWord((ReservedFlags & ~1u) | (LazyInitializeFlag ? 1u : 0u));
   be.WriteString(Name, true);
   be.WriteWord(MinorVersion);
   be.WriteWord(MajorVersion);

@@ -206,6 +206,7 @@ class TSWFDoABC : public TSWFObject {
   TSWFDoABC() : TSWFObject(82) {}
 
   bool LazyInitializeFlag = false;
+  uint32_t ReservedFlags = 0;  // the flag bits besides the lazy one, kept as read
   std::string Name;
   uint16_t MinorVersion = 16, MajorVersion = 46;
   // Decode the ABC file into the structures below, or keep it as RawData.

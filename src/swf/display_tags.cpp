@@ -146,13 +146,8 @@ std::string ColorTransformText(const TSWFColorTransform& c) {
 }
 
 TSWFColorTransform ReadColorTransformAsIs(TBitsEngine& be, bool hasAlpha) {
-  const TCXFormRec r = be.ReadColorTransform(hasAlpha);
   TSWFColorTransform c;
-  c.HasAdd = r.HasAdd;
-  c.HasMult = r.HasMult;
-  c.HasAlpha = r.HasAlpha;
-  c.AddR = r.AddR; c.AddG = r.AddG; c.AddB = r.AddB; c.AddA = r.AddA;
-  c.MultR = r.MultR; c.MultG = r.MultG; c.MultB = r.MultB; c.MultA = r.MultA;
+  c.SetAsRead(be.ReadColorTransform(hasAlpha));
   return c;
 }
 

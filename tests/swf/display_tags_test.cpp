@@ -387,6 +387,42 @@ TEST(PlaceObject2, ColourTransformsKeepTheFileValues) {
   EXPECT_EQ(WriteBody(*CloneTag(*p1)), place1);
 }
 
+// A colour transform is written in the width it was read with, also one without terms (whose
+// width field is there all the same); a term the program sets takes the smallest width again.
+TEST(PlaceObject2, ColourTransformsKeepTheWidthTheyWereReadWith) {
+  struct Row {
+    const char* name;
+    uint16_t code;
+    const char* body;
+    std::function<void(TSWFColorTransform&)> change = nullptr;
+    const char* changed = nullptr;  // the body after the change
+  };
+  const Row rows[] = {
+      {"no terms, a width of 15", 26, "08 01 00  3C"},
+      {"add terms 1, 2, 3, 4 in 15 bits", 26, "08 01 00  BC 00 08 00 20 00 60 01 00",
+       [](TSWFColorTransform& c) { c.SetAddR(5); }, "08 01 00  91 48 D0"},
+      {"a PlaceObject: multiply terms without alpha in 12 bits", 4,
+       "01 00 01 00 00  70 40 04 00 20 00"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Bytes body = Hex(row.body);
+    if (row.code == 4) {
+      const auto tag = ReadTag<TSWFPlaceObject>(body);
+      EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(body));
+      EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag))), ToHex(body));
+      continue;
+    }
+    const auto tag = ReadTag<TSWFPlaceObject2>(body);
+    EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(body));
+    EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag))), ToHex(body));
+    if (row.change) {
+      row.change(tag->ColorTransform());
+      EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(Hex(row.changed)));
+    }
+  }
+}
+
 TEST(PlaceObject3, SecondFlagsAndTheFieldsTheyAnnounce) {
   TSWFPlaceObject3 tag;
   tag.Depth = 3;

@@ -76,11 +76,6 @@ bool MatrixHasWideZeroPair(std::span<const uint8_t> body, size_t at) {
   return wide | zeroPair(static_cast<unsigned>(read(5)));               // translation
 }
 
-// The codes whose bodies hold colour transforms.
-bool HoldsColorTransforms(uint16_t code) {
-  return code == 4 || code == 26 || code == 70 || code == 34 || code == 23;
-}
-
 // Fonts, ABC files, placements and buttons: our writer settles a few choices its own way where
 // the format allows two.
 const SecondEncodingRule kRules[] = {
@@ -106,26 +101,6 @@ const SecondEncodingRule kRules[] = {
        return font && font->HasLayout &&
               std::any_of(font->FontBoundsTable.begin(), font->FontBoundsTable.end(),
                           [](const TSWFGlyphBounds& r) { return r == TSWFGlyphBounds(); });
-     }},
-    {"an empty int, uint or double pool stored with count 1 is written with count 0",
-     [](const TSWFObject& tag, auto source, auto written) {
-       const auto* abc = dynamic_cast<const TSWFDoABC*>(&tag);
-       return abc && abc->ParseActions && written.size() == source.size() &&
-              (abc->ConstantPool.Int.empty() || abc->ConstantPool.UInt.empty() ||
-               abc->ConstantPool.Double.empty());
-     }},
-    // A CXFORM without terms is one byte either way: the file's bit count (the two flag bits
-    // are zero) against our zero.
-    {"a colour transform without terms carries a bit count",
-     [](const TSWFObject& tag, auto source, auto written) {
-       if (!HoldsColorTransforms(tag.TagID) || source.size() != written.size()) return false;
-       bool differs = false;
-       for (size_t i = 0; i < source.size(); ++i) {
-         if (source[i] == written[i]) continue;
-         if (written[i] != 0 || (source[i] & 0xC0) != 0) return false;
-         differs = true;
-       }
-       return differs;
      }},
     {"a placement matrix gives a pair of zero terms a field width",
      [](const TSWFObject& tag, auto source, auto) {

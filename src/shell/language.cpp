@@ -26,6 +26,7 @@ TLanguage TLanguage::Load(const fs::path& path) { return TLanguage(TIniFile::Loa
 TLanguage TLanguage::Parse(std::string_view utf8) { return TLanguage(TIniFile::Parse(utf8)); }
 
 std::string TLanguage::Text(std::string_view english) const {
+  if (FLookups) FLookups->emplace_back(english);
   const std::string* value = FIni.Find(kSection, english);
   return value ? *value : std::string(english);
 }

@@ -25,9 +25,14 @@ class TLanguage {
   // key is missing. Keys are compared trimmed, as the file's own lines are.
   std::string Text(std::string_view english) const;
 
+  // Every key asked for from now on is added to the list: the tests check each against the
+  // English file, so that a window cannot look up a text no language file has.
+  void RecordLookups(std::vector<std::string>* into) { FLookups = into; }
+
  private:
   explicit TLanguage(TIniFile ini) : FIni(std::move(ini)) {}
   TIniFile FIni;
+  std::vector<std::string>* FLookups = nullptr;
 };
 
 // The folder of the language files: programFolder ends with "/".

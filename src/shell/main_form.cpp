@@ -57,7 +57,9 @@
 #include "shell/links.h"
 #include "shell/preview_display.h"
 #include "shell/progress_form.h"
+#include "shell/settings.h"
 #include "shell/small_forms.h"
+#include "shell/texts.h"
 
 namespace tw::shell {
 
@@ -159,6 +161,11 @@ QStringList LocalFiles(const QMimeData* mime) {
 
 constexpr int kListeningUnits = 1000;  // the listening bar counts milliseconds
 
+// The texts the window shows in messages and dialogs, kept translated.
+constexpr std::string_view kMessages[] = {
+    "Please select a file!", "Please add music file!", "Select output folder", "Open Project",
+    "Add Songs", "Add image and Flash movie", "Default size of Flash Movie"};
+
 }  // namespace
 
 // ---- Creation --------------------------------------------------------------------------------
@@ -166,9 +173,13 @@ constexpr int kListeningUnits = 1000;  // the listening bar counts milliseconds
 TFormMain::TFormMain(TShellServices services, QWidget* parent)
     : QMainWindow(parent), FServices(std::move(services)) {
   setObjectName(QStringLiteral("TFormMain"));
-  setWindowTitle(QStringLiteral("Dovetek Tunewright"));
+  FTexts.Bind([this](const TLanguage& l) { setWindowTitle(Tr(l, "Dovetek Tunewright")); });
   if (FServices.ProgramFolder.empty()) FServices.ProgramFolder = ProgramFolder();
   if (!FServices.Dialogs) FServices.Dialogs = CreateStandardDialogs();
+  if (FServices.SettingsFile.empty()) FServices.SettingsFile = UserSettingsPath();
+  // The remembered language, read before any window is made: each applies it at its creation.
+  FLanguage = TLanguage::Load(LanguageFilePath(FServices.ProgramFolder,
+                                               LoadUserSettings(FServices.SettingsFile).Language));
 
   // The working folder, its output folder and the sample playlist the preview movie reads.
   FUserData = UserDataFolder();
@@ -177,8 +188,8 @@ TFormMain::TFormMain(TShellServices services, QWidget* parent)
   if (!fs::exists(FUserData + "preview.xml", ec))
     fs::copy_file(FServices.ProgramFolder + "preview.xml", FUserData + "preview.xml", ec);
 
-  FMp3Edit = new TFormMp3Edit(this);
-  FAbout = new TFormAbout(this);
+  FMp3Edit = new TFormMp3Edit(this, FLanguage);
+  FAbout = new TFormAbout(this, FLanguage);
 
   TimerPreview = new QTimer(this);
   TimerPreview->setInterval(250);
@@ -189,10 +200,11 @@ TFormMain::TFormMain(TShellServices services, QWidget* parent)
   auto* central = new QWidget(this);
   auto* row = new QHBoxLayout(central);
   NavMain = Named(new QListWidget(central), "NavMain");
-  auto* navGroup = new QListWidgetItem(QStringLiteral("Tasks"), NavMain);
+  auto* navGroup = new QListWidgetItem(NavMain);
   navGroup->setFlags(Qt::NoItemFlags);
+  FTexts.Text(navGroup, "Tasks");
   for (const char* item : {"Add Songs", "Flash Player", "Publish"})
-    new QListWidgetItem(QLatin1String(item), NavMain);
+    FTexts.Text(new QListWidgetItem(NavMain), item);
   NavMain->setFixedWidth(150);
   FPages = new QStackedWidget(central);
   FPages->addWidget(BuildMusicPage());
@@ -219,6 +231,7 @@ TFormMain::TFormMain(TShellServices services, QWidget* parent)
   FillFromProject();
   ShowPage(MusicPage);
   ApplyText({});  // the start-up project below
+  ApplyTexts(FLanguage);
   resize(1167, 900);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -239,7 +252,7 @@ void TFormMain::BuildMenus() {
   QAction* newProject = action("mnuNewProject", QStringLiteral("New Project"), [this] { NewProject(); });
   QAction* openProject = action("mnuOpenProject", QStringLiteral("Open Project"), [this] {
     const QStringList files = FServices.Dialogs->OpenFiles(
-        this, QStringLiteral("Open Project"), QDir::currentPath(),
+        this, Message("Open Project"), QDir::currentPath(),
         {QStringLiteral("Project configuration files (*.prj)")}, false);
     if (!files.isEmpty()) OpenProjectFile(files.front());
   });
@@ -264,22 +277,27 @@ void TFormMain::BuildMenus() {
   QAction* contact = action("mnuContactus", QStringLiteral("Contact Us"),
                             [this] { OpenUrl(QLatin1String(links::kContactPage)); });
   QAction* about = action("mnuAbout", QStringLiteral("About ..."), [this] { FAbout->exec(); });
+  for (const auto& [a, key] : std::initializer_list<std::pair<QAction*, const char*>>{
+           {newProject, "New Project"}, {openProject, "Open Project"}, {saveProject, "Save Project"},
+           {exit, "Exit"}, {music, "Add Songs"}, {player, "Flash Player"}, {publish, "Publish"},
+           {FResultAction, "Result Window"}, {update, "Check for Updates"},
+           {help, "Help Document"}, {faq, "Online FAQ"}, {home, "Homepage"},
+           {contact, "Contact Us"}})
+    FTexts.Text(a, key);
+  FTexts.Text(about, "About", " ...");
 
-  QMenu* project = menuBar()->addMenu(QStringLiteral("Project"));
+  QMenu* project = FTexts.Title(menuBar()->addMenu(QString()), "Project");
   project->addActions({newProject, openProject, saveProject});
   project->addSeparator();
   project->addAction(exit);
-  QMenu* tasks = menuBar()->addMenu(QStringLiteral("Tasks"));
+  QMenu* tasks = FTexts.Title(menuBar()->addMenu(QString()), "Tasks");
   tasks->addActions({music, player, publish});
   tasks->addSeparator();
   tasks->addAction(FResultAction);
-  QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
-  // One item per language file; English is built in and the only one so far.
-  QMenu* languages = helpMenu->addMenu(QStringLiteral("Languages"));
+  QMenu* helpMenu = FTexts.Title(menuBar()->addMenu(QString()), "Help");
+  QMenu* languages = FTexts.Title(helpMenu->addMenu(QString()), "Languages");
   languages->setObjectName(QStringLiteral("mnuLanguages"));
-  QAction* english = languages->addAction(QStringLiteral("English"));
-  english->setCheckable(true);
-  english->setChecked(true);
+  BuildLanguageMenu(languages);
   helpMenu->addActions({update, help, faq, home, contact});
   helpMenu->addSeparator();
   helpMenu->addAction(about);
@@ -287,34 +305,80 @@ void TFormMain::BuildMenus() {
   QToolBar* bar = addToolBar(QStringLiteral("Tools"));
   bar->setObjectName(QStringLiteral("ToolBar"));
   bar->setMovable(false);
-  const auto tool = [&](QAction* a, const char* name, const QString& caption,
+  // The buttons trigger their actions but keep texts of their own: a caption (none for new,
+  // open and save) and a hint.
+  const auto tool = [&](QAction* a, const char* name, const char* caption, const char* hint,
                         QStyle::StandardPixmap icon) {
     auto* button = Named(new QToolButton(bar), name);
-    button->setDefaultAction(a);
+    connect(button, &QToolButton::clicked, a, &QAction::trigger);
     button->setIcon(style()->standardIcon(icon));
-    if (caption.isEmpty()) {
-      button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    } else {
-      button->setText(caption);
+    if (caption) {
+      FTexts.Text(button, caption);
       button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    } else {
+      button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     }
-    button->setToolTip(a->text());
+    FTexts.Hint(button, hint);
     bar->addWidget(button);
   };
-  tool(newProject, "btnNewProject", {}, QStyle::SP_FileIcon);
-  tool(openProject, "btnOpenProject", {}, QStyle::SP_DialogOpenButton);
-  tool(saveProject, "btnSaveProjectAs", {}, QStyle::SP_DialogSaveButton);
+  tool(newProject, "btnNewProject", nullptr, "New Project", QStyle::SP_FileIcon);
+  tool(openProject, "btnOpenProject", nullptr, "Open Project", QStyle::SP_DialogOpenButton);
+  tool(saveProject, "btnSaveProjectAs", nullptr, "Save Project", QStyle::SP_DialogSaveButton);
   bar->addSeparator();
-  tool(FResultAction, "btnResult", QStringLiteral("Result"), QStyle::SP_FileDialogDetailedView);
+  tool(FResultAction, "btnResult", "Result", "Click to Display Result Window",
+       QStyle::SP_FileDialogDetailedView);
   bar->addSeparator();
-  tool(update, "btnUpdate", QStringLiteral("Update"), QStyle::SP_BrowserReload);
-  tool(help, "btnHelpDoc", QStringLiteral("Help"), QStyle::SP_DialogHelpButton);
+  tool(update, "btnUpdate", "Update", "Check for Updates", QStyle::SP_BrowserReload);
+  tool(help, "btnHelpDoc", "Help", "Help Document", QStyle::SP_DialogHelpButton);
+}
+
+void TFormMain::BuildLanguageMenu(QMenu* menu) {
+  // The captions are the files' own names: they stay as they are in every language.
+  const fs::path folder = LanguageFolder(FServices.ProgramFolder);
+  for (const std::string& file : LanguageFiles(folder)) {
+    QAction* item = menu->addAction(Q(LanguageCaption(file)));
+    connect(item, &QAction::triggered, this, [this, file, folder] {
+      TUserSettings settings = LoadUserSettings(FServices.SettingsFile);
+      settings.Language = file;
+      SaveUserSettings(FServices.SettingsFile, settings);  // a failure keeps the choice for now
+      ApplyLanguage(folder / file);
+    });
+  }
+}
+
+void TFormMain::ApplyLanguage(const fs::path& file) {
+  FLanguage = TLanguage::Load(file);
+  ApplyTexts(FLanguage);
+  FMp3Edit->ApplyTexts(FLanguage);
+  if (FProgress) FProgress->ApplyTexts(FLanguage);
+  FAbout->ApplyTexts(FLanguage);
+  // The update window, its settings dialog and the result window follow here, in this order.
+}
+
+void TFormMain::ApplyTexts(const TLanguage& lang) {
+  ++FFilling;  // no change handler runs while the lists are translated
+  FTexts.Apply(lang);
+  FMessages.clear();
+  for (std::string_view key : kMessages) FMessages.emplace(key, Tr(lang, key));
+  ShowDefaultSizeText();
+  --FFilling;
+}
+
+QString TFormMain::Message(std::string_view english) const {
+  const auto it = FMessages.find(english);
+  return it != FMessages.end() ? it->second : QString::fromUtf8(english.data(), static_cast<int>(english.size()));
 }
 
 namespace {
 
-QWidget* Heading(QWidget* parent, const QString& step, const QString& text) {
-  auto* label = new QLabel(QStringLiteral("<h2>%1</h2>%2").arg(step, text), parent);
+QWidget* Heading(QWidget* parent, TTextBindings& texts, std::string_view step,
+                 std::string_view text) {
+  auto* label = new QLabel(parent);
+  label->setWordWrap(true);
+  texts.Bind([label, step, text](const TLanguage& l) {
+    label->setText(
+        QStringLiteral("<h2>%1</h2>%2").arg(Tr(l, step).toHtmlEscaped(), Tr(l, text).toHtmlEscaped()));
+  });
   return label;
 }
 
@@ -323,30 +387,35 @@ QWidget* Heading(QWidget* parent, const QString& step, const QString& text) {
 QWidget* TFormMain::BuildMusicPage() {
   auto* page = Named(new QWidget, "pnlMp3");
   auto* box = new QVBoxLayout(page);
-  box->addWidget(Heading(page, QStringLiteral("Step 1"), QStringLiteral("Select music files")));
+  box->addWidget(Heading(page, FTexts, "Step 1", "Select music files"));
   auto* tools = new QHBoxLayout;
   pmMp3 = Named(new QMenu(page), "pmMp3");
-  const auto button = [&](const char* name, const QString& text, auto slot) {
-    auto* b = Named(new QPushButton(text, page), name);
+  // Icon buttons with the text as their hint; the list's context menu shows the same texts.
+  const auto button = [&](const char* name, const char* text, QStyle::StandardPixmap icon, auto slot) {
+    auto* b = Named(new QPushButton(style()->standardIcon(icon), QString(), page), name);
+    FTexts.Hint(b, text);
     connect(b, &QPushButton::clicked, this, slot);
     tools->addWidget(b);
-    QAction* a = pmMp3->addAction(text, this, slot);
+    QAction* a = FTexts.Text(pmMp3->addAction(QString(), this, slot), text);
     a->setObjectName(QStringLiteral("pm_") + QLatin1String(name));
     return b;
   };
-  button("btnAddMp3", QStringLiteral("Add"), [this] { btnAddMp3Click(); });
-  button("btnRemoveMp3", QStringLiteral("Remove"), [this] { btnRemoveMp3Click(); });
-  button("btnUpMp3", QStringLiteral("Up"), [this] { MoveSong(true); });
-  button("btnDownMp3", QStringLiteral("Down"), [this] { MoveSong(false); });
-  button("btnEditMp3", QStringLiteral("Edit"), [this] { btnEditMp3Click(); });
-  btnPlayMp3 = button("btnPlayMp3", QStringLiteral("Play"), [this] { btnPlayMp3Click(); });
-  btnStopMp3 = button("btnStopMp3", QStringLiteral("Stop"), [this] { btnStopMp3Click(); });
+  button("btnAddMp3", "Add music files", QStyle::SP_FileDialogNewFolder, [this] { btnAddMp3Click(); });
+  button("btnRemoveMp3", "Remove the selected file", QStyle::SP_DialogDiscardButton,
+         [this] { btnRemoveMp3Click(); });
+  button("btnUpMp3", "Move the selected file up", QStyle::SP_ArrowUp, [this] { MoveSong(true); });
+  button("btnDownMp3", "Move the selected file down", QStyle::SP_ArrowDown,
+         [this] { MoveSong(false); });
+  button("btnEditMp3", "Edit ID3 tag of the selected file", QStyle::SP_FileDialogContentsView,
+         [this] { btnEditMp3Click(); });
+  btnPlayMp3 = button("btnPlayMp3", "Play the selected file", QStyle::SP_MediaPlay,
+                      [this] { btnPlayMp3Click(); });
+  btnStopMp3 = button("btnStopMp3", "Stop playing", QStyle::SP_MediaStop, [this] { btnStopMp3Click(); });
   tools->addStretch();
   box->addLayout(tools);
 
   lvMp3 = Named(new QTreeWidget(page), "lvMp3");
-  lvMp3->setHeaderLabels({QStringLiteral("File name"), QStringLiteral("Duration"),
-                          QStringLiteral("Title"), QStringLiteral("Artist")});
+  FTexts.Heads(lvMp3, {"File name", "Duration", "Title", "Artist"});
   lvMp3->setRootIsDecorated(false);
   lvMp3->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lvMp3->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -367,24 +436,23 @@ QWidget* TFormMain::BuildMusicPage() {
   pbMp3Progress->hide();
   box->addWidget(pbMp3Progress);
 
-  auto* encoding = new QGroupBox(QStringLiteral("MP3 encoding"), page);
+  auto* encoding = FTexts.Title(new QGroupBox(page), "MP3 encoding");
   auto* grid = new QGridLayout(encoding);
-  ChkReencode = Named(new QCheckBox(QStringLiteral("Re-encode the songs"), encoding), "ChkReencode");
-  QStringList presets;
-  for (const TEncodingPreset& p : kPresets)
-    presets << QString::fromUtf8(p.Caption.data(), static_cast<int>(p.Caption.size()));
-  cbbEncodingOptions = Combo(encoding, "cbbEncodingOptions", presets);
+  ChkReencode = FTexts.Text(Named(new QCheckBox(encoding), "ChkReencode"), "Reencoding music data");
+  std::vector<std::string_view> presets;
+  for (const TEncodingPreset& p : kPresets) presets.push_back(p.Caption);
+  cbbEncodingOptions = FTexts.Items(Named(new QComboBox(encoding), "cbbEncodingOptions"), presets);
   cbbSampleRate = Combo(encoding, "cbbSampleRate", Captions(kSampleRates));
   cbbBitRate = Combo(encoding, "cbbBitRate", Captions(kBitRates));
   cbbChannels = Combo(encoding, "cbbChannels", Captions(kChannels));
   grid->addWidget(ChkReencode, 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Preset:"), encoding), 0, 1);
+  grid->addWidget(FTexts.Text(new QLabel(encoding), "Preset:"), 0, 1);
   grid->addWidget(cbbEncodingOptions, 0, 2, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("Sample rate:"), encoding), 1, 0);
+  grid->addWidget(FTexts.Text(new QLabel(encoding), "Sampling rate:"), 1, 0);
   grid->addWidget(cbbSampleRate, 1, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Bit rate:"), encoding), 1, 2);
+  grid->addWidget(FTexts.Text(new QLabel(encoding), "Bit rate:"), 1, 2);
   grid->addWidget(cbbBitRate, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("Channels:"), encoding), 1, 4);
+  grid->addWidget(FTexts.Text(new QLabel(encoding), "Channels:"), 1, 4);
   grid->addWidget(cbbChannels, 1, 5);
   box->addWidget(encoding);
   return page;
@@ -393,8 +461,7 @@ QWidget* TFormMain::BuildMusicPage() {
 QWidget* TFormMain::BuildPlayerPage() {
   auto* page = Named(new QWidget, "pnlSWF");
   auto* box = new QVBoxLayout(page);
-  box->addWidget(Heading(page, QStringLiteral("Step 2"),
-                         QStringLiteral("Select and customize Flash MP3 player")));
+  box->addWidget(Heading(page, FTexts, "Step 2", "Select and customize Flash MP3 player"));
   auto* top = new QHBoxLayout;
   auto* previewArea = Named(new QWidget(page), "flashPlayerStyle");
   auto* previewBox = new QVBoxLayout(previewArea);
@@ -407,21 +474,22 @@ QWidget* TFormMain::BuildPlayerPage() {
   previewBox->addWidget(lblPreviewProblem);
   top->addWidget(previewArea, 3);
 
-  auto* select = new QGroupBox(QStringLiteral("Select player"), page);
+  auto* select = FTexts.Title(new QGroupBox(page), "Select player");
   auto* sbox = new QVBoxLayout(select);
   cbbPlayerStyle = Named(new QComboBox(select), "cbbPlayerStyle");
   lstOptions = Named(new QTableWidget(0, 2, select), "lstOptions");
-  lstOptions->setHorizontalHeaderLabels({QStringLiteral("Parameter"), QStringLiteral("Value")});
+  // The template's own captions name the rows; the grid needs no heads.
+  lstOptions->horizontalHeader()->hide();
   lstOptions->horizontalHeader()->setStretchLastSection(true);
   lstOptions->verticalHeader()->hide();
   lstOptions->setColumnWidth(0, 150);
   auto* buttons = new QHBoxLayout;
-  auto* refresh = Named(new QPushButton(QStringLiteral("Refresh"), select), "BtnPreview");
-  refresh->setToolTip(QStringLiteral("Refresh Flash Player Preview"));
-  ChkAutoPreview = Named(new QCheckBox(QStringLiteral("Auto Refresh"), select), "ChkAutoPreview");
+  auto* refresh = FTexts.Text(Named(new QPushButton(select), "BtnPreview"), "Refresh");
+  FTexts.Hint(refresh, "Refresh Flash Player Preview");
+  ChkAutoPreview = FTexts.Text(Named(new QCheckBox(select), "ChkAutoPreview"), "Auto Refresh");
   ChkAutoPreview->setChecked(true);
-  auto* reset = Named(new QPushButton(QStringLiteral("Reset"), select), "BtnReset");
-  reset->setToolTip(QStringLiteral("Reset to Default Parameters"));
+  auto* reset = FTexts.Text(Named(new QPushButton(select), "BtnReset"), "Reset");
+  FTexts.Hint(reset, "Reset to Default Parameters");
   connect(refresh, &QPushButton::clicked, this, [this] { BtnPreviewClick(); });
   connect(reset, &QPushButton::clicked, this, [this] { BtnResetClick(); });
   buttons->addWidget(refresh);
@@ -435,9 +503,14 @@ QWidget* TFormMain::BuildPlayerPage() {
   box->addLayout(top, 1);
 
   PCPlayerOptions = Named(new QTabWidget(page), "PCPlayerOptions");
-  PCPlayerOptions->addTab(BuildSizeTab(), QStringLiteral("Size and Color"));
-  PCPlayerOptions->addTab(BuildImageTab(Bg, false), QStringLiteral("Background Image"));
-  PCPlayerOptions->addTab(BuildImageTab(Fg, true), QStringLiteral("Foreground Image"));
+  PCPlayerOptions->addTab(BuildSizeTab(), QString());
+  PCPlayerOptions->addTab(BuildImageTab(Bg, false), QString());
+  PCPlayerOptions->addTab(BuildImageTab(Fg, true), QString());
+  FTexts.Bind([this](const TLanguage& l) {
+    int tab = 0;
+    for (const char* key : {"Size and Color", "Background Image", "Foreground Image"})
+      PCPlayerOptions->setTabText(tab++, Tr(l, key));
+  });
   box->addWidget(PCPlayerOptions);
   return page;
 }
@@ -445,13 +518,17 @@ QWidget* TFormMain::BuildPlayerPage() {
 QWidget* TFormMain::BuildSizeTab() {
   auto* tab = new QWidget;
   auto* grid = new QGridLayout(tab);
-  auto* size = new QGroupBox(QStringLiteral("Size"), tab);
+  const auto label = [this](QWidget* parent, const char* key, const char* addition = "") {
+    return FTexts.Text(new QLabel(parent), key, addition);
+  };
+  auto* size = FTexts.Title(new QGroupBox(tab), "Size");
   auto* sg = new QGridLayout(size);
-  RdoDefaultSize = Named(new QRadioButton(QStringLiteral("Default size of Flash Movie"), size),
-                         "RdoDefaultSize");
-  RdoCustomSize = Named(new QRadioButton(QStringLiteral("Custom size"), size), "RdoCustomSize");
-  lblWidth = Named(new QLabel(QStringLiteral("Width:"), size), "lblWidth");
-  lblHeight = Named(new QLabel(QStringLiteral("Height:"), size), "lblHeight");
+  RdoDefaultSize = Named(new QRadioButton(size), "RdoDefaultSize");  // its text: ShowDefaultSizeText
+  FTexts.Hint(RdoDefaultSize, "Default size of player");
+  RdoCustomSize = FTexts.Text(Named(new QRadioButton(size), "RdoCustomSize"),
+                              "Custom size of Flash Movie");
+  lblWidth = Named(label(size, "Width:"), "lblWidth");
+  lblHeight = Named(label(size, "Height:"), "lblHeight");
   SpinEditWidth = Spin(size, "SpinEditWidth", 0, 5000);
   SpinEditHeight = Spin(size, "SpinEditHeight", 0, 5000);
   sg->addWidget(RdoDefaultSize, 0, 0, 1, 4);
@@ -462,18 +539,18 @@ QWidget* TFormMain::BuildSizeTab() {
   sg->addWidget(SpinEditHeight, 2, 3);
   grid->addWidget(size, 0, 0);
 
-  auto* pos = new QGroupBox(QStringLiteral("Player position"), tab);
+  auto* pos = FTexts.Title(new QGroupBox(tab), "Size and position of Player:");
   auto* pg = new QGridLayout(pos);
-  lblPlayerPos = Named(new QLabel(QStringLiteral("Position:"), pos), "lblPlayerPos");
-  CmbPlayerPos = Combo(pos, "CmbPlayerPos", {QStringLiteral("Center"), QStringLiteral("Custom")});
+  lblPlayerPos = Named(label(pos, "Position:"), "lblPlayerPos");
+  CmbPlayerPos = FTexts.Items(Named(new QComboBox(pos), "CmbPlayerPos"), {"Center", "Custom"});
   pg->addWidget(lblPlayerPos, 0, 0);
   pg->addWidget(CmbPlayerPos, 0, 1, 1, 3);
   const char* names[] = {"SpinEditLeft", "SpinEditTop", "SpinEditRotate", "SpinEditXScale",
                          "SpinEditYScale"};
-  const char* captions[] = {"Left:", "Top:", "Rotation:", "X scale %:", "Y scale %:"};
+  const char* captions[] = {"Left:", "Top:", "Rotate:", "X Scale:", "Y Scale:"};
   const int ranges[][2] = {{0, 5000}, {0, 5000}, {0, 360}, {1, 1000}, {1, 1000}};
   for (size_t i = 0; i < 5; ++i) {
-    PlayerFieldLabels[i] = new QLabel(QLatin1String(captions[i]), pos);
+    PlayerFieldLabels[i] = label(pos, captions[i]);
     PlayerFields[i] = Spin(pos, names[i], ranges[i][0], ranges[i][1]);
     const int r = 1 + static_cast<int>(i) / 2, c = static_cast<int>(i) % 2 * 2;
     pg->addWidget(PlayerFieldLabels[i], r, c);
@@ -481,10 +558,10 @@ QWidget* TFormMain::BuildSizeTab() {
   }
   grid->addWidget(pos, 0, 1);
 
-  auto* bg = new QGroupBox(QStringLiteral("Background"), tab);
+  auto* bg = FTexts.Title(new QGroupBox(tab), "Background color");
   auto* bgl = new QGridLayout(bg);
-  RdoTransparent = Named(new QRadioButton(QStringLiteral("Transparent"), bg), "RdoTransparent");
-  RdoSolid = Named(new QRadioButton(QStringLiteral("Solid color"), bg), "RdoSolid");
+  RdoTransparent = FTexts.Text(Named(new QRadioButton(bg), "RdoTransparent"), "Transparent");
+  RdoSolid = FTexts.Text(Named(new QRadioButton(bg), "RdoSolid"), "Solid color");
   ColorBgColorSolid = Named(new QPushButton(bg), "ColorBgColorSolid");
   ColorBgColorSolid->setFixedWidth(48);
   bgl->addWidget(RdoTransparent, 0, 0, 1, 2);
@@ -492,12 +569,12 @@ QWidget* TFormMain::BuildSizeTab() {
   bgl->addWidget(ColorBgColorSolid, 1, 1);
   grid->addWidget(bg, 0, 2);
 
-  auto* pre = new QGroupBox(QStringLiteral("Preloader"), tab);
+  auto* pre = new QGroupBox(tab);
   auto* prl = new QGridLayout(pre);
-  ChkPreloader = Named(new QCheckBox(QStringLiteral("Show preloader"), pre), "ChkPreloader");
+  ChkPreloader = FTexts.Text(Named(new QCheckBox(pre), "ChkPreloader"), "Add Preloader");
   CmbPreloader = Named(new QComboBox(pre), "CmbPreloader");
-  lblPl = Named(new QLabel(QStringLiteral("Bar color:"), pre), "lblPl");
-  lblPlBg = Named(new QLabel(QStringLiteral("Background color:"), pre), "lblPlBg");
+  lblPl = Named(label(pre, "Color", ":"), "lblPl");
+  lblPlBg = Named(label(pre, "Background", ":"), "lblPlBg");
   ColorPl = Named(new QPushButton(pre), "ColorPl");
   ColorPlBg = Named(new QPushButton(pre), "ColorPlBg");
   ColorPl->setFixedWidth(48);
@@ -510,15 +587,26 @@ QWidget* TFormMain::BuildSizeTab() {
   prl->addWidget(ColorPlBg, 1, 3);
   grid->addWidget(pre, 1, 0, 1, 2);
 
-  auto* flash = new QGroupBox(QStringLiteral("Flash options"), tab);
-  auto* fl = new QFormLayout(flash);
+  auto* flash = FTexts.Title(new QGroupBox(tab), "Flash Options");
+  auto* fl = new QGridLayout(flash);
   CmbFlashVersion = Combo(flash, "CmbFlashVersion",
                           {QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")});
   SpinEditFrameRate = Spin(flash, "SpinEditFrameRate", 1, 100);
   SpinEditPlayPercent = Spin(flash, "SpinEditPlayPercent", 0, 100);
-  fl->addRow(QStringLiteral("Flash version:"), CmbFlashVersion);
-  fl->addRow(QStringLiteral("Frame rate:"), SpinEditFrameRate);
-  fl->addRow(QStringLiteral("Play percent:"), SpinEditPlayPercent);
+  // The captions wrap: some languages make them long, and this column sets the window's width.
+  const auto wrapped = [&](const char* key) {
+    QLabel* l = label(flash, key, ":");
+    l->setWordWrap(true);
+    return l;
+  };
+  fl->addWidget(wrapped("Version"), 0, 0);
+  fl->addWidget(CmbFlashVersion, 0, 1);
+  fl->addWidget(wrapped("Framerate"), 1, 0);
+  fl->addWidget(SpinEditFrameRate, 1, 1);
+  fl->addWidget(wrapped("Start playing after music data is downloaded"), 2, 0);
+  fl->addWidget(SpinEditPlayPercent, 2, 1);
+  fl->addWidget(label(flash, "Percent"), 2, 2);
+  fl->setColumnStretch(0, 1);
   grid->addWidget(flash, 1, 2);
   return tab;
 }
@@ -529,13 +617,12 @@ QWidget* TFormMain::BuildImageTab(TImageListControls& c, bool foreground) {
   const auto name = [&](const char* pattern) { return QString::fromLatin1(pattern).arg(kind); };
   auto* tab = new QWidget;
   auto* grid = new QGridLayout(tab);
-  c.Check = new QCheckBox(foreground ? QStringLiteral("Show foreground images")
-                                     : QStringLiteral("Show background images"),
-                          tab);
+  c.Check = FTexts.Text(new QCheckBox(tab), foreground ? "Add images and Flash movies to foreground"
+                                                       : "Add images and Flash movies to background");
   c.Check->setObjectName(name("Chk%1Image"));
   c.List = new QTreeWidget(tab);
   c.List->setObjectName(name("lst%1Image"));
-  c.List->setHeaderLabels({QStringLiteral("File name"), QStringLiteral("Folder")});
+  FTexts.Heads(c.List, {"File name", "Folder"});
   c.List->setColumnWidth(0, 125);
   c.List->setRootIsDecorated(false);
   c.List->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -544,33 +631,33 @@ QWidget* TFormMain::BuildImageTab(TImageListControls& c, bool foreground) {
   c.List->viewport()->setAcceptDrops(true);
   c.List->viewport()->setProperty("twDrop", kind);
   c.List->viewport()->installEventFilter(this);
+  // Icon buttons with the text as their hint, as on the music page.
   auto* buttons = new QVBoxLayout;
-  const auto button = [&](const char* pattern, const QString& text) {
-    auto* b = new QPushButton(text, tab);
+  const auto button = [&](const char* pattern, const char* hint, QStyle::StandardPixmap icon) {
+    auto* b = FTexts.Hint(new QPushButton(style()->standardIcon(icon), QString(), tab), hint);
     b->setObjectName(name(pattern));
     buttons->addWidget(b);
     return b;
   };
-  c.Add = button("Btn%1ImageAdd", QStringLiteral("Add"));
-  c.Del = button("Btn%1ImageDel", QStringLiteral("Remove"));
-  c.Up = button("Btn%1ImageUp", QStringLiteral("Up"));
-  c.Down = button("Btn%1ImageDown", QStringLiteral("Down"));
+  c.Add = button("Btn%1ImageAdd", "Add image and Flash movie", QStyle::SP_FileDialogNewFolder);
+  c.Del = button("Btn%1ImageDel", "Remove file", QStyle::SP_DialogDiscardButton);
+  c.Up = button("Btn%1ImageUp", "Move up", QStyle::SP_ArrowUp);
+  c.Down = button("Btn%1ImageDown", "Move down", QStyle::SP_ArrowDown);
   buttons->addStretch();
-  auto* props = new QGridLayout;
-  c.PositionLabel = new QLabel(QStringLiteral("Position:"), tab);
-  c.Position = new QComboBox(tab);
+  auto* propsBox = FTexts.Title(new QGroupBox(tab), "Property");
+  auto* props = new QGridLayout(propsBox);
+  c.PositionLabel = FTexts.Text(new QLabel(propsBox), "Position:");
+  c.Position = FTexts.Items(new QComboBox(propsBox), {"Center", "Custom", "Stretch", "Tile"});
   c.Position->setObjectName(name("Cmb%1ImagePosition"));
-  c.Position->addItems({QStringLiteral("Center"), QStringLiteral("Custom"),
-                        QStringLiteral("Stretch"), QStringLiteral("Tile")});
   props->addWidget(c.PositionLabel, 0, 0);
   props->addWidget(c.Position, 0, 1);
   const char* names[] = {"SpinEdit%1ImageLeft", "SpinEdit%1ImageTop", "SpinEdit%1ImageXScale",
                          "SpinEdit%1ImageYScale", "SpinEdit%1ImageRotate"};
-  const char* captions[] = {"Left:", "Top:", "X scale %:", "Y scale %:", "Rotation:"};
+  const char* captions[] = {"Left:", "Top:", "X Scale:", "Y Scale:", "Rotate:"};
   const int ranges[][2] = {{-1000, 1000}, {-1000, 1000}, {0, 1000}, {0, 1000}, {0, 360}};
   for (size_t i = 0; i < 5; ++i) {
-    c.FieldLabels[i] = new QLabel(QLatin1String(captions[i]), tab);
-    c.Fields[i] = new QSpinBox(tab);
+    c.FieldLabels[i] = FTexts.Text(new QLabel(propsBox), captions[i]);
+    c.Fields[i] = new QSpinBox(propsBox);
     c.Fields[i]->setObjectName(name(names[i]));
     c.Fields[i]->setRange(ranges[i][0], ranges[i][1]);
     props->addWidget(c.FieldLabels[i], static_cast<int>(i) + 1, 0);
@@ -579,7 +666,7 @@ QWidget* TFormMain::BuildImageTab(TImageListControls& c, bool foreground) {
   grid->addWidget(c.Check, 0, 0, 1, 3);
   grid->addWidget(c.List, 1, 0);
   grid->addLayout(buttons, 1, 1);
-  grid->addLayout(props, 1, 2);
+  grid->addWidget(propsBox, 1, 2);
   grid->setColumnStretch(0, 1);
   return tab;
 }
@@ -587,35 +674,36 @@ QWidget* TFormMain::BuildImageTab(TImageListControls& c, bool foreground) {
 QWidget* TFormMain::BuildPublishPage() {
   auto* page = Named(new QWidget, "pnlConvert");
   auto* box = new QVBoxLayout(page);
-  box->addWidget(Heading(page, QStringLiteral("Step 3"),
-                         QStringLiteral("Choose how the player is published and where its files "
-                                        "go, then press Publish.")));
-  btnConvert = Named(new QPushButton(QStringLiteral("Publish"), page), "btnConvert");
+  box->addWidget(Heading(page, FTexts, "Step 3",
+                         "Click \"Publish\" button to convert MP3 files to SWF files and generate "
+                         "Flash Player"));
+  btnConvert = FTexts.Text(Named(new QPushButton(page), "btnConvert"), "Publish");
   btnConvert->setMinimumHeight(40);
   box->addWidget(btnConvert, 0, Qt::AlignLeft);
 
-  auto* options = new QGroupBox(QStringLiteral("Publish Options"), page);
+  auto* options = FTexts.Title(new QGroupBox(page), "Publish Options");
   auto* ol = new QGridLayout(options);
-  RdoPlayerAndMusicfiles = Named(
-      new QRadioButton(QStringLiteral("Flash player, playlist and separate music files"), options),
-      "RdoPlayerAndMusicfiles");
-  RdoSinglePlayer = Named(
-      new QRadioButton(QStringLiteral("One Flash player with all music inside"), options),
-      "RdoSinglePlayer");
-  RdoMusicFiles = Named(
-      new QRadioButton(QStringLiteral("One Flash player per song, with the song inside"), options),
-      "RdoMusicFiles");
-  grpMusicFormat = Named(new QGroupBox(QStringLiteral("Music format"), options), "grpMusicFormat");
+  const auto radio = [&](const char* name, const char* key) {
+    return FTexts.Text(Named(new QRadioButton(options), name), key);
+  };
+  RdoPlayerAndMusicfiles = radio("RdoPlayerAndMusicfiles",
+                                 "Convert MP3 to SWF/FLV/MP3 files, and generate a Flash shell player.");
+  RdoSinglePlayer = radio("RdoSinglePlayer",
+                          "Generate one Flash player, and incorporate all of the music files and "
+                          "track list file to it.");
+  RdoMusicFiles = radio("RdoMusicFiles",
+                        "Convert MP3 to SWF files, and incorporate a Flash player to each SWF file.");
+  grpMusicFormat = FTexts.Title(Named(new QGroupBox(options), "grpMusicFormat"),
+                                "Select output music file format");
   auto* fmt = new QHBoxLayout(grpMusicFormat);
   CmbMusicFormat = Combo(grpMusicFormat, "CmbMusicFormat",
                          {QStringLiteral("SWF"), QStringLiteral("FLV"), QStringLiteral("MP3")});
   fmt->addWidget(CmbMusicFormat);
-  ChkFullURL = Named(new QCheckBox(QStringLiteral("URL prefix of the music files:"), options),
-                     "ChkFullURL");
+  ChkFullURL = FTexts.Text(Named(new QCheckBox(options), "ChkFullURL"),
+                           "Add URL prefix to music file address");
   EdtFullURL = Named(new QLineEdit(options), "EdtFullURL");
-  ChkOnlyFlashPlayer = Named(
-      new QCheckBox(QStringLiteral("Only generate Flash player swf file"), options),
-      "ChkOnlyFlashPlayer");
+  ChkOnlyFlashPlayer = FTexts.Text(Named(new QCheckBox(options), "ChkOnlyFlashPlayer"),
+                                   "Only generate Flash player swf file");
   ol->addWidget(RdoPlayerAndMusicfiles, 0, 0, 1, 2);
   ol->addWidget(grpMusicFormat, 1, 0);
   ol->addWidget(ChkOnlyFlashPlayer, 1, 1);
@@ -625,13 +713,14 @@ QWidget* TFormMain::BuildPublishPage() {
   ol->addWidget(RdoMusicFiles, 4, 0, 1, 2);
   box->addWidget(options);
 
-  auto* output = new QGroupBox(QStringLiteral("Output"), page);
+  auto* output = FTexts.Title(new QGroupBox(page), "Output");
   auto* outl = new QGridLayout(output);
   edtOutputFolder = Named(new QLineEdit(output), "edtOutputFolder");
-  btnBrowse = Named(new QPushButton(QStringLiteral("Browse"), output), "btnBrowse");
-  lblOutputName = Named(new QLabel(QStringLiteral("Output file name:"), output), "lblOutputName");
+  btnBrowse = FTexts.Text(Named(new QPushButton(output), "btnBrowse"), "Browse");
+  lblOutputName = FTexts.Text(Named(new QLabel(output), "lblOutputName"),
+                              "Filename of Flash player", " :");
   edtOutputName = Named(new QLineEdit(output), "edtOutputName");
-  outl->addWidget(new QLabel(QStringLiteral("Output folder:"), output), 0, 0);
+  outl->addWidget(FTexts.Text(new QLabel(output), "Select output folder", " :"), 0, 0);
   outl->addWidget(edtOutputFolder, 0, 1);
   outl->addWidget(btnBrowse, 0, 2);
   outl->addWidget(lblOutputName, 1, 0);
@@ -770,7 +859,7 @@ void TFormMain::Connect() {
     if (!Filling()) FProject.OutputName = S(t);
   });
   connect(btnBrowse, &QPushButton::clicked, this, [this] {
-    const QString folder = FServices.Dialogs->Folder(this, QStringLiteral("Select output folder:"),
+    const QString folder = FServices.Dialogs->Folder(this, Message("Select output folder") + ':',
                                                      edtOutputFolder->text());
     if (!folder.isEmpty()) edtOutputFolder->setText(folder);
   });
@@ -790,7 +879,7 @@ void TFormMain::ConnectImageList(TImageListControls& c) {
   });
   connect(c.Add, &QPushButton::clicked, this, [this, p] {
     const QStringList files = FServices.Dialogs->OpenFiles(
-        this, QStringLiteral("Add Image"), Q(FServices.ProgramFolder) + QStringLiteral("resources"),
+        this, Message("Add image and Flash movie"), Q(FServices.ProgramFolder) + QStringLiteral("resources"),
         {QStringLiteral("Images and SWF files (*.bmp *.jpg *.jpeg *.gif *.png *.swf)"),
          QStringLiteral("Image files (*.bmp *.jpg *.jpeg *.gif *.png)"),
          QStringLiteral("SWF files (*.swf)"), QStringLiteral("All files (*)")},
@@ -929,12 +1018,18 @@ void TFormMain::ShowTemplateParams() {
       }
       lstOptions->setCellWidget(row, 1, editor);
     }
-    RdoDefaultSize->setText(QStringLiteral("Default size of Flash Movie (%1 * %2) ")
-                                .arg(entry->Info->DefaultWidth)
-                                .arg(entry->Info->DefaultHeight));
   }
+  ShowDefaultSizeText();
   lstOptions->setCurrentCell(lstOptions->rowCount() > 0 ? 0 : -1, 1);
   --FFilling;
+}
+
+void TFormMain::ShowDefaultSizeText() {
+  QString text = Message("Default size of Flash Movie");
+  const TTemplateEntry* entry = FProject.Template();
+  if (entry && entry->Info)
+    text += QStringLiteral(" (%1 * %2) ").arg(entry->Info->DefaultWidth).arg(entry->Info->DefaultHeight);
+  RdoDefaultSize->setText(text);
 }
 
 void TFormMain::ShowColors() {
@@ -1163,7 +1258,7 @@ std::vector<int> TFormMain::SelectedSongs() const {
 
 bool TFormMain::NeedSelection(const std::vector<int>& selected) {
   if (!selected.empty()) return true;
-  Error(QStringLiteral("Please select a file!"));
+  Error(Message("Please select a file!"));
   return false;
 }
 
@@ -1177,7 +1272,7 @@ void TFormMain::AddMusicFiles(const QStringList& paths) {
 
 void TFormMain::btnAddMp3Click() {
   AddMusicFiles(FServices.Dialogs->OpenFiles(
-      this, QStringLiteral("Add Songs"), QString(),
+      this, Message("Add Songs"), QString(),
       {QStringLiteral("All music files (*.mp3 *.wav)"), QStringLiteral("MP3 files (*.mp3)"),
        QStringLiteral("WAV files (*.wav)")},
       true));
@@ -1415,11 +1510,11 @@ TPublishOutcome TFormMain::btnConvertClick() {
   if (FRunning) return outcome;
   btnStopMp3Click();
   FPreviewCountdown = -1;
-  FProgress = std::make_unique<TFormConvertProcessing>(this);
+  FProgress = std::make_unique<TFormConvertProcessing>(this, FLanguage);
   TWindowHost host(this, {[this](const TProgressState& s) {
                             if (FProgress) FProgress->ShowState(s);
                           },
-                          [this](const QString& text) { Error(text); },
+                          [this](const QString& text) { Error(Message(S(text))); },
                           [this] { ShowPage(MusicPage); }});
   FProgress->OnCancel = [&host] { host.RequestCancel(); };
   TStageMovieMakers makers(

@@ -4,11 +4,17 @@
 
 #include <QMainWindow>
 #include <array>
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/project.h"
 #include "app/publish.h"
+#include "shell/language.h"
 #include "shell/services.h"
+#include "shell/texts.h"
 
 class QAction;
 class QCheckBox;
@@ -85,6 +91,13 @@ class TFormMain : public QMainWindow {
   // Every enable rule, as after a project is applied.
   void RunEnableRules();
 
+  // Every text of the window in the language given; the messages it shows are kept translated.
+  void ApplyTexts(const TLanguage& lang);
+  // Loads the language file once and applies it to this window and every other one.
+  void ApplyLanguage(const std::filesystem::path& file);
+  // The language in force, for the windows made later.
+  const TLanguage& Language() const { return FLanguage; }
+
   // Controls the tests and the tour through the window reach by name as well.
   QTreeWidget* lvMp3;
   QProgressBar* pbMp3Progress;
@@ -126,6 +139,7 @@ class TFormMain : public QMainWindow {
 
  private:
   void BuildMenus();
+  void BuildLanguageMenu(QMenu* menu);
   QWidget* BuildMusicPage();
   QWidget* BuildPlayerPage();
   QWidget* BuildSizeTab();
@@ -140,6 +154,7 @@ class TFormMain : public QMainWindow {
   void FillImageList(TImageListControls& c, int select);
   void ShowTemplateParams();
   void ShowColors();
+  void ShowDefaultSizeText();
   bool Filling() const { return FFilling > 0; }
 
   // The enable rules, one per handler.
@@ -181,6 +196,8 @@ class TFormMain : public QMainWindow {
   void ChooseColor(QPushButton* button);
 
   void Error(const QString& text);
+  // A message text in the language in force; texts that are not messages stay as they are.
+  QString Message(std::string_view english) const;
   void ShowResultList();
   void OpenUrl(const QString& url);
   void SetRunning(bool running);
@@ -207,6 +224,9 @@ class TFormMain : public QMainWindow {
   TFormAbout* FAbout;
   std::unique_ptr<TFormConvertProcessing> FProgress;
   QAction* FResultAction;
+  TTextBindings FTexts;
+  TLanguage FLanguage;
+  std::map<std::string, QString, std::less<>> FMessages;
 };
 
 }  // namespace tw::shell

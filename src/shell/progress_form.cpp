@@ -9,11 +9,23 @@
 
 namespace tw::shell {
 
-TFormConvertProcessing::TFormConvertProcessing(QWidget* parent)
+namespace {
+
+// Longest first, so that "Converting files" is not taken for "Converting".
+constexpr std::string_view kProgressMessages[] = {"Generating Flash player", "Generating HTML page",
+                                                  "Converting files", "Reencoding", "Converting"};
+
+}  // namespace
+
+TFormConvertProcessing::TFormConvertProcessing(QWidget* parent, const TLanguage& lang)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint) {
   setObjectName(QStringLiteral("TFormConvertProcessing"));
-  setWindowTitle(QStringLiteral("Converting ... "));
+  FTexts.Bind([this](const TLanguage& l) { setWindowTitle(Tr(l, "Converting") + QStringLiteral(" ... ")); });
+  FTexts.Bind([this](const TLanguage& l) {
+    FMessages.clear();
+    for (std::string_view key : kProgressMessages) FMessages.emplace_back(key, Tr(l, key));
+  });
   setModal(false);
   auto* grid = new QGridLayout(this);
   lblConvertSingleFile = new QLabel(this);
@@ -22,7 +34,7 @@ TFormConvertProcessing::TFormConvertProcessing(QWidget* parent)
   lblConvertFiles = new QLabel(this);
   lblConvertFilesProcessing = new QLabel(this);
   pbConvertFiles = new QProgressBar(this);
-  btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  btnCancel = FTexts.Text(new QPushButton(this), "Cancel");
   for (QProgressBar* bar : {pbConvertSingleFile, pbConvertFiles}) bar->setTextVisible(false);
   lblConvertSingleFile->setObjectName(QStringLiteral("lblConvertSingleFile"));
   lblConvertSingleProcessing->setObjectName(QStringLiteral("lblConvertSingleProcessing"));
@@ -41,15 +53,24 @@ TFormConvertProcessing::TFormConvertProcessing(QWidget* parent)
     btnCancel->setEnabled(false);  // answered at once; the run stops at its next checkpoint
     if (OnCancel) OnCancel();
   });
+  ApplyTexts(lang);
+}
+
+void TFormConvertProcessing::ApplyTexts(const TLanguage& lang) { FTexts.Apply(lang); }
+
+QString TFormConvertProcessing::Translated(const std::string& text) const {
+  for (const auto& [english, translated] : FMessages)
+    if (text.starts_with(english)) return translated + QString::fromStdString(text.substr(english.size()));
+  return QString::fromStdString(text);
 }
 
 void TFormConvertProcessing::ShowState(const app::TProgressState& s) {
-  lblConvertSingleFile->setText(QString::fromStdString(s.SingleFile));
-  lblConvertSingleProcessing->setText(QString::fromStdString(s.SingleProcessing));
+  lblConvertSingleFile->setText(Translated(s.SingleFile));
+  lblConvertSingleProcessing->setText(Translated(s.SingleProcessing));
   pbConvertSingleFile->setRange(0, 100);
   pbConvertSingleFile->setValue(s.SinglePercent);
-  lblConvertFiles->setText(QString::fromStdString(s.Files));
-  lblConvertFilesProcessing->setText(QString::fromStdString(s.FilesProcessing));
+  lblConvertFiles->setText(Translated(s.Files));
+  lblConvertFilesProcessing->setText(Translated(s.FilesProcessing));
   pbConvertFiles->setRange(0, std::max(s.FilesMax, 1));
   pbConvertFiles->setValue(s.FilesPosition);
   if (s.Visible && !isVisible()) {

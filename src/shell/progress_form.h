@@ -7,7 +7,13 @@
 #include <atomic>
 #include <functional>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/host.h"
+#include "shell/language.h"
+#include "shell/texts.h"
 
 class QLabel;
 class QProgressBar;
@@ -17,8 +23,11 @@ namespace tw::shell {
 
 class TFormConvertProcessing : public QDialog {
  public:
-  explicit TFormConvertProcessing(QWidget* parent);
+  explicit TFormConvertProcessing(QWidget* parent, const TLanguage& lang = {});
+  // The run's texts begin with one of the progress messages ("Converting files:"); that
+  // beginning is shown translated, the file name after it as it is.
   void ShowState(const app::TProgressState& state);
+  void ApplyTexts(const TLanguage& lang);
   std::function<void()> OnCancel;
 
   QLabel* lblConvertSingleFile;
@@ -31,6 +40,12 @@ class TFormConvertProcessing : public QDialog {
 
  protected:
   void reject() override {}  // Escape does not close it: only the run does
+
+ private:
+  QString Translated(const std::string& text) const;
+  TTextBindings FTexts;
+  // The progress messages, English and translated, the longest English first.
+  std::vector<std::pair<std::string, QString>> FMessages;
 };
 
 // The host of a run on a worker thread: every call that shows something is carried to the

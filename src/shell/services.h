@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -64,6 +65,8 @@ struct TShellServices {
   std::string ProgramFolder;
   // The timers run by themselves; tests step them by hand.
   bool RunTimers = true;
+  // The user's settings file; empty: UserSettingsPath().
+  std::filesystem::path SettingsFile;
 };
 
 }  // namespace tw::shell

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include "app/paths.h"
 #include "support/testing.h"
@@ -149,6 +151,48 @@ TEST(Language, ShippedEnglishFileHoldsTheInterfaceTexts) {
     const std::string* value = ini.Find("INTERFACE", key);
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(*value, app::Trim(key));
+  }
+}
+
+// The keys of the shipped English file, read line by line as it is written.
+std::vector<std::string> EnglishKeys() {
+  std::ifstream in(test::ProgramDir() / "languages" / "English.ini");
+  std::vector<std::string> keys;
+  for (std::string line; std::getline(in, line);) {
+    line = app::Trim(line);
+    const size_t eq = line.find('=');
+    if (line.empty() || line[0] == ';' || line[0] == '[' || eq == std::string::npos) continue;
+    keys.push_back(app::Trim(line.substr(0, eq)));
+  }
+  return keys;
+}
+
+TEST(Language, ShippedFilesTranslateEveryKey) {
+  const std::vector<std::string> keys = EnglishKeys();
+  ASSERT_GT(keys.size(), 100u);
+  const fs::path folder = test::ProgramDir() / "languages";
+  const std::vector<std::string> files = LanguageFiles(folder);
+  for (const char* name : {"English.ini", "French.ini", "German.ini", "Spanish.ini"})
+    EXPECT_NE(std::find(files.begin(), files.end(), name), files.end()) << name;
+  for (const std::string& name : files) {
+    SCOPED_TRACE(name);
+    std::ifstream in(folder / name, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read as UTF-8: a file in another encoding would be taken for Windows-1252 and show
+    // garbled letters without any fault.
+    const std::string_view body =
+        std::string_view(bytes).starts_with("\xEF\xBB\xBF") ? std::string_view(bytes).substr(3) : bytes;
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    EXPECT_EQ(DecodeTextFile({data, bytes.size()}), body);
+    const TIniFile ini = TIniFile::Parse(body);
+    for (const std::string& key : keys) {
+      const std::string* value = ini.Find("INTERFACE", key);
+      ASSERT_NE(value, nullptr) << key;
+      EXPECT_FALSE(value->empty()) << key;
+      if (name == "English.ini") {
+        EXPECT_EQ(*value, key);
+      }
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <filesystem>
 #include <memory>
 
 #include "shell/main_form.h"
@@ -84,7 +85,9 @@ class TWindowFixture {
     qputenv("XDG_DOCUMENTS_DIR", (FHome.path() + "/Documents").toUtf8());
     qputenv("XDG_CONFIG_HOME", (FHome.path() + "/config").toUtf8());
   }
-  std::unique_ptr<TFormMain> MakeWindow() {
+  // The program folder ends with "/"; the settings file is the HOME's when none is given.
+  std::unique_ptr<TFormMain> MakeWindow(std::string programFolder = TW_PROGRAM_DIR "/",
+                                        std::filesystem::path settingsFile = {}) {
     TShellServices services;
     services.Dialogs = std::make_unique<TFakeDialogs>(Script);
     services.CreatePreview = [this](QWidget* parent) {
@@ -95,8 +98,9 @@ class TWindowFixture {
       Script.Player = player.get();
       return player;
     };
-    services.ProgramFolder = TW_PROGRAM_DIR "/";
+    services.ProgramFolder = std::move(programFolder);
     services.RunTimers = false;
+    services.SettingsFile = std::move(settingsFile);
     return std::make_unique<TFormMain>(std::move(services));
   }
   QString Home() const { return FHome.path(); }

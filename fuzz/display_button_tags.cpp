@@ -31,14 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::vector<uint8_t> first;
   try {
-    first = WriteTagBodyBytes(*tag);
+    first = WriteTagBodyBytes(*tag, context);
   } catch (const ESWFError&) {
     return 0;  // a value the format cannot carry
   }
   auto again = ReadTagBody(code, first, context);
-  if (WriteTagBodyBytes(*again) != first) std::abort();
+  if (WriteTagBodyBytes(*again, context) != first) std::abort();
   auto copy = CloneTag(*again);
   again.reset();
-  if (WriteTagBodyBytes(*copy) != first) std::abort();
+  if (WriteTagBodyBytes(*copy, context) != first) std::abort();
   return 0;
 }

@@ -21,9 +21,13 @@ inline std::unique_ptr<swf::TSWFObject> ReadTagBody(uint16_t code, std::span<con
   return tag;
 }
 
-inline std::vector<uint8_t> WriteTagBodyBytes(swf::TSWFObject& tag) {
+// Written into a movie of the version it was read with: a placement read from a version 10 movie
+// and written for 5 changes its clip event width, and reading that back as 10 misreads it.
+inline std::vector<uint8_t> WriteTagBodyBytes(swf::TSWFObject& tag,
+                                              const swf::TSWFReadContext& context) {
   swf::TMemoryStream out;
   swf::TBitsEngine be(out);
+  be.Context.Version = context.Version;
   tag.WriteTagBody(be);
   be.FlushBits(true);
   return out.Release();

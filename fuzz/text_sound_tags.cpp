@@ -32,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::vector<uint8_t> first;
   try {
-    first = WriteTagBodyBytes(*tag);
+    first = WriteTagBodyBytes(*tag, context);
   } catch (const ESWFError&) {
     return 0;  // a value the format cannot carry
   }
   const auto again = ReadTagBody(code, first, context);
-  if (WriteTagBodyBytes(*again) != first) std::abort();
+  if (WriteTagBodyBytes(*again, context) != first) std::abort();
   return 0;
 }

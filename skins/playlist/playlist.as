@@ -22,8 +22,12 @@ function plMakeRows() {
     twTint(mark, plMarkColor);
     row.createTextField("label", 2, 4, 1, 296, plRowHeight - 2);
     row.label.selectable = false;
+    // The rows draw with the glyphs the skin carries, as its fields do, so that a title looks
+    // the same in every runtime. The font is found by the name the runtime gives the artist's
+    // field: a player that embeds the skin renames its fonts.
+    row.label.embedFonts = true;
     var format = new TextFormat();
-    format.font = "_sans";
+    format.font = artistText.getNewTextFormat().font;
     format.size = 12;
     format.color = plText;
     row.label.setNewTextFormat(format);

@@ -29,12 +29,17 @@ void WriteIndexList(TBitsEngine& be, const TSWFIntegerList& list) {
 }
 
 // A pool is stored with its count plus one (entry 0 is implicit); 0 and 1 both mean empty.
-size_t ReadPoolCount(TBitsEngine& be) {
+// The pools are counted with their implicit entry 0, so an empty one is 0 or 1; which one the
+// file used is kept in `ones`, a bit per pool.
+size_t ReadPoolCount(TBitsEngine& be, uint8_t& ones, int pool) {
   const uint32_t count = ReadIndex(be);
+  if (count == 1) ones |= static_cast<uint8_t>(1u << pool);
   return count > 0 ? count - 1 : 0;
 }
 
-void WritePoolCount(TBitsEngine& be, size_t size) { WriteIndex(be, size == 0 ? 0 : size + 1); }
+void WritePoolCount(TBitsEngine& be, size_t size, uint8_t ones, int pool) {
+  WriteIndex(be, size > 0 ? size + 1 : (ones >> pool & 1));
+}
 
 void ReadTraits(TBitsEngine& be, TSWFAS3Traits& traits) {
   const uint32_t count = ReadIndex(be);
@@ -78,22 +83,23 @@ void WriteTraits(TBitsEngine& be, const TSWFAS3Traits& traits) {
 }
 
 void ReadConstantPool(TBitsEngine& be, TSWFAS3ConstantPool& pool) {
-  size_t n = ReadPoolCount(be);
+  pool.EmptyCountsOfOne = 0;
+  size_t n = ReadPoolCount(be, pool.EmptyCountsOfOne, 0);
   pool.Int.clear();
   ReserveFor(be, pool.Int, n, 1);
   for (size_t i = 0; i < n; ++i) pool.Int.push_back(static_cast<int32_t>(ReadIndex(be)));
 
-  n = ReadPoolCount(be);
+  n = ReadPoolCount(be, pool.EmptyCountsOfOne, 1);
   pool.UInt.clear();
   ReserveFor(be, pool.UInt, n, 1);
   for (size_t i = 0; i < n; ++i) pool.UInt.push_back(ReadIndex(be));
 
-  n = ReadPoolCount(be);
+  n = ReadPoolCount(be, pool.EmptyCountsOfOne, 2);
   pool.Double.clear();
   ReserveFor(be, pool.Double, n, 8);
   for (size_t i = 0; i < n; ++i) pool.Double.push_back(be.ReadDouble());
 
-  n = ReadPoolCount(be);
+  n = ReadPoolCount(be, pool.EmptyCountsOfOne, 3);
   pool.Strings.clear();
   ReserveFor(be, pool.Strings, n, 1);
   for (size_t i = 0; i < n; ++i) {
@@ -101,7 +107,7 @@ void ReadConstantPool(TBitsEngine& be, TSWFAS3ConstantPool& pool) {
     pool.Strings.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
 
-  n = ReadPoolCount(be);
+  n = ReadPoolCount(be, pool.EmptyCountsOfOne, 4);
   pool.Namespaces.clear();
   ReserveFor(be, pool.Namespaces, n, 2);
   for (size_t i = 0; i < n; ++i) {
@@ -110,7 +116,7 @@ void ReadConstantPool(TBitsEngine& be, TSWFAS3ConstantPool& pool) {
     ns.Name = ReadIndex(be);
   }
 
-  n = ReadPoolCount(be);
+  n = ReadPoolCount(be, pool.EmptyCountsOfOne, 5);
   pool.NamespaceSets.clear();
   ReserveFor(be, pool.NamespaceSets, n, 1);
   for (size_t i = 0; i < n; ++i) {
@@ -118,7 +124,7 @@ void ReadConstantPool(TBitsEngine& be, TSWFAS3ConstantPool& pool) {
     ReadIndexList(be, pool.NamespaceSets.emplace_back(), count);
   }
 
-  n = ReadPoolCount(be);
+  n = ReadPoolCount(be, pool.EmptyCountsOfOne, 6);
   pool.Multinames.clear();
   ReserveFor(be, pool.Multinames, n, 1);
   for (size_t i = 0; i < n; ++i) {
@@ -129,28 +135,28 @@ void ReadConstantPool(TBitsEngine& be, TSWFAS3ConstantPool& pool) {
 }
 
 void WriteConstantPool(TBitsEngine& be, const TSWFAS3ConstantPool& pool) {
-  WritePoolCount(be, pool.Int.size());
+  WritePoolCount(be, pool.Int.size(), pool.EmptyCountsOfOne, 0);
   for (int32_t v : pool.Int) WriteIndex(be, static_cast<uint32_t>(v));
-  WritePoolCount(be, pool.UInt.size());
+  WritePoolCount(be, pool.UInt.size(), pool.EmptyCountsOfOne, 1);
   for (uint32_t v : pool.UInt) WriteIndex(be, v);
-  WritePoolCount(be, pool.Double.size());
+  WritePoolCount(be, pool.Double.size(), pool.EmptyCountsOfOne, 2);
   for (double v : pool.Double) be.WriteDouble(v);
-  WritePoolCount(be, pool.Strings.size());
+  WritePoolCount(be, pool.Strings.size(), pool.EmptyCountsOfOne, 3);
   for (const auto& s : pool.Strings) {
     WriteIndex(be, s.size());
     be.WriteChars(s.data(), s.size());
   }
-  WritePoolCount(be, pool.Namespaces.size());
+  WritePoolCount(be, pool.Namespaces.size(), pool.EmptyCountsOfOne, 4);
   for (const auto& ns : pool.Namespaces) {
     be.WriteByte(ns.Kind);
     WriteIndex(be, ns.Name);
   }
-  WritePoolCount(be, pool.NamespaceSets.size());
+  WritePoolCount(be, pool.NamespaceSets.size(), pool.EmptyCountsOfOne, 5);
   for (const auto& set : pool.NamespaceSets) {
     WriteIndex(be, set.size());
     WriteIndexList(be, set);
   }
-  WritePoolCount(be, pool.Multinames.size());
+  WritePoolCount(be, pool.Multinames.size(), pool.EmptyCountsOfOne, 6);
   for (const auto& mn : pool.Multinames) {
     be.WriteByte(mn->Kind);
     mn->Write(be);
@@ -392,6 +398,7 @@ TSWFAS3ConstantPool& TSWFAS3ConstantPool::operator=(const TSWFAS3ConstantPool& s
   Strings = source.Strings;
   Namespaces = source.Namespaces;
   NamespaceSets = source.NamespaceSets;
+  EmptyCountsOfOne = source.EmptyCountsOfOne;
   Multinames.clear();
   Multinames.reserve(source.Multinames.size());
   for (const auto& mn : source.Multinames) Multinames.push_back(mn->Clone());
@@ -418,6 +425,7 @@ void TSWFDoABC::Assign(const TBasedSWFObject& source) {
   TSWFObject::Assign(source);
   const auto& s = SourceAs<TSWFDoABC>(source);
   LazyInitializeFlag = s.LazyInitializeFlag;
+  ReservedFlags = s.ReservedFlags;
   Name = s.Name;
   MinorVersion = s.MinorVersion;
   MajorVersion = s.MajorVersion;
@@ -461,7 +469,9 @@ void TSWFDoABC::WriteABC(TBitsEngine& be) const {
 }
 
 void TSWFDoABC::ReadFromStream(TBitsEngine& be) {
-  LazyInitializeFlag = be.ReadDWord() & 1;
+  const uint32_t flags = be.ReadDWord();
+  LazyInitializeFlag = flags & 1;
+  ReservedFlags = flags & ~1u;
   Name = be.ReadString();
   MinorVersion = be.ReadWord();
   MajorVersion = be.ReadWord();
@@ -477,7 +487,7 @@ void TSWFDoABC::ReadFromStream(TBitsEngine& be) {
 }
 
 void TSWFDoABC::WriteTagBody(TBitsEngine& be) {
-  be.WriteDWord(LazyInitializeFlag ? 1u : 0u);
+  be.WriteDWord((ReservedFlags & ~1u) | (LazyInitializeFlag ? 1u : 0u));
   be.WriteString(Name, true);
   be.WriteWord(MinorVersion);
   be.WriteWord(MajorVersion);

@@ -110,6 +110,10 @@ class TSWFAS3ConstantPool {
   std::vector<TSWFNameSpaceObject> Namespaces;
   std::vector<TSWFIntegerList> NamespaceSets;
   std::vector<std::unique_ptr<TSWFBasedMultiNameObject>> Multinames;
+  // A bit per pool, in the order above, for an empty pool the file counts as 1 (its implicit
+  // entry alone) instead of 0: written so again while it stays empty. An encoding, not a value:
+  // pools compare without it.
+  uint8_t EmptyCountsOfOne = 0;
 };
 
 struct TSWFAS3MethodOption {
@@ -206,6 +210,7 @@ class TSWFDoABC : public TSWFObject {
   TSWFDoABC() : TSWFObject(82) {}
 
   bool LazyInitializeFlag = false;
+  uint32_t ReservedFlags = 0;  // the flag bits besides the lazy one, kept as read
   std::string Name;
   uint16_t MinorVersion = 16, MajorVersion = 46;
   // Decode the ABC file into the structures below, or keep it as RawData.

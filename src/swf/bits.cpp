@@ -240,11 +240,12 @@ void TBitsEngine::WriteColorTransform(const TCXFormRec& c) {
   const unsigned multBits =
       c.HasMult ? SignedFieldBits({c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : int16_t{0}}, 15)
                 : 0;
-  const unsigned n = std::max(addBits, multBits);
+  const unsigned read = c.Bits <= 15 ? c.Bits : 0u;
+  const unsigned n = std::max(std::max(addBits, multBits), read);
   WriteBit(c.HasAdd);
   WriteBit(c.HasMult);
+  WriteBits(n, 4);
   if (c.HasAdd || c.HasMult) {
-    WriteBits(n, 4);
     if (c.HasMult) {
       WriteBits(static_cast<int32_t>(c.MultR), n);
       WriteBits(static_cast<int32_t>(c.MultG), n);
@@ -380,8 +381,10 @@ TCXFormRec TBitsEngine::ReadColorTransform(bool hasAlpha) {
   TCXFormRec c;
   c.HasAdd = ReadBit();
   c.HasMult = ReadBit();
+  // The width is there also without terms.
+  const int n = static_cast<int>(ReadUBits(4));
+  c.Bits = static_cast<uint8_t>(n);
   if (c.HasAdd || c.HasMult) {
-    const int n = static_cast<int>(ReadUBits(4));
     if (c.HasMult) {
       c.MultR = static_cast<int16_t>(ReadSBits(n));
       c.MultG = static_cast<int16_t>(ReadSBits(n));
@@ -425,6 +428,24 @@ void TSWFMatrix::SetRotate(double angle) {
 }
 
 TCXFormRec TSWFColorTransform::GetRec() const {
+  TCXFormRec c = Terms();
+  TCXFormRec read = FAsRead;
+  read.Bits = 0;
+  if (c == read) c.Bits = FAsRead.Bits;
+  return c;
+}
+
+void TSWFColorTransform::SetAsRead(const TCXFormRec& r) {
+  HasAdd = r.HasAdd;
+  HasMult = r.HasMult;
+  HasAlpha = r.HasAlpha;
+  AddR = r.AddR; AddG = r.AddG; AddB = r.AddB; AddA = r.AddA;
+  MultR = r.MultR; MultG = r.MultG; MultB = r.MultB; MultA = r.MultA;
+  FAsRead = Terms();
+  FAsRead.Bits = r.Bits;
+}
+
+TCXFormRec TSWFColorTransform::Terms() const {
   TCXFormRec c;
   c.HasAdd = HasAdd;
   c.HasMult = HasMult;
@@ -462,6 +483,9 @@ void TSWFColorTransform::SetRec(const TCXFormRec& c) {
   } else {
     HasMult = false;
   }
+  // A copy keeps the width of its source while the terms survived the clamping.
+  FAsRead = Terms();
+  FAsRead.Bits = c.Bits;
 }
 
 }  // namespace tw::swf

@@ -38,6 +38,9 @@ struct TCXFormRec {
   int16_t AddR = 0, AddG = 0, AddB = 0, AddA = 0;
   int16_t MultR = 0, MultG = 0, MultB = 0, MultA = 0;
   bool HasAdd = false, HasMult = false, HasAlpha = false;
+  // The width of the terms as read. Written when it holds every term (a movie may use a wider
+  // one than needed, and one without terms still has the field); 0 writes the smallest.
+  uint8_t Bits = 0;
   bool operator==(const TCXFormRec&) const = default;
 };
 
@@ -324,14 +327,20 @@ class TSWFColorTransform {
   void SetMultG(int32_t v) { MultG = ClampMult(v); HasMult = true; }
   void SetMultB(int32_t v) { MultB = ClampMult(v); HasMult = true; }
   void SetMultA(int32_t v) { MultA = ClampMult(v); HasMult = true; HasAlpha = true; }
+  // The record to write: with the width it was read with while the terms are those read.
   TCXFormRec GetRec() const;
   void SetRec(const TCXFormRec& c);
+  // The terms as the file has them, unclamped, and the width they came in.
+  void SetAsRead(const TCXFormRec& c);
   void Assign(const TSWFColorTransform& source) { SetRec(source.GetRec()); }
-  bool operator==(const TSWFColorTransform&) const = default;
+  // By the terms alone: the width they were read in is an encoding, not a value.
+  bool operator==(const TSWFColorTransform& o) const { return Terms() == o.Terms(); }
 
  private:
   static int32_t ClampAdd(int32_t v) { return v < -255 ? -255 : (v > 255 ? 255 : v); }
   static int32_t ClampMult(int32_t v) { return v < 0 ? 0 : (v > 256 ? 256 : v); }
+  TCXFormRec Terms() const;
+  TCXFormRec FAsRead;  // the terms and width read, to know whether they changed since
 };
 
 }  // namespace tw::swf

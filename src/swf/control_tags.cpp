@@ -178,16 +178,20 @@ void TSWFImportAssets::Describe(TSWFFields& f) const {
   TSWFExportAssets::Describe(f);
 }
 
+void TSWFImportAssets2::Assign(const TBasedSWFObject& source) {
+  TSWFImportAssets::Assign(source);
+  Reserved = SourceAs<TSWFImportAssets2>(source).Reserved;
+}
+
 void TSWFImportAssets2::ReadFromStream(TBitsEngine& be) {
   URL = be.ReadString();
-  be.ReadWord();
+  Reserved = be.ReadWord();
   ReadAssets(be);
 }
 
 void TSWFImportAssets2::WriteTagBody(TBitsEngine& be) {
   be.WriteString(URL, true);
-  be.WriteByte(1);
-  be.WriteByte(0);
+  be.WriteWord(Reserved);
   WriteAssets(be);
 }
 

@@ -118,6 +118,11 @@ class TSWFImportAssets : public TSWFExportAssets {
 class TSWFImportAssets2 : public TSWFImportAssets {
  public:
   TSWFImportAssets2() : TSWFImportAssets(71) {}
+  // The two reserved bytes after the URL (1 and 0 when we make them), first byte lowest; kept
+  // as read.
+  uint16_t Reserved = 1;
+
+  void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
 };

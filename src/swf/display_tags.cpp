@@ -95,6 +95,7 @@ TSWFClipActionRecord* TSWFClipActions::FindClipAction(uint32_t events) {
 void TSWFClipActions::Assign(const TSWFClipActions& source) {
   if (&source == this) return;
   AllEventFlags = source.AllEventFlags;
+  Trailing = source.Trailing;
   Records.clear();
   Records.reserve(source.Records.size());
   for (const auto& r : source.Records) {
@@ -145,13 +146,8 @@ std::string ColorTransformText(const TSWFColorTransform& c) {
 }
 
 TSWFColorTransform ReadColorTransformAsIs(TBitsEngine& be, bool hasAlpha) {
-  const TCXFormRec r = be.ReadColorTransform(hasAlpha);
   TSWFColorTransform c;
-  c.HasAdd = r.HasAdd;
-  c.HasMult = r.HasMult;
-  c.HasAlpha = r.HasAlpha;
-  c.AddR = r.AddR; c.AddG = r.AddG; c.AddB = r.AddB; c.AddA = r.AddA;
-  c.MultR = r.MultR; c.MultG = r.MultG; c.MultB = r.MultB; c.MultA = r.MultA;
+  c.SetAsRead(be.ReadColorTransform(hasAlpha));
   return c;
 }
 
@@ -391,11 +387,12 @@ void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
     record->EndCode = ReadTagActions(be.ReadBytes(size), record->Actions, ParseActions);
     clip.Records.push_back(std::move(record));
   }
+  const auto rest = be.ReadBytes(be.Stream.Remaining());
+  clip.Trailing.assign(rest.begin(), rest.end());
   if (clip.Empty()) {
     HasClipActions = false;
     FClipActions.reset();
   }
-  be.Stream.SetPosition(be.Stream.Size());
 }
 
 void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
@@ -422,6 +419,7 @@ void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
     s.SetPosition(end);
   }
   writeFlags(0);
+  be.WriteBytes(FClipActions->Trailing);
 }
 
 void TSWFPlaceObject2::VisitReferencedIDs(const TIDVisitor& visit) {

@@ -62,6 +62,8 @@ class TSWFClipActions {
  public:
   uint32_t AllEventFlags = 0;  // TSWFClipEvent bits: every event of the records
   std::vector<std::unique_ptr<TSWFClipActionRecord>> Records;
+  // Bytes a movie carries after the end of the records, kept as read and written back.
+  std::vector<uint8_t> Trailing;
 
   // Appends a record for the events with the key code and adds the record's events (with the
   // key press a nonzero key code adds) to AllEventFlags.

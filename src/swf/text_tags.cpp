@@ -316,25 +316,30 @@ void TSWFCSMTextSettings::Assign(const TBasedSWFObject& source) {
   TextID = s.TextID;
   Thickness = s.Thickness;
   UseFlashType = s.UseFlashType;
+  ReservedBits = s.ReservedBits;
+  Reserved = s.Reserved;
 }
 
 void TSWFCSMTextSettings::ReadFromStream(TBitsEngine& be) {
   TextID = be.ReadWord();
   UseFlashType = static_cast<uint8_t>(be.ReadUBits(2));
   GridFit = static_cast<uint8_t>(be.ReadUBits(3));
+  ReservedBits = static_cast<uint8_t>(be.ReadUBits(3));
   be.FlushBits(false);
   Thickness = be.ReadSingle();
   Sharpness = be.ReadSingle();
+  Reserved = be.Stream.Remaining() ? be.ReadByte() : 0;
 }
 
 void TSWFCSMTextSettings::WriteTagBody(TBitsEngine& be) {
   be.WriteWord(TextID);
   be.WriteBits(static_cast<uint32_t>(UseFlashType), 2);
   be.WriteBits(static_cast<uint32_t>(GridFit), 3);
+  be.WriteBits(static_cast<uint32_t>(ReservedBits), 3);
   be.FlushBits(true);
   be.WriteSingle(Thickness);
   be.WriteSingle(Sharpness);
-  be.WriteByte(0);
+  be.WriteByte(Reserved);
 }
 
 void TSWFCSMTextSettings::Describe(TSWFFields& f) const {

@@ -138,6 +138,9 @@ class TSWFCSMTextSettings : public TSWFObject {
   uint16_t TextID = 0;
   float Thickness = 0;
   uint8_t UseFlashType = 0;  // 2 bits
+  // The 3 reserved bits after GridFit and the reserved byte that ends the tag, kept as read.
+  uint8_t ReservedBits = 0;
+  uint8_t Reserved = 0;
 
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 8; }

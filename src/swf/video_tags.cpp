@@ -13,6 +13,7 @@ void TSWFDefineVideoStream::Assign(const TBasedSWFObject& source) {
   NumFrames = s.NumFrames;
   VideoFlagsDeblocking = s.VideoFlagsDeblocking;
   VideoFlagsSmoothing = s.VideoFlagsSmoothing;
+  VideoFlagsReserved = s.VideoFlagsReserved;
   Width = s.Width;
 }
 
@@ -24,6 +25,7 @@ void TSWFDefineVideoStream::ReadFromStream(TBitsEngine& be) {
   const uint8_t flags = be.ReadByte();
   VideoFlagsDeblocking = (flags >> 1) & 7;
   VideoFlagsSmoothing = flags & 1;
+  VideoFlagsReserved = flags >> 4;
   Codec = be.ReadByte();
 }
 
@@ -33,7 +35,8 @@ void TSWFDefineVideoStream::WriteTagBody(TBitsEngine& be) {
   be.WriteWord(Width);
   be.WriteWord(Height);
   be.WriteByte(
-      static_cast<uint8_t>((VideoFlagsDeblocking & 7) << 1 | (VideoFlagsSmoothing ? 1 : 0)));
+      static_cast<uint8_t>((VideoFlagsReserved & 15) << 4 | (VideoFlagsDeblocking & 7) << 1 |
+                           (VideoFlagsSmoothing ? 1 : 0)));
   be.WriteByte(Codec);
 }
 

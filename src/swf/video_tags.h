@@ -15,6 +15,7 @@ class TSWFDefineVideoStream : public TSWFObject {
   uint16_t NumFrames = 0;
   uint8_t VideoFlagsDeblocking = 0;  // 3 bits
   bool VideoFlagsSmoothing = false;
+  uint8_t VideoFlagsReserved = 0;  // the 4 high bits of the flags byte, kept as read
   uint16_t Width = 0;
 
   void Assign(const TBasedSWFObject& source) override;

@@ -8,11 +8,14 @@
 #include "app/app_support.h"
 #include "app/player_movie.h"
 #include "app/templates.h"
+#include "builder/external_movie.h"
 #include "builder/font_engine.h"
+#include "builder/movie.h"
 #include "support/glyph_ink.h"
 #include "swf/control_tags.h"
 #include "swf/sprite.h"
 #include "util/files.h"
+#include "util/text.h"
 
 namespace tw::test {
 namespace {
@@ -41,20 +44,22 @@ std::unique_ptr<TMusicFileList> Chain(const std::vector<Song>& songs) {
   return first;
 }
 
-// The player movie of the compact bar with each song as an exported sprite of `frames` frames,
-// named as the stage exports its music movies ("name.swf").
-fs::path CompactPlayer(const fs::path& dir, const std::string& name, const std::vector<Song>& songs,
-                       int frames, bool preview, const std::string& loop) {
+// The player movie of a bundled skin ("compact.swf") with each song as an exported sprite of
+// `frames` frames, named as the stage exports its music movies ("name.swf"). A staged player is
+// embedded in a stage as publishing embeds it: a sprite whose fonts are renamed.
+fs::path SkinPlayer(const fs::path& dir, const std::string& skin, const std::string& name,
+                    const std::vector<Song>& songs, int frames, bool preview, const std::string& loop,
+                    bool staged = false) {
   fs::create_directories(dir / "player");
-  fs::copy_file(ProgramDir() / "player" / "compact.swf", dir / "player" / "compact.swf",
+  fs::copy_file(ProgramDir() / "player" / skin, dir / "player" / skin,
                 fs::copy_options::overwrite_existing);
   const std::string folder = (dir / "player").string() + "/";
-  auto info = ReadTemplateInfo(folder + "compact.swf");
-  if (!info) throw std::runtime_error("compact.swf has no parameters");
+  auto info = ReadTemplateInfo(folder + skin);
+  if (!info) throw std::runtime_error(skin + " has no parameters");
   for (TTemplateParam* p = info->FirstParam.get(); p; p = p->Next.get())
     if (p->Name == "Py.Loop") p->Value = loop;
   TStageSettings settings;
-  settings.TemplateName = "compact.swf";
+  settings.TemplateName = skin;
   settings.Template = info.get();
   settings.FrameRate = 24;
   auto chain = Chain(songs);
@@ -79,7 +84,22 @@ fs::path CompactPlayer(const fs::path& dir, const std::string& name, const std::
                            std::make_move_iterator(front.end()));
   movie->BuildBody();
   const fs::path file = dir / (name + ".swf");
-  movie->SaveToFile(file);
+  if (!staged) {
+    movie->SaveToFile(file);
+    return file;
+  }
+  swf::TMemoryStream bytes;
+  movie->SaveToStream(bytes);
+  const TRect& frame = movie->FrameRect();
+  builder::TFlashMovie stage(0, 0, frame.Right - frame.Left, frame.Bottom - frame.Top, 24,
+                             TSystemCoord::Twips);
+  stage.SetVersion(movie->Version());
+  builder::TFlashExternalMovie& player = stage.AddExternalMovie(bytes.Bytes(), builder::emSprite, true);
+  player.SetFontPrefixSeed(1);
+  stage.PlaceObject(*player.Sprite(), 1);
+  stage.BuildBody();
+  stage.SaveToFile(file);
+  if (player.FontPrefix().empty()) throw std::runtime_error("the staged player's fonts kept their names");
   return file;
 }
 
@@ -109,7 +129,7 @@ const std::vector<Song> kSongs = {{"first song", "Alpha"}, {"second", "Bravo Ü"
 TEST(SkinsInFlash, CompactBarListsPlaysAndFollowsItsButtons) {
   TempDir dir;
   // Songs of five seconds: long enough that only the clicks change the song.
-  const fs::path movie = CompactPlayer(dir.path(), "buttons", kSongs, 120, false, "Yes");
+  const fs::path movie = SkinPlayer(dir.path(), "compact.swf", "buttons", kSongs, 120, false, "Yes");
   const Played p = Play(movie, 4000, {"90,30@1500", "22,30@3000"},
                         {"tw: skin compact", "tw: track 1 Alpha", "tw: track 2 Bravo Ü",
                          "tw: track 3 Charlie", "tw: ready 3 autostart=yes loop=yes shuffle=no",
@@ -123,7 +143,7 @@ TEST(SkinsInFlash, CompactBarListsPlaysAndFollowsItsButtons) {
 
 TEST(SkinsInFlash, APreviewBuildDoesNotStartUntilPlayIsClicked) {
   TempDir dir;
-  const fs::path movie = CompactPlayer(dir.path(), "preview", kSongs, 120, true, "Yes");
+  const fs::path movie = SkinPlayer(dir.path(), "compact.swf", "preview", kSongs, 120, true, "Yes");
   const Played idle = Play(movie, 1500, {}, {"tw: ready 3 autostart=no loop=no shuffle=no", "tw: idle 1"});
   if (idle.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
   EXPECT_EQ(idle.status, 0) << idle.err << "\n" << idle.out.substr(0, 4000);
@@ -140,7 +160,7 @@ TEST(SkinsInFlash, TheEndOfTheLastSongWrapsWithLoopAndStopsWithout) {
     SCOPED_TRACE(loop);
     TempDir dir;
     // Half a second a song.
-    const fs::path movie = CompactPlayer(dir.path(), "end", kSongs, 12, false, loop);
+    const fs::path movie = SkinPlayer(dir.path(), "compact.swf", "end", kSongs, 12, false, loop);
     std::vector<std::string> expected = {"tw: playing 1 Alpha", "tw: ended 1", "tw: playing 2 Bravo Ü",
                                          "tw: ended 2", "tw: playing 3 Charlie", "tw: ended 3"};
     expected.push_back(loop == "Yes" ? "tw: playing 1 Alpha" : "tw: stopped");
@@ -153,35 +173,54 @@ TEST(SkinsInFlash, TheEndOfTheLastSongWrapsWithLoopAndStopsWithout) {
   }
 }
 
-// The bundled skin carries the glyphs of its title: an accented title is drawn in the skin's
-// own DejaVu Sans Bold, where and as large as FreeType draws it.
+// The bundled skins carry the glyphs of their texts: an accented title is drawn in the skin's
+// own DejaVu Sans, where and as large as FreeType draws it, in the fields the skin defines and in
+// the playlist's rows, which its script makes at run time. The players are embedded as publishing
+// embeds them, with their fonts renamed, so that a row that looks its font up under the skin's own
+// name would fall back to the runtime's font.
 TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
-  TempDir dir;
-  const std::string title = "\u00DCn\u00EFc\u00F8d\u00E9 S\u00F3ng";
-  const fs::path movie = CompactPlayer(dir.path(), "title", {{"song", title}}, 120, false, "Yes");
-  const fs::path png = dir.path() / "title.png";
-  const CommandResult r =
-      RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
-                  "--no-errors", "--expect-trace", "tw: playing 1 " + title, "--screenshot", png.string()});
-  if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-  ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
-  ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt",
-                        "rgba", (png.string() + ".rgba")}).status, 0);
-  const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 24);
-  constexpr int kWidth = 360;
-  ASSERT_EQ(rgba.size(), size_t(kWidth) * 60 * 4);
+  struct Case {
+    std::string skin;
+    int width, height;
+    TInk field;            // the pixels searched for ink
+    bool lightInk;         // light text on a dark ground, else dark on light
+    int weight, size;      // of the face and in pixels
+    double penX, top;      // the text's origin: the field's position plus its gutter of 2 pixels
+    std::u16string shown;  // what the field shows of the title
+  };
+  const std::u16string title = u"\u00DCn\u00EFc\u00F8d\u00E9 S\u00F3ng";
+  const std::vector<Case> cases = {
+      // The title field: 172 x 19 pixels at (116, 5), white on the dark bar; the artist's line
+      // begins below row 25.
+      {"compact.swf", 360, 60, {116, 5, 287, 24}, true, 700, 13, 118, 7, title},
+      // The first row: a field of 296 x 18 pixels at (4, 1) in the row at (8, 64), dark on the
+      // marked row of the current song.
+      {"playlist.swf", 320, 232, {12, 65, 307, 82}, false, 400, 12, 14, 67, u"1. " + title},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.skin);
+    TempDir dir;
+    const std::string utf8 = Utf16ToUtf8(title);
+    const fs::path movie = SkinPlayer(dir.path(), c.skin, "title", {{"song", utf8}}, 120, false, "Yes", true);
+    const fs::path png = dir.path() / "title.png";
+    const CommandResult r =
+        RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
+                    "--no-errors", "--expect-trace", "tw: playing 1 " + utf8, "--screenshot", png.string()});
+    if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+    ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
+    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt",
+                          "rgba", (png.string() + ".rgba")}).status, 0);
+    const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 24);
+    ASSERT_EQ(rgba.size(), size_t(c.width) * c.height * 4);
 
-  // The title field: 172 x 19 pixels at (116, 5), white on the dark bar; the artist's line
-  // begins below row 25.
-  TInk drawn;
-  for (int y = 5; y < 25; ++y)
-    for (int x = 116; x < 288; ++x)
-      if (rgba[(size_t(y) * kWidth + x) * 4 + 1] >= 128) drawn.Add(x, y);
-  const builder::TPlatformFont bold(builder::TLogFont{"DejaVu Sans", 0, 700});
-  const double ascent = std::nearbyint(bold.Ascent() / 1024.0 * 260) / 20;
-  // An edit text keeps a gutter of 2 pixels inside its bounds.
-  ExpectInkNear(drawn, FreeTypeInk(bold.FileName(), u"\u00DCn\u00EFc\u00F8d\u00E9 S\u00F3ng", 13, 118, 7 + ascent),
-                "title");
+    TInk drawn;
+    for (int y = c.field.Top; y <= c.field.Bottom; ++y)
+      for (int x = c.field.Left; x <= c.field.Right; ++x)
+        if ((rgba[(size_t(y) * c.width + x) * 4 + 1] >= 128) == c.lightInk) drawn.Add(x, y);
+    const builder::TPlatformFont face(builder::TLogFont{"DejaVu Sans", 0, c.weight});
+    const double ascent = std::nearbyint(face.Ascent() / 1024.0 * c.size * 20) / 20;
+    ExpectInkNear(drawn, FreeTypeInk(face.FileName(), c.shown, c.size, c.penX, c.top + ascent), "title");
+  }
 }
 
 }  // namespace

@@ -155,8 +155,7 @@ const Case kCases[] = {
        EXPECT_EQ(b.Records[0]->States, bsUp | bsOver | bsDown);
        EXPECT_EQ(b.Records[1]->States, bsHitTest);
        EXPECT_TRUE(b.CondActions.empty());
-     },
-     "03 00 00 00 00 07 02 00 01 00 18 B1 88 48 00 08 01 00 01 00 18 B1 88 48 00 00"},
+     }},
 };
 
 TEST(Buttons, ReadAndWriteRealTags) {
@@ -165,18 +164,9 @@ TEST(Buttons, ReadAndWriteRealTags) {
     Bytes body;
     const auto tag = ReadCorpusTag(c, body);
     c.check(*tag);
+    const std::string fields = DisplayFieldsText(*tag);  // as read, before writing
     const Bytes written = WriteBody(*tag);
-    if (c.written) {
-      EXPECT_EQ(ToHex(written), ToHex(Hex(c.written)));
-    } else if (written != body) {
-      // A term-less colour transform carries a bit count in the file: the only byte that may
-      // differ, which must read back to the same fields.
-      ASSERT_EQ(written.size(), body.size());
-      for (size_t i = 0; i < body.size(); ++i) {
-        if (written[i] == body[i]) continue;
-        EXPECT_EQ(ToHex(Bytes{body[i], written[i]}), "04 00") << i;
-      }
-    }
+    EXPECT_EQ(ToHex(written), ToHex(c.written ? Hex(c.written) : body));
     if (written != body) {
       auto again = CreateTagObject(tag->TagID);
       TSWFReadContext context;
@@ -186,7 +176,7 @@ TEST(Buttons, ReadAndWriteRealTags) {
       TMemoryStream view = TMemoryStream::View(written);
       TBitsEngine be(view);
       again->ReadFromStream(be);
-      EXPECT_EQ(DisplayFieldsText(*again), DisplayFieldsText(*tag));
+      EXPECT_EQ(DisplayFieldsText(*again), fields);
     }
     EXPECT_EQ(WriteBody(*CloneTag(*tag)), written);
   }

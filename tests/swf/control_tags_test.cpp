@@ -218,6 +218,42 @@ TEST(ControlTags, AssignCopiesDeeply) {
   EXPECT_EQ(rawCopy->TagID, kByteCodeTagID);
 }
 
+// Bits and bytes a tag reserves are written back as the movie had them, not as zero (or one):
+// a copy keeps the encoding of what it did not change.
+TEST(ControlTags, ReservedBitsAreKeptAsRead) {
+  struct Row {
+    const char* name;
+    uint16_t code;
+    const char* body;
+  };
+  const Row rows[] = {
+      // URL "a", the reserved bytes (1 and 0 by the book), one asset: id 1, name "b"
+      {"ImportAssets2", 71, "61 00  03 05  01 00  01 00 62 00"},
+      // flags: lazy and reserved bits; name "x"; ABC 16.46; the ABC file kept raw
+      {"DoABC", 82, "03 00 00 80  78 00  10 00 2E 00  AA BB"},
+      // text 1; flash type 1, grid fit 2 and the reserved bits 5; thickness 1, sharpness 2;
+      // the reserved byte
+      {"CSMTextSettings", 74, "01 00  55  00 00 80 3F  00 00 00 40  07"},
+      // id 1, 2 frames, 16 x 8; reserved bits, deblocking 2, smoothing; H.263
+      {"DefineVideoStream", 60, "01 00  02 00  10 00  08 00  F5  02"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto tag = CreateTagObject(row.code);
+    ASSERT_NE(tag, nullptr);
+    const Bytes body = Hex(row.body);
+    TSWFReadContext context;
+    context.Version = 10;
+    tag->BodySize = static_cast<int32_t>(body.size());
+    tag->SetReadContext(context);
+    TMemoryStream view = TMemoryStream::View(body);
+    TBitsEngine be(view);
+    tag->ReadFromStream(be);
+    EXPECT_EQ(ToHex(WriteBody(*tag, WriteContextOf(context))), ToHex(body));
+    EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag), WriteContextOf(context))), ToHex(body));
+  }
+}
+
 TEST(ControlTags, FactoryKnowsItsClasses) {
   for (uint16_t code : {0, 1, 9, 24, 39, 41, 43, 56, 57, 58, 64, 65, 66, 69, 71, 76, 77, 78, 86, 87}) {
     SCOPED_TRACE(code);

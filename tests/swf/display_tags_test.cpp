@@ -35,10 +35,11 @@ void CheckCases(std::span<const Case<T>> cases) {
     context.ParseActions = true;
     const auto tag = ReadTag<T>(body, context);
     c.check(*tag);
+    const std::string fields = DisplayFieldsText(*tag);  // as read, before writing
     const Bytes written = WriteBody(*tag, WriteContextOf(context));
     EXPECT_EQ(ToHex(written), ToHex(c.written ? Hex(c.written) : body));
     if (c.written) {
-      EXPECT_EQ(DisplayFieldsText(*ReadTag<T>(written, context)), DisplayFieldsText(*tag));
+      EXPECT_EQ(DisplayFieldsText(*ReadTag<T>(written, context)), fields);
     }
     auto copy = CloneTag(*tag);
     EXPECT_EQ(WriteBody(*copy, WriteContextOf(context)), written);
@@ -387,6 +388,42 @@ TEST(PlaceObject2, ColourTransformsKeepTheFileValues) {
   EXPECT_EQ(WriteBody(*CloneTag(*p1)), place1);
 }
 
+// A colour transform is written in the width it was read with, also one without terms (whose
+// width field is there all the same); a term the program sets takes the smallest width again.
+TEST(PlaceObject2, ColourTransformsKeepTheWidthTheyWereReadWith) {
+  struct Row {
+    const char* name;
+    uint16_t code;
+    const char* body;
+    std::function<void(TSWFColorTransform&)> change = nullptr;
+    const char* changed = nullptr;  // the body after the change
+  };
+  const Row rows[] = {
+      {"no terms, a width of 15", 26, "08 01 00  3C"},
+      {"add terms 1, 2, 3, 4 in 15 bits", 26, "08 01 00  BC 00 08 00 20 00 60 01 00",
+       [](TSWFColorTransform& c) { c.SetAddR(5); }, "08 01 00  91 48 D0"},
+      {"a PlaceObject: multiply terms without alpha in 12 bits", 4,
+       "01 00 01 00 00  70 40 04 00 20 00"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Bytes body = Hex(row.body);
+    if (row.code == 4) {
+      const auto tag = ReadTag<TSWFPlaceObject>(body);
+      EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(body));
+      EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag))), ToHex(body));
+      continue;
+    }
+    const auto tag = ReadTag<TSWFPlaceObject2>(body);
+    EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(body));
+    EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag))), ToHex(body));
+    if (row.change) {
+      row.change(tag->ColorTransform());
+      EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(Hex(row.changed)));
+    }
+  }
+}
+
 TEST(PlaceObject3, SecondFlagsAndTheFieldsTheyAnnounce) {
   TSWFPlaceObject3 tag;
   tag.Depth = 3;
@@ -468,6 +505,37 @@ TEST(Removals, WriteTheirFieldsAndReferToTheCharacter) {
   int visited = 0;
   move.VisitReferencedIDs([&](uint16_t&) { ++visited; });
   EXPECT_EQ(visited, 0);
+}
+
+// Bytes a movie carries after the end of its clip actions are kept and written back, by every
+// kind of placement with clip actions and in both widths of event flags.
+TEST(PlaceObject2, BytesAfterTheClipActionsAreKept) {
+  struct Row {
+    const char* name;
+    uint16_t code;
+    uint8_t version;
+    const char* body;
+  };
+  const Row rows[] = {
+      {"two-byte flags", 26, 5, "80 01 00  00 00  80 00  80 00 02 00 00 00 07 00  00 00  EE"},
+      {"four-byte flags", 26, 6,
+       "80 01 00  00 00  80 00 00 00  80 00 00 00 02 00 00 00 07 00  00 00 00 00  AB CD"},
+      {"a PlaceObject3", 70, 8,
+       "80 00 01 00  00 00  80 00 00 00  80 00 00 00 02 00 00 00 07 00  00 00 00 00  01 02 03"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TSWFReadContext context;
+    context.Version = row.version;
+    context.ParseActions = true;
+    std::unique_ptr<TSWFPlaceObject2> tag;
+    if (row.code == 70) tag = ReadTag<TSWFPlaceObject3>(Hex(row.body), context);
+    else tag = ReadTag<TSWFPlaceObject2>(Hex(row.body), context);
+    ASSERT_NE(tag->FindClipActions(), nullptr);
+    EXPECT_EQ(tag->FindClipActions()->Count(), 1u);
+    EXPECT_EQ(ToHex(WriteBody(*tag, WriteContextOf(context))), ToHex(Hex(row.body)));
+    EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag), WriteContextOf(context))), ToHex(Hex(row.body)));
+  }
 }
 
 // Damaged clip actions fail the read (the reader then keeps the tag raw), they never read past

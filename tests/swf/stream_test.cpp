@@ -69,23 +69,34 @@ TEST(Stream, CompressionKeepsTheVersion) {
 // A frame rectangle whose maximum lies below its minimum is kept as the file has it: a copy
 // must not change the stage.
 TEST(Stream, ASwappedFrameRectangleIsKept) {
-  TMemoryStream head;
-  TBitsEngine be(head);
-  be.WriteChars("FWS", 3);
-  be.WriteByte(6);
-  be.WriteDWord(uint32_t{0});
-  be.WriteRect({200, 0, 0, 100});  // XMin 200 above XMax 0; YMin 0, YMax 100
-  be.WriteWord(uint16_t{12 << 8});
-  be.WriteWord(uint16_t{1});
-  Bytes file = Concat({Bytes(head.Bytes().begin(), head.Bytes().end()), kEnd});
-  file[4] = static_cast<uint8_t>(file.size());
-  TSWFStreamReader reader(file);
-  EXPECT_EQ(reader.FrameRect(), (TRect{200, 0, 0, 100}));
-  reader.ParseTags(true, false);
-  reader.BuildBody();
-  TMemoryStream out;
-  reader.SaveToStream(out);
-  EXPECT_EQ(ToHex(out.Bytes()), ToHex(file));
+  struct Row {
+    int32_t xMin, xMax, yMin, yMax;
+  };
+  // x swapped, y swapped, both
+  const Row rows[] = {{200, 0, 0, 100}, {0, 300, 100, -20}, {40, 20, 60, 10}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.xMin);
+    // The record's writer takes the fields in the file's order; the stream holds a TRect.
+    const TRect rect{row.xMin, row.xMax, row.yMin, row.yMax};
+    const TRect held{row.xMin, row.yMin, row.xMax, row.yMax};
+    TMemoryStream head;
+    TBitsEngine be(head);
+    be.WriteChars("FWS", 3);
+    be.WriteByte(6);
+    be.WriteDWord(uint32_t{0});
+    be.WriteRect(rect);
+    be.WriteWord(uint16_t{12 << 8});
+    be.WriteWord(uint16_t{1});
+    Bytes file = Concat({Bytes(head.Bytes().begin(), head.Bytes().end()), kEnd});
+    file[4] = static_cast<uint8_t>(file.size());
+    TSWFStreamReader reader(file);
+    EXPECT_EQ(reader.FrameRect(), held);
+    reader.ParseTags(true, false);
+    reader.BuildBody();
+    TMemoryStream out;
+    reader.SaveToStream(out);
+    EXPECT_EQ(ToHex(out.Bytes()), ToHex(file));
+  }
 }
 
 TEST(Stream, HeaderValuesAndUnits) {

@@ -59,8 +59,9 @@ for name in "${targets[@]}"; do
       >"$build/fuzz-crashes/$name.log" 2>&1; then
     failed+=("$name")
   fi
-  grep -E '^#[0-9]+ *DONE|^stat::number_of_executed_units|^(==[0-9]+==)?ERROR|^SUMMARY' \
-    "$build/fuzz-crashes/$name.log" || true
+  { grep -E '^#[0-9]+ .*cov:' "$build/fuzz-crashes/$name.log" | tail -n 1
+    grep -E '^stat::number_of_executed_units|ERROR|^SUMMARY' "$build/fuzz-crashes/$name.log"
+  } || true
 done
 
 found=0

@@ -60,6 +60,7 @@
 #include "shell/small_forms.h"
 #include "shell/texts.h"
 #include "shell/update_form.h"
+#include "shell/widgets.h"
 
 namespace tw::shell {
 
@@ -82,12 +83,6 @@ void SetSwatch(QPushButton* button, TColor color) {
   button->setProperty("rgb", ToRgb(color));
   button->setStyleSheet(QStringLiteral("background-color: #%1;")
                             .arg(ToRgb(color), 6, 16, QLatin1Char('0')));
-}
-
-template <class W>
-W* Named(W* widget, const char* name) {
-  widget->setObjectName(QLatin1String(name));
-  return widget;
 }
 
 QSpinBox* Spin(QWidget* parent, const char* name, int min, int max) {

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "shell/texts.h"
+#include "shell/widgets.h"
 #include "util/files.h"
 
 namespace tw::shell {
@@ -79,10 +80,8 @@ TFormResult::TFormResult(QWidget* parent, const TShellServices& services,
   setObjectName(QStringLiteral("TFormResult"));
   setFixedSize(930, 490);
 
-  GrpFile = new QGroupBox(this);
-  GrpFile->setObjectName(QStringLiteral("GrpFile"));
-  LblFile = new QLabel(GrpFile);
-  LblFile->setObjectName(QStringLiteral("LblFile"));
+  GrpFile = Named(new QGroupBox(this), "GrpFile");
+  LblFile = Named(new QLabel(GrpFile), "LblFile");
   LblFile->setWordWrap(true);
   LblFile->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   LblFile->setFixedHeight(LblFile->fontMetrics().lineSpacing() * 3 + 4);
@@ -91,8 +90,7 @@ TFormResult::TFormResult(QWidget* parent, const TShellServices& services,
   LblFolder = link;
   LblFolder->setObjectName(QStringLiteral("LblFolder"));
   LblFolder->setTextInteractionFlags(Qt::NoTextInteraction);
-  ListViewFiles = new QTreeWidget(GrpFile);
-  ListViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
+  ListViewFiles = Named(new QTreeWidget(GrpFile), "ListViewFiles");
   ListViewFiles->setColumnCount(2);
   ListViewFiles->setRootIsDecorated(false);
   ListViewFiles->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -106,30 +104,22 @@ TFormResult::TFormResult(QWidget* parent, const TShellServices& services,
   files->addWidget(LblFolder);
   files->addWidget(ListViewFiles, 1);
 
-  GbxPublishHTML = new QGroupBox(this);
-  GbxPublishHTML->setObjectName(QStringLiteral("GbxPublishHTML"));
-  LblPublishHTML = new QLabel(GbxPublishHTML);
-  LblPublishHTML->setObjectName(QStringLiteral("LblPublishHTML"));
+  GbxPublishHTML = Named(new QGroupBox(this), "GbxPublishHTML");
+  LblPublishHTML = Named(new QLabel(GbxPublishHTML), "LblPublishHTML");
   LblPublishHTML->setWordWrap(true);
-  BtnCopyHTML = new QPushButton(GbxPublishHTML);
-  BtnCopyHTML->setObjectName(QStringLiteral("BtnCopyHTML"));
-  MemoPublishHTML = new QPlainTextEdit(GbxPublishHTML);
-  MemoPublishHTML->setObjectName(QStringLiteral("MemoPublishHTML"));
+  BtnCopyHTML = Named(new QPushButton(GbxPublishHTML), "BtnCopyHTML");
+  MemoPublishHTML = Named(new QPlainTextEdit(GbxPublishHTML), "MemoPublishHTML");
   MemoPublishHTML->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   auto* html = new QVBoxLayout(GbxPublishHTML);
   html->addWidget(LblPublishHTML);
   html->addWidget(BtnCopyHTML, 0, Qt::AlignLeft);
   html->addWidget(MemoPublishHTML, 1);
 
-  LblAction = new QLabel(this);
-  LblAction->setObjectName(QStringLiteral("LblAction"));
-  CmbAction = new QComboBox(this);
-  CmbAction->setObjectName(QStringLiteral("CmbAction"));
+  LblAction = Named(new QLabel(this), "LblAction");
+  CmbAction = Named(new QComboBox(this), "CmbAction");
   CmbAction->setMinimumWidth(320);
-  BtnAction = new QPushButton(this);
-  BtnAction->setObjectName(QStringLiteral("BtnAction"));
-  BtnClose = new QPushButton(this);
-  BtnClose->setObjectName(QStringLiteral("BtnClose"));
+  BtnAction = Named(new QPushButton(this), "BtnAction");
+  BtnClose = Named(new QPushButton(this), "BtnClose");
   BtnClose->setDefault(true);
 
   auto* groups = new QHBoxLayout;

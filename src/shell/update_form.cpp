@@ -16,6 +16,7 @@
 #include "shell/links.h"
 #include "shell/settings.h"
 #include "shell/texts.h"
+#include "shell/widgets.h"
 
 namespace tw::shell {
 
@@ -44,20 +45,15 @@ TFormCheckUpdate::TFormCheckUpdate(QWidget* parent, const TShellServices& servic
                                    const TLanguage& language)
     : QDialog(parent), FServices(services) {
   setObjectName(QStringLiteral("TFormCheckUpdate"));
-  GrpCheck = new QGroupBox(this);
-  GrpCheck->setObjectName(QStringLiteral("GrpCheck"));
-  RdoCheckAuto = new QRadioButton(GrpCheck);
-  RdoCheckAuto->setObjectName(QStringLiteral("RdoCheckAuto"));
-  SpinEditUpdateDays = new QSpinBox(GrpCheck);
-  SpinEditUpdateDays->setObjectName(QStringLiteral("SpinEditUpdateDays"));
+  GrpCheck = Named(new QGroupBox(this), "GrpCheck");
+  RdoCheckAuto = Named(new QRadioButton(GrpCheck), "RdoCheckAuto");
+  SpinEditUpdateDays = Named(new QSpinBox(GrpCheck), "SpinEditUpdateDays");
   SpinEditUpdateDays->setRange(1, 1000);
   SpinEditUpdateDays->setSingleStep(1);
   // Changed by its arrows only: nothing typed can leave a value that does not read.
   if (auto* edit = SpinEditUpdateDays->findChild<QLineEdit*>()) edit->setReadOnly(true);
-  LblDays = new QLabel(GrpCheck);
-  LblDays->setObjectName(QStringLiteral("LblDays"));
-  RdoCheckManually = new QRadioButton(GrpCheck);
-  RdoCheckManually->setObjectName(QStringLiteral("RdoCheckManually"));
+  LblDays = Named(new QLabel(GrpCheck), "LblDays");
+  RdoCheckManually = Named(new QRadioButton(GrpCheck), "RdoCheckManually");
   auto* every = new QHBoxLayout;
   every->addWidget(RdoCheckAuto);
   every->addWidget(SpinEditUpdateDays);
@@ -67,11 +63,9 @@ TFormCheckUpdate::TFormCheckUpdate(QWidget* parent, const TShellServices& servic
   choices->addLayout(every);
   choices->addWidget(RdoCheckManually);
 
-  BtnOk = new QPushButton(this);
-  BtnOk->setObjectName(QStringLiteral("BtnOk"));
+  BtnOk = Named(new QPushButton(this), "BtnOk");
   BtnOk->setDefault(true);
-  BtnCancel = new QPushButton(this);
-  BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+  BtnCancel = Named(new QPushButton(this), "BtnCancel");
   connect(BtnOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
   auto* buttons = new QHBoxLayout;
@@ -115,17 +109,12 @@ TFormUpdate::TFormUpdate(QWidget* parent, const TShellServices& services,
     : QDialog(parent), FServices(services) {
   setObjectName(QStringLiteral("TFormUpdate"));
   setMinimumWidth(420);
-  LblUpdateInfo = new QLabel(this);
-  LblUpdateInfo->setObjectName(QStringLiteral("LblUpdateInfo"));
-  LblUpdateQuery = new QLabel(this);
-  LblUpdateQuery->setObjectName(QStringLiteral("LblUpdateQuery"));
-  BtnYes = new QPushButton(this);
-  BtnYes->setObjectName(QStringLiteral("BtnYes"));
+  LblUpdateInfo = Named(new QLabel(this), "LblUpdateInfo");
+  LblUpdateQuery = Named(new QLabel(this), "LblUpdateQuery");
+  BtnYes = Named(new QPushButton(this), "BtnYes");
   BtnYes->setDefault(true);
-  BtnNo = new QPushButton(this);
-  BtnNo->setObjectName(QStringLiteral("BtnNo"));
-  BtnSetting = new QPushButton(this);
-  BtnSetting->setObjectName(QStringLiteral("BtnSetting"));
+  BtnNo = Named(new QPushButton(this), "BtnNo");
+  BtnSetting = Named(new QPushButton(this), "BtnSetting");
   connect(BtnYes, &QPushButton::clicked, this, [this] { BtnYesClick(); });
   connect(BtnNo, &QPushButton::clicked, this, &QDialog::reject);
   connect(BtnSetting, &QPushButton::clicked, this, [this] { BtnSettingClick(); });

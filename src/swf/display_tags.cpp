@@ -94,7 +94,9 @@ TSWFClipActionRecord* TSWFClipActions::FindClipAction(uint32_t events) {
 
 void TSWFClipActions::Assign(const TSWFClipActions& source) {
   if (&source == this) return;
+  Reserved = source.Reserved;
   AllEventFlags = source.AllEventFlags;
+  WrittenWhenEmpty = source.WrittenWhenEmpty;
   Trailing = source.Trailing;
   Records.clear();
   Records.reserve(source.Records.size());
@@ -278,7 +280,8 @@ void TSWFPlaceObject2::SetCharacterId(uint16_t id) {
 }
 
 bool TSWFPlaceObject2::WritesClipActions() const {
-  return HasClipActions && FClipActions && !FClipActions->Empty();
+  return HasClipActions && FClipActions &&
+         (!FClipActions->Empty() || FClipActions->WrittenWhenEmpty);
 }
 
 void TSWFPlaceObject2::Assign(const TBasedSWFObject& source) {
@@ -372,7 +375,7 @@ void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
   const bool wide = FReadVersion >= 6;
   auto readFlags = [&] { return ClipEventsFromWire(wide ? be.ReadDWord() : be.ReadWord()); };
   auto& clip = ClipActions();
-  be.ReadWord();  // reserved
+  clip.Reserved = be.ReadWord();
   clip.AllEventFlags = readFlags();
   while (be.Stream.Remaining() > 0) {
     const uint32_t events = readFlags();
@@ -389,10 +392,7 @@ void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
   }
   const auto rest = be.ReadBytes(be.Stream.Remaining());
   clip.Trailing.assign(rest.begin(), rest.end());
-  if (clip.Empty()) {
-    HasClipActions = false;
-    FClipActions.reset();
-  }
+  clip.WrittenWhenEmpty = true;
 }
 
 void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
@@ -404,7 +404,7 @@ void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
     if (wide) be.WriteDWord(wire);
     else be.WriteWord(static_cast<uint16_t>(wire));
   };
-  be.WriteWord(0);
+  be.WriteWord(FClipActions->Reserved);
   writeFlags(FClipActions->AllEventFlags);
   TMemoryStream& s = be.Stream;
   for (const auto& record : FClipActions->Records) {

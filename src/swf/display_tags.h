@@ -60,8 +60,12 @@ class TSWFClipActionRecord {
 
 class TSWFClipActions {
  public:
+  uint16_t Reserved = 0;       // the word before AllEventFlags, kept as read
   uint32_t AllEventFlags = 0;  // TSWFClipEvent bits: every event of the records
   std::vector<std::unique_ptr<TSWFClipActionRecord>> Records;
+  // A list a movie carries without a record is written back as read; one the program leaves
+  // empty is not written.
+  bool WrittenWhenEmpty = false;
   // Bytes a movie carries after the end of the records, kept as read and written back.
   std::vector<uint8_t> Trailing;
 

@@ -349,6 +349,37 @@ TEST(PlaceObject2, ClipEventWidthsFollowTheVersion) {
   EXPECT_EQ(ToHex(WriteBody(*placed, {.Version = 8})), ToHex(wide));
 }
 
+// Clip actions are written back as they were read: the reserved word, a list without a record
+// and the bytes after the end flag, also after a class name that is not UTF-8. Read with version
+// 16 and decoded actions, written for 16, twice and from a copy.
+TEST(PlaceObject3, ClipActionsWriteBackAsRead) {
+  struct Row {
+    const char* name;
+    const char* body;
+  };
+  const Row rows[] = {
+      // flags, second flags, depth 1; reserved word; all events (Load); record: Load, size 1,
+      // End; end flag
+      {"a nonzero reserved word",
+       "80 00 01 00  FB 00  01 00 00 00  01 00 00 00 01 00 00 00 00  00 00 00 00"},
+      {"a class name that is not UTF-8",
+       "80 08 01 00 FF FE 00  00 00  01 00 00 00  01 00 00 00 01 00 00 00 00  00 00 00 00"},
+      {"no record, bytes after the end flag",
+       "80 00 01 00  01 00  3B 00 00 00  00 00 00 00  31 00"},
+  };
+  TSWFReadContext context;
+  context.Version = 16;
+  context.ParseActions = true;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Bytes body = Hex(row.body);
+    const auto tag = ReadTag<TSWFPlaceObject3>(body, context);
+    EXPECT_EQ(ToHex(WriteBody(*tag, WriteContextOf(context))), ToHex(body));
+    EXPECT_EQ(ToHex(WriteBody(*tag, WriteContextOf(context))), ToHex(body));
+    EXPECT_EQ(ToHex(WriteBody(*CloneTag(*tag), WriteContextOf(context))), ToHex(body));
+  }
+}
+
 TEST(PlaceObject2, ClipEventsMapToTheirWireBits) {
   // KeyUp is the top bit of the first byte, Data the lowest of the second, DragOut the lowest
   // of the third; the reserved bits keep their places.

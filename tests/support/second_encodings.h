@@ -22,12 +22,20 @@ struct SecondEncoding {
 std::span<const SecondEncoding> SecondEncodings();
 const SecondEncoding* FindSecondEncoding(std::string_view file, std::string_view where);
 
-// A second encoding that a rule recognises wherever it occurs, given the tag as read from its
-// source body and the body our writer gave it.
+// Whether what differs between the source and our bytes is what the named case says: the
+// source has what it names, and our bytes settle it (asRead: the tag read from the source;
+// back: read from our bytes).
+bool SecondEncodingHolds(const SecondEncoding& named, const swf::TSWFObject& asRead,
+                         const swf::TSWFObject& back, std::span<const uint8_t> source,
+                         std::span<const uint8_t> written);
+
+// A second encoding that a rule recognises wherever it occurs: the source has what the rule
+// names and our bytes settle it, given the tag as read from its source body (asRead), as read
+// from the body our writer gave it (back), and both bodies.
 struct SecondEncodingRule {
   const char* name;
-  std::function<bool(const swf::TSWFObject& asRead, std::span<const uint8_t> source,
-                     std::span<const uint8_t> written)>
+  std::function<bool(const swf::TSWFObject& asRead, const swf::TSWFObject& back,
+                     std::span<const uint8_t> source, std::span<const uint8_t> written)>
       applies;
 };
 std::span<const SecondEncodingRule> SecondEncodingRules();

@@ -66,18 +66,22 @@ void CheckTag(const CorpusTag& tag, const TSWFReadContext& context, Tally& tally
   }
   ASSERT_EQ(dynamic_cast<TSWFByteCodeTag*>(object.get()), nullptr);
   const std::string fields = DisplayFieldsText(*object);
+  const auto asRead = CloneTag(*object);  // taken before writing
   const Bytes written = WriteBody(*object, WriteContextOf(context));
   if (std::equal(written.begin(), written.end(), tag.body.begin(), tag.body.end())) {
     ++tally.exact;
   } else {
+    const auto again = ReadObject(tag.code, written, context);
     const char* reason = nullptr;
     if (const SecondEncoding* second = FindSecondEncoding(file, tag.where)) {
       EXPECT_EQ(second->code, tag.code);
       tally.used.insert(second);
       reason = second->reason;
+      EXPECT_TRUE(SecondEncodingHolds(*second, *asRead, *again, tag.body, written))
+          << "the difference is not the one named: " << FirstDifference(tag.body, written);
     } else {
       for (const auto& rule : SecondEncodingRules())
-        if (rule.applies(*ReadObject(tag.code, tag.body, context), tag.body, written)) {
+        if (rule.applies(*asRead, *again, tag.body, written)) {
           reason = rule.name;
           break;
         }
@@ -88,7 +92,6 @@ void CheckTag(const CorpusTag& tag, const TSWFReadContext& context, Tally& tally
     } else {
       ++tally.perReason[reason];
       SCOPED_TRACE(reason);
-      const auto again = ReadObject(tag.code, written, context);
       EXPECT_EQ(DisplayFieldsText(*again), fields) << "our encoding reads back to other fields";
       EXPECT_EQ(WriteBody(*again, WriteContextOf(context)), written) << "our encoding is not stable";
     }

@@ -21,7 +21,7 @@ echo "== sanitizer build"
 # The skins are built by the sanitized program itself, so the suppressions hold for the build too.
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DTW_SANITIZE=ON -DTW_WERROR=ON -DTW_BUILD_BENCH=OFF -DTW_BUILD_FUZZ=ON
+  -DTW_SANITIZE=ON -DTW_WERROR=ON -DTW_BUILD_BENCH=OFF -DTW_BUILD_FUZZ=ON -DTW_FUZZ_COVERAGE=ON
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE e2e

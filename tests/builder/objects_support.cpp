@@ -209,6 +209,15 @@ const std::filesystem::path kRunMovie = fs::path(TW_SOURCE_DIR) / "tests/e2e/run
 
 }  // namespace
 
+void ExpectColour(const TRGBAImage& shot, int x, int y, TColour c, int tolerance, const char* what) {
+  SCOPED_TRACE(std::string(what) + " at " + std::to_string(x) + "," + std::to_string(y));
+  ASSERT_FALSE(shot.Pixels.empty());
+  const uint8_t* p = shot.At(x, y);
+  EXPECT_NEAR(p[0], c.R, tolerance);
+  EXPECT_NEAR(p[1], c.G, tolerance);
+  EXPECT_NEAR(p[2], c.B, tolerance);
+}
+
 // The stage as the runtime drew it after a short while.
 TRGBAImage Screenshot(const std::filesystem::path& movie, int width, int height) {
   const std::filesystem::path png = movie.string() + ".png";

@@ -66,6 +66,13 @@ Bytes Inflate(std::span<const uint8_t> data, size_t limit = size_t{1} << 28);
 // sizes differ), alpha left out when ignoreAlpha.
 int MaxDifference(const TRGBAImage& a, const TRGBAImage& b, bool ignoreAlpha = false);
 
+// An opaque colour on the stage.
+struct TColour {
+  int R, G, B;
+};
+// Each channel of the pixel is within the tolerance of the colour.
+void ExpectColour(const TRGBAImage& shot, int x, int y, TColour c, int tolerance, const char* what);
+
 // The stage of a movie file as the browser tests' Flash runtime drew it after a short while.
 TRGBAImage Screenshot(const std::filesystem::path& movie, int width, int height);
 

@@ -1,6 +1,6 @@
-// A morph shape built by the builder, placed three times at the ratios 0, one half and 1 and
+// Morph shapes built by the builder, placed three times at the ratios 0, one half and 1 and
 // played in a Flash runtime (Ruffle in headless Chromium, tests/e2e): each placement shows the
-// outline and colour of its stage between the two ends.
+// outline and colours of its stage between the two ends, for a solid fill and a gradient.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,7 +17,7 @@ using namespace tw::test;
 
 TEST(MorphShapeInFlash, ShowsTheStageOfItsRatio) {
   TempDir dir;
-  TFlashMovie movie(0, 0, 300, 100, 12, TSystemCoord::Pix);
+  TFlashMovie movie(0, 0, 300, 200, 12, TSystemCoord::Pix);
   movie.SetVersion(6);
   movie.BgColor() = {255, 255, 255};
   // From a red 20 x 20 square at (10, 40) to a blue 80 x 80 square at (10, 10); half way it is
@@ -29,20 +29,33 @@ TEST(MorphShapeInFlash, ShowsTheStageOfItsRatio) {
   morph.EndShape().SetSolidColor(TSWFRGB{0, 0, 255});
   morph.EndShape().Edges().MoveTo(10, 10);
   morph.EndShape().Edges().Rectangle(80, 80);
-  const uint16_t ratios[] = {0, 32768, 65535};
-  for (uint16_t i = 0; i < 3; ++i) {
-    TFlashPlaceObject& place = movie.PlaceObject(morph, uint16_t(i + 1));
-    place.SetPosition(100 * i, 0);
-    place.Ratio(ratios[i]);
+  // Below it, an 80 x 80 square whose gradient runs from black to white at the start and from
+  // white to black at the end: grey throughout half way.
+  TFlashMorphShape& gradient = movie.AddMorphShape();
+  for (bool end : {false, true}) {
+    TFlashShape& s = end ? gradient.EndShape() : gradient.StartShape();
+    s.SetBounds(10, 110, 90, 190);
+    s.SetLinearGradient(end ? 0xFFFFFFFFu : 0xFF000000u, end ? 0xFF000000u : 0xFFFFFFFFu, 0);
+    s.Edges().MoveTo(10, 110);
+    s.Edges().Rectangle(80, 80);
   }
+  const uint16_t ratios[] = {0, 32768, 65535};
+  uint16_t depth = 1;
+  for (TFlashMorphShape* m : {&morph, &gradient})
+    for (uint16_t i = 0; i < 3; ++i) {
+      TFlashPlaceObject& place = movie.PlaceObject(*m, depth++);
+      place.SetPosition(100 * i, 0);
+      place.Ratio(ratios[i]);
+    }
   movie.ShowFrame();
   movie.BuildBody();
   const fs::path file = dir / "morph.swf";
   movie.SaveToFile(file);
-  const TRGBAImage shot = Screenshot(file, 300, 100);
-  ASSERT_EQ(shot.Pixels.size(), 300u * 100 * 4);
+  const TRGBAImage shot = Screenshot(file, 300, 200);
+  ASSERT_EQ(shot.Pixels.size(), 300u * 200 * 4);
 
   const TColour kRed{255, 0, 0}, kPurple{128, 0, 128}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+  const TColour kDark{16, 16, 16}, kGrey{128, 128, 128}, kLight{239, 239, 239};
   const struct {
     int X, Y;
     TColour Colour;
@@ -60,6 +73,20 @@ TEST(MorphShapeInFlash, ShowsTheStageOfItsRatio) {
       {205, 50, kWhite, "ratio 1, left of it"},
   };
   for (const auto& p : points) ExpectColour(shot, p.X, p.Y, p.Colour, 10, p.What);
+  // Near the left and right ends of each gradient (a twentieth of the way in).
+  const struct {
+    int X;
+    TColour Left, Right;
+    const char* What;
+  } gradients[] = {
+      {0, kDark, kLight, "gradient at ratio 0"},
+      {100, kGrey, kGrey, "gradient at ratio 1/2"},
+      {200, kLight, kDark, "gradient at ratio 1"},
+  };
+  for (const auto& g : gradients) {
+    ExpectColour(shot, g.X + 14, 150, g.Left, 24, g.What);
+    ExpectColour(shot, g.X + 85, 150, g.Right, 24, g.What);
+  }
 }
 
 }  // namespace

@@ -21,19 +21,6 @@ struct TPixelMovie : TFlashMovie {
   }
 };
 
-std::string Codes(const TSWFStreamReader& r) {
-  std::string out;
-  for (const auto& t : r.TagList) out += (out.empty() ? "" : " ") + std::to_string(t->TagCode);
-  return out;
-}
-
-template <class T>
-T* Find(TSWFStreamReader& r, uint16_t code) {
-  for (const auto& t : r.TagList)
-    if (t->TagCode == code) return dynamic_cast<T*>(t->TagObject());
-  return nullptr;
-}
-
 std::string ActionCodes(const TSWFActionList& list) {
   std::string out;
   for (size_t i = 0; i < list.Count(); ++i) out += (out.empty() ? "" : " ") + std::to_string(list[i].ActionCode);
@@ -68,14 +55,10 @@ TEST(Button, StatesScriptsAndSoundsReadBack) {
   movie.PlaceObject(button, 1).SetPosition(50, 40);
   movie.ShowFrame();
 
-  movie.BuildBody();
-  TMemoryStream saved;
-  movie.SaveToStream(saved);
-  auto read = std::make_unique<TSWFStreamReader>(saved.Bytes());
-  read->ParseTags(true, true);
+  auto read = Reread(movie, true);
   // Shapes, sprite and sound come before the button that uses them; its sounds follow it.
-  EXPECT_EQ(Codes(*read), "22 22 39 14 34 17 26 1 0");
-  auto* tag = Find<TSWFDefineButton2>(*read, 34);
+  EXPECT_EQ(TagCodes(*read), "22 22 39 14 34 17 26 1 0");
+  auto* tag = FindTag<TSWFDefineButton2>(*read, 34);
   ASSERT_TRUE(tag);
   EXPECT_EQ(tag->ButtonId, button.CharacterId());
   ASSERT_EQ(tag->Records.size(), 3u);
@@ -124,7 +107,7 @@ TEST(Button, StatesScriptsAndSoundsReadBack) {
     EXPECT_EQ(ActionCodes(tag->CondActions[i]->Actions), conds[i].Actions);
   }
 
-  auto* sounds = Find<TSWFDefineButtonSound>(*read, 17);
+  auto* sounds = FindTag<TSWFDefineButtonSound>(*read, 17);
   ASSERT_TRUE(sounds);
   EXPECT_EQ(sounds->ButtonId, button.CharacterId());
   ASSERT_TRUE(sounds->FindSound(bseIdleToOverUp));
@@ -144,9 +127,9 @@ TEST(Button, AnImageStateIsAShapeFilledWithIt) {
   button.AddRecord(image, bsUp | bsOver | bsDown | bsHitTest);
   auto read = Reread(movie);
   // The bitmap, then the shape showing it, then the button.
-  const std::string codes = Codes(*read);
+  const std::string codes = TagCodes(*read);
   ASSERT_EQ(codes.substr(codes.find(' ') + 1), "22 34 0");
-  auto* tag = Find<TSWFDefineButton2>(*read, 34);
+  auto* tag = FindTag<TSWFDefineButton2>(*read, 34);
   ASSERT_TRUE(tag);
   ASSERT_EQ(tag->Records.size(), 1u);
   EXPECT_EQ(tag->Records[0]->CharacterId, movie.Shapes.Last()->CharacterId());

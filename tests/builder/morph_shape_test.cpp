@@ -18,13 +18,6 @@ struct TPixelMovie : TFlashMovie {
   TPixelMovie() : TFlashMovie(0, 0, 200, 100, 12, TSystemCoord::Pix) { SetVersion(3); }
 };
 
-template <class T>
-T* Find(TSWFStreamReader& r, uint16_t code) {
-  for (const auto& t : r.TagList)
-    if (t->TagCode == code) return dynamic_cast<T*>(t->TagObject());
-  return nullptr;
-}
-
 // "m" for a move, "l" for a line, "c" for a curve, per record (end records left out).
 std::string Kinds(const TShapeRecordList& records) {
   std::string out;
@@ -50,7 +43,7 @@ TEST(MorphShape, SolidSquareIntoWideRectangle) {
 
   auto read = Reread(movie);
   EXPECT_EQ(read->Version(), 3);
-  auto* tag = Find<TSWFDefineMorphShape>(*read, 46);
+  auto* tag = FindTag<TSWFDefineMorphShape>(*read, 46);
   ASSERT_TRUE(tag);
   EXPECT_EQ(tag->ID, morph.CharacterId());
   ASSERT_EQ(tag->FillStyles.size(), 1u);
@@ -122,7 +115,7 @@ TEST(MorphShape, StylesChooseTheTagAndVersion) {
     EXPECT_EQ(morph.NeedsMorphShape2(), c.Code == 84);
     auto read = Reread(movie);
     EXPECT_EQ(read->Version(), c.Version);
-    auto* tag = Find<TSWFDefineMorphShape>(*read, c.Code);
+    auto* tag = FindTag<TSWFDefineMorphShape>(*read, c.Code);
     ASSERT_TRUE(tag);
     ASSERT_EQ(tag->FillStyles.size(), 1u);
     EXPECT_EQ(tag->FillStyles[0]->FillType, morph.StartShape().FillStyles[0]->FillType);
@@ -166,7 +159,7 @@ TEST(MorphShape, BitmapFillMorphsItsMatrixAndPrecedesTheImage) {
   auto read = Reread(movie);
   ASSERT_GE(read->TagList.size(), 2u);
   EXPECT_EQ(read->TagList[1]->TagCode, 46);  // after the bitmap
-  auto* tag = Find<TSWFDefineMorphShape>(*read, 46);
+  auto* tag = FindTag<TSWFDefineMorphShape>(*read, 46);
   ASSERT_TRUE(tag);
   const auto& fill = dynamic_cast<const TSWFMorphImageFill&>(*tag->FillStyles.at(0));
   EXPECT_EQ(fill.ID, image.CharacterId());

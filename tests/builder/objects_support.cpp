@@ -195,13 +195,19 @@ int MaxDifference(const TRGBAImage& a, const TRGBAImage& b, bool ignoreAlpha) {
   return worst;
 }
 
-std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie) {
+std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie, bool parseActions) {
   movie.BuildBody();
   swf::TMemoryStream out;
   movie.SaveToStream(out);
   auto reader = std::make_unique<swf::TSWFStreamReader>(out.Bytes());
-  reader->ParseTags(true, false);
+  reader->ParseTags(true, parseActions);
   return reader;
+}
+
+std::string TagCodes(const swf::TSWFStreamReader& r) {
+  std::string out;
+  for (const auto& t : r.TagList) out += (out.empty() ? "" : " ") + std::to_string(t->TagCode);
+  return out;
 }
 
 namespace {

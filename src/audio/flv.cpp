@@ -236,7 +236,9 @@ std::optional<TFLVPictureSize> VideoFrameSize(const TFLVVideoFrame& frame) {
   const std::span<const uint8_t> data = frame.Data;
   switch (frame.Codec) {
     case kFLVCodecH263: return H263Size(data);
-    case kFLVCodecScreenVideo: return ScreenVideoSize(data);
+    case kFLVCodecScreenVideo:  // after the frame type and codec byte
+      if (data.empty()) return std::nullopt;
+      return ScreenVideoSize(data.subspan(1));
     case kFLVCodecVP6: return VP6Size(data, frame.WidthAdjust, frame.HeightAdjust);
     case kFLVCodecVP6Alpha:  // the colour data follows the offset of the alpha data
       if (data.size() < 3) return std::nullopt;
@@ -296,7 +298,9 @@ void TFLVReader::ReadVideo(uint32_t time, std::span<const uint8_t> data, size_t 
   frame.FrameType = data[0] >> 4;
   frame.Codec = data[0] & 15;
   if (frame.FrameType == kFLVCommandFrame) return;
-  size_t skip = 1;
+  // Screen video frames keep the byte: the packet itself does not say whether it is a key
+  // frame, and the player reads that from the byte in a SWF movie too.
+  size_t skip = frame.Codec == kFLVCodecScreenVideo ? 0 : 1;
   if (frame.Codec == kFLVCodecVP6 || frame.Codec == kFLVCodecVP6Alpha) {
     if (data.size() < 2) Damaged("the VP6 frame at byte " + std::to_string(at) + " is empty");
     frame.WidthAdjust = data[1] >> 4;

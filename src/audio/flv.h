@@ -65,7 +65,8 @@ struct TFLVVideoFrame {
   uint8_t Codec = 0;
   // VP6 in FLV: the amounts cut from the coded width and height (the adjustment byte).
   uint8_t WidthAdjust = 0, HeightAdjust = 0;
-  // The frame as a SWF VideoFrame carries it (the FLV codec byte and VP6 adjustment left out).
+  // The frame as a SWF VideoFrame carries it: the FLV frame type and codec byte is left out
+  // (screen video keeps it), and so is the VP6 adjustment byte.
   std::vector<uint8_t> Data;
 };
 

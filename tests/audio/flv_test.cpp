@@ -161,7 +161,7 @@ TEST(FLVReader, DamagedFilesThrowClearErrors) {
   const Bytes good = TFLVBuilder().MetaData({{"width", 8}}).Video(0, 1, 2, {1, 2, 3}).bytes();
   auto with = [&](size_t at, std::initializer_list<uint8_t> bytes) {
     Bytes b = good;
-    std::copy(bytes.begin(), bytes.end(), b.begin() + static_cast<ptrdiff_t>(at));
+    for (uint8_t x : bytes) b.at(at++) = x;
     return b;
   };
   // The metadata tag starts at 13; its data at 24: type 2, length 10, "onMetaData", type 8, the
@@ -170,7 +170,10 @@ TEST(FLVReader, DamagedFilesThrowClearErrors) {
   {
     Bytes data;
     TFLVBuilder::AmfString(data, "onMetaData");
-    for (int i = 0; i < 200; ++i) data.insert(data.end(), {10, 0, 0, 0, 1});  // arrays in arrays
+    for (int i = 0; i < 200; ++i) {  // arrays in arrays, each the value of a property "a"
+      data.insert(data.end(), {8, 0, 0, 0, 1});
+      TFLVBuilder::AmfName(data, "a");
+    }
     deep = TFLVBuilder().Tag(18, 0, data).bytes();
   }
   const struct {
@@ -206,7 +209,7 @@ TEST(FLVReader, EveryCutOfAClipReadsOrThrows) {
   const fs::path file = dir / "clip.flv";
   ASSERT_TRUE(MakeColourClip(file, {"red", "blue"}, 2, "flv", "libmp3lame"));
   const Bytes bytes = ReadBytes(file);
-  EXPECT_EQ(TFLVReader(bytes).VideoFrames.size(), 2u);
+  EXPECT_EQ(TFLVReader(bytes).VideoFrames.size(), 4u);  // two colours, a second each
   size_t thrown = 0;
   for (size_t n = 0; n < bytes.size(); n += 7) {
     try {

@@ -83,7 +83,7 @@ TEST(Video, EachPlacementShowsOneFrameAtEveryShowFrameFromItsStart) {
   EXPECT_EQ(Timeline(*r), "60 1 61:0 26:0 1 61:1 26:1m 1 61:2 26:2m 1 1 0");
   EXPECT_EQ(r->FrameCount(), 5);
   EXPECT_EQ(r->Version(), 6);  // the movie's 5 rises for H.263 video
-  const auto* data = dynamic_cast<TSWFVideoFrame*>(r->TagList[4]->TagObject());
+  const auto* data = dynamic_cast<TSWFVideoFrame*>(r->TagList[5]->TagObject());
   ASSERT_TRUE(data);
   EXPECT_EQ(data->Data, Bytes{2});
   EXPECT_EQ(data->ID, video.CharacterId());

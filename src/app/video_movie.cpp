@@ -6,6 +6,7 @@
 #include "app/engines.h"
 #include "app/fileops.h"
 #include "audio/flv.h"
+#include "audio/mpeg_frames.h"
 #include "builder/movie.h"
 #include "builder/sound.h"
 #include "util/files.h"
@@ -91,6 +92,17 @@ bool Reencode(const std::string& source, const std::string& target, uint8_t form
   return true;
 }
 
+// The sample rate of the first MP3 frame header; 0 when there is none.
+uint32_t MP3SampleRate(std::span<const uint8_t> mp3) {
+  for (size_t i = 0; i + 4 <= mp3.size(); ++i) {
+    if (!audio::IsUsableFrameHeader(&mp3[i])) continue;
+    audio::TMPEGFrameHeader header;
+    header.Decode(&mp3[i]);
+    return header.SampleRate();
+  }
+  return 0;
+}
+
 bool CarriesMP3Rate(uint32_t rate) { return rate == 11025 || rate == 22050 || rate == 44100; }
 
 }  // namespace
@@ -122,12 +134,16 @@ bool WriteVideoMovieFile(const std::string& source, const std::string& target, i
     builder::TFlashSound& stream = movie.StreamSound();
     stream.LoopStream = false;  // the sound of a clip ends with it
     stream.LoadFromFile(file);
-    return stream.SampleRate;
   };
   if (route == TAudioRoute::MP3) {
-    WriteWholeFile(sound + ".mp3", MP3Of(flv));
+    const std::vector<uint8_t> mp3 = MP3Of(flv);
     // MP3 at 48, 32 or 24 kHz has no SWF rate code: the player would play it at the wrong speed.
-    if (!CarriesMP3Rate(load(sound + ".mp3"))) route = TAudioRoute::Reencode;
+    if (CarriesMP3Rate(MP3SampleRate(mp3))) {
+      WriteWholeFile(sound + ".mp3", mp3);
+      load(sound + ".mp3");
+    } else {
+      route = TAudioRoute::Reencode;
+    }
   } else if (route == TAudioRoute::PCM) {
     WriteWholeFile(sound + ".wav", WaveOf(flv));
     load(sound + ".wav");

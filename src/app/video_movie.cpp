@@ -110,6 +110,7 @@ bool CarriesMP3Rate(uint32_t rate) { return rate == 11025 || rate == 22050 || ra
 bool WriteVideoMovieFile(const std::string& source, const std::string& target, int flashVersion,
                          TRunContext& ctx) {
   const TFLVReader flv = TFLVReader::FromFile(source);
+  if (flv.VideoFrames.empty()) throw EAudioError(audio::kFLVNoVideo);
   const audio::TFLVPictureSize size = flv.PictureSize();
   if (size.Width == 0 || size.Height == 0)
     throw EAudioError("The FLV file does not give the size of its video");

@@ -38,6 +38,9 @@ inline constexpr uint8_t kFLVInterFrame = 2;
 inline constexpr uint8_t kFLVDisposableFrame = 3;
 inline constexpr uint8_t kFLVCommandFrame = 5;  // carries no picture
 
+// The message for an FLV file without video frames.
+inline constexpr const char* kFLVNoVideo = "The FLV file holds no video";
+
 // The name of an FLV codec or sound format for messages ("H.263", "AAC", "format 9").
 std::string FLVVideoCodecName(uint8_t codec);
 std::string FLVSoundFormatName(uint8_t format);

@@ -23,7 +23,7 @@ void TFlashVideo::LoadFromFile(const std::filesystem::path& fileName) {
 }
 
 void TFlashVideo::LoadFromFLV(const TFLVReader& flv) {
-  if (flv.VideoFrames.empty()) throw EAudioError("The FLV file holds no video");
+  if (flv.VideoFrames.empty()) throw EAudioError(audio::kFLVNoVideo);
   const uint8_t codec = flv.VideoCodec();
   if (codec < audio::kFLVCodecH263 || codec > audio::kFLVCodecVP6Alpha)
     throw EAudioError("The FLV file's video (" + audio::FLVVideoCodecName(codec) +

@@ -3,6 +3,9 @@
 // cannot be used.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <optional>
+
 #include "app/app_support.h"
 #include "app/video_movie.h"
 #include "audio/flv.h"
@@ -87,11 +90,12 @@ TEST(VideoMovie, ClipsItCannotUseGiveClearErrors) {
   RecordingHost host;
   TRunContext ctx(host);
   const fs::path sound = dir / "sound.flv", aac = dir / "aac.flv";
-  ASSERT_TRUE(RunTool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=1", "-c:a",
-                       "libmp3lame", sound.string()}));
+  const CommandResult made = RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                         "sine=d=1", "-c:a", "libmp3lame", sound.string()});
+  ASSERT_EQ(made.status, 0) << made.err;
   ASSERT_TRUE(MakeColourClip(aac, {"red"}, 5, "flv", "aac", 44100));
   const fs::path text = dir / "text.flv";
-  WriteBytes(text, Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
+  std::ofstream(text) << "hello world";
   const struct {
     const char* name;
     fs::path clip;

@@ -69,6 +69,9 @@ void TFlashMovie::Clear() {
   Buttons.Clear();
   MorphShapes.Clear();
   Sprites.Clear();
+  // The placements point at videos that are gone now.
+  PlacedVideos.clear();
+  Videos.Clear();
   CurrentID = 1;
 }
 
@@ -82,6 +85,7 @@ void TFlashMovie::BuildBody() {
   int version = Version();
   if (HasStreamSound && FStreamSound) version = std::max(version, FStreamSound->MinVersion());
   for (const auto& object : ObjectList) version = std::max(version, object->MinVersion());
+  version = std::max(version, PlacedVideosMinVersion(PlacedVideos));
   TSWFWriteContext context;
   context.Version = static_cast<uint8_t>(version);
   TBitsEngine be(body, context);
@@ -106,6 +110,7 @@ void TFlashMovie::BuildBody() {
     if (const TSWFObject* tag = AsTag(object)) {
       switch (WrittenCode(*tag)) {
         case 1:
+          WritePlacedVideoFrames(PlacedVideos, be, state.FrameNumber);
           // The sound's block belongs to the frame this ShowFrame closes, from its start frame
           // on.
           if (sound && sound->StartFrame() <= state.FrameNumber) sound->WriteStreamBlock(be);
@@ -123,7 +128,9 @@ void TFlashMovie::BuildBody() {
     object.WriteToStream(be);
   }
 
-  if (state.FrameNumber == 0 && state.HasPlacement) {
+  if (state.FrameNumber == 0 && (state.HasPlacement || !PlacedVideos.empty())) {
+    // Like any placement, a video placed in no frame shows in the one frame added for it.
+    WritePlacedVideoFrames(PlacedVideos, be, 0);
     be.WriteWord(1 << 6);
     state.FrameNumber = 1;
   }
@@ -314,6 +321,10 @@ TFlashExternalMovie& TFlashMovie::AddExternalMovie(std::span<const uint8_t> movi
   return EmbedMovie(*this, movie, mode, renumber);
 }
 
+TFlashVideo& TFlashMovie::AddVideo(const std::filesystem::path& fileName) {
+  return RegisterCharacter(std::make_unique<TFlashVideo>(this, fileName), Videos);
+}
+
 // ---- display list and frames -----------------------------------------------------------------
 
 TFlashPlaceObject& TFlashMovie::PlaceObject(TFlashVisualObject& visual, uint16_t depth) {
@@ -322,6 +333,12 @@ TFlashPlaceObject& TFlashMovie::PlaceObject(TFlashVisualObject& visual, uint16_t
 
 TFlashPlaceObject& TFlashMovie::PlaceObject(uint16_t depth) {
   return AddPlacement(std::make_unique<TFlashPlaceObject>(this, depth), depth);
+}
+
+TFlashPlaceVideo& TFlashMovie::PlaceVideo(TFlashVideo& video, uint16_t depth) {
+  if (MaxDepth < depth) MaxDepth = depth;
+  PlacedVideos.push_back(std::make_unique<TFlashPlaceVideo>(this, video, depth, FrameCount()));
+  return *PlacedVideos.back();
 }
 
 void TFlashMovie::MoveBefore(const TBasedSWFObject& object, const TBasedSWFObject& anchor) {

@@ -21,6 +21,7 @@
 #include "builder/shape.h"
 #include "builder/sprite.h"
 #include "builder/text.h"
+#include "builder/video.h"
 #include "swf/control_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/stream.h"
@@ -51,6 +52,17 @@ class TFlashMovie : public swf::TBasedSWFStream {
   TFlashSoundList Sounds;
   TFlashTextList Texts;
   TFlashFontList Fonts;
+
+  // ---- video: the videos the movie embeds, and their placements. The placements stand apart
+  // from ObjectList: at every ShowFrame each writes the next frame of its video.
+  TFlashVideoList Videos;
+  TPlacedVideoList PlacedVideos;
+  // A video of the FLV file (see TFlashVideo::LoadFromFile for the errors); without a name an
+  // empty one to be filled.
+  TFlashVideo& AddVideo(const std::filesystem::path& fileName = {});
+  // The video's first frame shows in the frame being built, one more in each frame after it;
+  // MaxDepth rises to the depth.
+  TFlashPlaceVideo& PlaceVideo(TFlashVideo& video, uint16_t depth);
 
   // Once the movie is above version 7, image fills keep CorrectImageFill false for good.
   void Changed() override;

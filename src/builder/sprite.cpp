@@ -30,9 +30,11 @@ std::unique_ptr<TBasedSWFObject> CloneEntry(const TBasedSWFObject& entry) {
   throw ESWFError("A sprite's timeline holds an object that cannot be copied");
 }
 
-bool IsEndTag(const TBasedSWFObject& object) {
-  return !object.IsBuilderObject() && static_cast<const TSWFObject&>(object).TagID == 0;
+bool IsPlainTag(const TBasedSWFObject& object, uint16_t code) {
+  return !object.IsBuilderObject() && static_cast<const TSWFObject&>(object).TagID == code;
 }
+
+bool IsEndTag(const TBasedSWFObject& object) { return IsPlainTag(object, 0); }
 
 }  // namespace
 
@@ -69,6 +71,13 @@ TFlashPlaceObject& TFlashSprite::PlaceMasked(TFlashVisualObject& visual, TFlashV
   masked.PlaceObject(mask, 1).ClipDepth(2);
   masked.PlaceObject(visual, 2);
   return PlaceObject(masked, depth);
+}
+
+TFlashPlaceVideo& TFlashSprite::PlaceVideo(TFlashVideo& video, uint16_t depth) {
+  PlacedVideos.push_back(std::make_unique<TFlashPlaceVideo>(Owner(), video, depth, FFrameCount));
+  if (Owner()) Owner()->MoveBefore(video, *this);
+  MaxDepth = std::max(MaxDepth, depth);
+  return *PlacedVideos.back();
 }
 
 TSWFObject& TFlashSprite::RemoveObject(uint16_t depth, const TFlashIDObject* object) {
@@ -113,6 +122,7 @@ TFlashActionScript& TFlashSprite::InitActions() {
 int TFlashSprite::MinVersion() const {
   int v = 3;
   for (const auto& object : ObjectList) v = std::max(v, object->MinVersion());
+  v = std::max(v, PlacedVideosMinVersion(PlacedVideos));
   // DoInitAction came with version 6; an older player skips it and the actions never run.
   if (FInitActions) v = std::max(v, 6);
   return v;
@@ -126,6 +136,7 @@ void TFlashSprite::WriteToStream(TBitsEngine& be) {
   out.WriteWord(FFrameCount);
   TBodyWriteState state;
   for (const auto& object : ObjectList) {
+    if (IsPlainTag(*object, 1)) WritePlacedVideoFrames(PlacedVideos, out, state.FrameNumber++);
     if (object->IsBuilderObject()) static_cast<TFlashObject&>(*object).PrepareBodyWrite(state);
     object->WriteToStream(out);
   }
@@ -155,6 +166,13 @@ void TFlashSprite::Assign(const TBasedSWFObject& source) {
   MaxDepth = s.MaxDepth;
   FInitActions.reset();
   if (s.FInitActions) InitActions().Assign(*s.FInitActions);
+  PlacedVideos.clear();
+  for (const auto& placement : s.PlacedVideos) {
+    auto copy = std::make_unique<TFlashPlaceVideo>(placement->Owner(), placement->Video(),
+                                                   placement->Depth(), placement->StartFrame());
+    copy->Assign(*placement);
+    PlacedVideos.push_back(std::move(copy));
+  }
 }
 
 }  // namespace tw::builder

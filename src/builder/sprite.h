@@ -10,6 +10,7 @@
 #include "builder/action_script.h"
 #include "builder/objects.h"
 #include "builder/place_object.h"
+#include "builder/video.h"
 #include "swf/sound_tags.h"
 
 namespace tw::builder {
@@ -46,7 +47,13 @@ class TFlashSprite : public TFlashVisualObject {
   TFlashActionScript& InitActions();
   bool HasInitActions() const { return FInitActions != nullptr; }
 
-  // Copies the timeline (tags and placements cloned), the frame count and the init actions.
+  // Video placements of the sprite: apart from its timeline, each writes its video's next frame
+  // at every sprite frame from the one being built on.
+  TPlacedVideoList PlacedVideos;
+  TFlashPlaceVideo& PlaceVideo(TFlashVideo& video, uint16_t depth);
+
+  // Copies the timeline (tags and placements cloned), the frame count, the init actions and
+  // the video placements.
   void Assign(const swf::TBasedSWFObject& source) override;
   // The highest need of the timeline, at least 3; 6 with init actions.
   int MinVersion() const override;

@@ -1,4 +1,5 @@
 // music-movie: one song as a music movie, the file the music-files publish option writes.
+// video-movie: an FLV clip as a movie, its video shown frame by frame and its sound streamed.
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "app/music_movie.h"
 #include "app/paths.h"
+#include "app/video_movie.h"
 #include "cli/commands.h"
 #include "cli/terminal_host.h"
 
@@ -47,6 +49,22 @@ void MakeMusicMovie(const MusicMovieOptions& o) {
   std::cout << "Written: " << o.target << "\n";
 }
 
+struct VideoMovieOptions {
+  std::string clip;
+  std::string target;
+  int flashVersion = 8;
+};
+
+void MakeVideoMovie(const VideoMovieOptions& o) {
+  if (!fs::is_regular_file(o.clip)) throw CommandError("Cannot open file \"" + o.clip + "\"");
+  TTerminalHost host(::isatty(STDERR_FILENO) == 1);
+  app::TRunContext ctx(host);
+  if (!app::WriteVideoMovieFile(fs::absolute(o.clip).string(), fs::absolute(o.target).string(),
+                                o.flashVersion, ctx))
+    throw CommandError("cancelled; nothing was written");
+  std::cout << "Written: " << o.target << "\n";
+}
+
 }  // namespace
 
 void AddMovieCommands(CLI::App& app) {
@@ -62,6 +80,19 @@ void AddMovieCommands(CLI::App& app) {
   cmd->add_option("--flash-version", o->flashVersion, "SWF version 6, 7 or 8 (default 8)")
       ->check(CLI::Range(6, 8));
   cmd->callback([o] { MakeMusicMovie(*o); });
+
+  auto v = std::make_shared<VideoMovieOptions>();
+  CLI::App* video = app.add_subcommand(
+      "video-movie",
+      "Make a movie of an FLV clip (Sorenson H.263, Screen Video, VP6): its picture size and "
+      "frame rate, one video frame per movie frame, and its sound as stream sound (sound a SWF "
+      "stream cannot carry, such as AAC, is re-encoded to MP3 with ffmpeg). Ctrl-C cancels.");
+  video->add_option("clip", v->clip, "The FLV file")->required();
+  video->add_option("target", v->target, "The movie to write (replaced when it exists)")->required();
+  video->add_option("--flash-version", v->flashVersion,
+                    "SWF version 6 to 10 (default 8); a video that needs a newer one raises it")
+      ->check(CLI::Range(6, 10));
+  video->callback([v] { MakeVideoMovie(*v); });
 }
 
 }  // namespace tw::cli

@@ -18,11 +18,11 @@ constexpr size_t kMaxPoolBody = 65535;
 
 }  // namespace
 
-TAssembler::TAssembler(TEmitter& target, int version, std::string_view sourceName)
-    : E(target), FVersion(version), FSourceName(sourceName), FBase(target.Actions().Count()) {}
+TAssembler::TAssembler(TEmitter& target, int version, TSourceNames sources)
+    : E(target), FVersion(version), FSources(std::move(sources)), FBase(target.Actions().Count()) {}
 
 void TAssembler::Fail(TSourcePos pos, std::string message) const {
-  throw ECompileError(FSourceName, pos, std::move(message));
+  throw ECompileError(FSources, pos, std::move(message));
 }
 
 void TAssembler::Track() {

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "asc/asc_support.h"
+#include "builder/action_script.h"
 #include "support/action_testing.h"
 #include "swf/action_functions.h"
 #include "swf/action_push.h"
@@ -64,6 +65,45 @@ TEST(Compile, ReportsErrorsWithFileLineAndColumn) {
   auto error = CompileError("x = ;", 8, "");
   ASSERT_TRUE(error);
   EXPECT_STREQ(error->what(), "line 1, column 5: expected an expression but found ';'");
+}
+
+// Sources compiled together keep their own names, lines and columns in the errors of every
+// stage: the lexer, the parser, the scope pass, the code generator and the length checks.
+TEST(Compile, ErrorsOfSourcesCompiledTogetherNameTheirOwnFile) {
+  const std::string longBranch =
+      "if (x) {\n" + Repeat("trace('a long enough line of text' + i);\n", 4000) + "}";
+  const struct {
+    std::string Second;
+    uint32_t FirstLine, FirstColumn;  // where the second source starts in its file
+    int Version;
+    std::string Text;
+  } cases[] = {
+      {"y = 2;\ntrace(\"open);", 1, 1, 8, "b.as:2:7: unterminated string: the closing \" is missing on this line"},
+      {"y = 2;\n\n  y = ;", 1, 1, 8, "b.as:3:7: expected an expression but found ';'"},
+      {"\nbreak;", 1, 1, 8, "b.as:2:1: 'break' outside a loop or switch"},
+      {"\n x = a === b;", 1, 1, 5, "b.as:2:8: '===' needs Flash Player 6 or later; the script is compiled for version 5"},
+      {"trace(1);\n" + longBranch, 1, 1, 8, "b.as:2:1: this branch spans "},
+      // A piece of a larger file counts from where it starts there; the first line from its
+      // column, the next ones from column 1.
+      {"y = ;", 7, 12, 8, "b.as:7:16: expected an expression but found ';'"},
+      {"\n y = ;", 7, 12, 8, "b.as:8:6: expected an expression but found ';'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    const std::string first = "var a = 1;\nfunction f() { return a; }\n";
+    const asc::TSourceFile files[] = {{"a.as", first}, {"b.as", c.Second, c.FirstLine, c.FirstColumn},
+                                      {"c.as", "trace(f());\n"}};
+    builder::TFlashActionScript script(nullptr);
+    asc::TCompileOptions options;
+    options.Version = c.Version;
+    try {
+      asc::CompileScript(files, script, options);
+      ADD_FAILURE() << "compiled";
+    } catch (const asc::ECompileError& e) {
+      EXPECT_EQ(std::string(e.what()).substr(0, c.Text.size()), c.Text);
+      EXPECT_EQ(e.SourceName(), "b.as");
+    }
+  }
 }
 
 // Code too long for the length fields of its records is found after generation, at the source

@@ -159,6 +159,11 @@ void TAssembler::GoToLabel(std::string_view label) {
   Track();
 }
 
+void TAssembler::SetTarget(std::string_view target) {
+  E.SetTarget(target);
+  Track();
+}
+
 void TAssembler::GetURL(std::string_view url, std::string_view target) {
   E.GetURL(url, target);
   Track();

@@ -45,6 +45,7 @@ class TAssembler {
   void GotoFrame(uint16_t frame);
   void GotoFrame2(bool play);
   void GoToLabel(std::string_view label);
+  void SetTarget(std::string_view target);
   void GetURL(std::string_view url, std::string_view target);
   void GetURL2(bool loadTarget, bool loadVariables, uint8_t method);
   swf::TSWFActionDefineFunction& DefineFunction(std::string_view name,

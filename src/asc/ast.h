@@ -194,7 +194,7 @@ struct ESequence : TExpr {
 
 enum class TStmtKind : uint8_t {
   Expression, Var, Function, Block, Empty, If, While, DoWhile, For, ForIn,
-  Continue, Break, Return, Throw, Try, Switch, Labeled, With, Class, Import,
+  Continue, Break, Return, Throw, Try, Switch, Labeled, With, Class, Import, TellTarget,
 };
 
 struct TStmt {
@@ -337,6 +337,13 @@ struct SWith : TStmt {
   TExprPtr Object;
   TStmtPtr Body;
   bool NeedsExitFlag = false;  // resolved, as for try
+};
+
+// tellTarget (Target) Body: the body acts on another timeline (a string names it by its path).
+struct STellTarget : TStmt {
+  explicit STellTarget(TSourcePos pos) : TStmt(TStmtKind::TellTarget, pos) {}
+  TExprPtr Target;
+  TStmtPtr Body;
 };
 
 // ---- classes ---------------------------------------------------------------------------------

@@ -351,7 +351,9 @@ class TCodeGen {
       else Function(*m.Fn, "");
       A.Op(TOp::SetMember);
     }
-    for (const auto& [name, isStatic] : properties) {
+    for (const auto& property : properties) {
+      const std::string& name = property.first;
+      const bool isStatic = property.second;
       const auto has = [&](TMemberKind kind) {
         return std::any_of(c.Members.begin(), c.Members.end(), [&](const TClassMember& m) {
           return m.Kind == kind && m.Name == name && m.Static == isStatic;
@@ -435,6 +437,19 @@ class TCodeGen {
       case TStmtKind::Labeled: Labeled(As<SLabeled>(s)); break;
       case TStmtKind::With: With(As<SWith>(s)); break;
       case TStmtKind::Import: break;
+      case TStmtKind::TellTarget: {
+        const auto& t = As<STellTarget>(s);
+        if (t.Target->Kind == TExprKind::String) {
+          A.SetTarget(As<EString>(*t.Target).Value);
+        } else {
+          Expr(*t.Target);
+          A.Op(TOp::SetTarget2);
+        }
+        Statement(*t.Body);
+        A.At(s.Pos);
+        A.SetTarget("");
+        break;
+      }
       case TStmtKind::Class: Class(As<SClass>(s)); break;
     }
   }
@@ -1253,6 +1268,12 @@ class TCodeGen {
     if (callee.Kind == TExprKind::Identifier) {
       const auto& id = As<EIdentifier>(callee);
       if (!id.Binding && id.Special == TSpecialName::None) {
+        if (id.Name == "nextScene" || id.Name == "prevScene")
+          Fail(c.Pos, id.Name + "() goes to another scene, and a movie compiled from source has "
+                                "one scene only");
+        if ((id.Name == "gotoAndPlay" || id.Name == "gotoAndStop") && c.Args.size() == 2)
+          Fail(c.Pos, id.Name + "(scene, frame) names a scene, and a movie compiled from source "
+                                "has none: give the frame alone");
         if (const TBuiltin* b = FindBuiltin(id.Name)) {
           Builtin(*b, c, used);
           return;
@@ -1417,6 +1438,17 @@ class TCodeGen {
         Level(arg(1));
         A.GetURL2(false, b.Play, Method(c, 2));
         break;
+      case TBuiltinForm::Print:
+      case TBuiltinForm::PrintNum: {
+        const auto box = Literal(arg(1));
+        if (!box || (*box != "bmovie" && *box != "bmax" && *box != "bframe"))
+          Fail(arg(1).Pos, "the bounding box must be the string \"bmovie\", \"bmax\" or \"bframe\"");
+        A.PushString((b.Play ? "printasbitmap:#" : "print:#") + *box);
+        if (b.Form == TBuiltinForm::Print) Expr(arg(0));
+        else Level(arg(0));
+        A.GetURL2(b.Form == TBuiltinForm::Print, false, 0);
+        break;
+      }
       case TBuiltinForm::UnloadMovie:
         A.PushString("");
         Expr(arg(0));

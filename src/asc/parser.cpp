@@ -382,6 +382,13 @@ class TParser {
         return std::make_unique<SFunction>(pos, std::move(fn));
       }
       case TTok::Identifier:
+        if (t.Text == "tellTarget" && Peek(1).Kind == TTok::LParen) {
+          Next();
+          auto s = std::make_unique<STellTarget>(pos);
+          s->Target = Condition();
+          s->Body = Statement();
+          return s;
+        }
         if (Peek(1).Kind == TTok::Colon) {
           std::string label = Next().Text;
           Next();
@@ -403,6 +410,13 @@ class TParser {
       default: break;
     }
     auto s = std::make_unique<SExpression>(pos, Expression());
+    if (Is(TTok::LBrace) && s->Expr->Kind == TExprKind::Call) {
+      const TExpr& callee = *As<ECall>(*s->Expr).Callee;
+      if (callee.Kind == TExprKind::Identifier &&
+          (As<EIdentifier>(callee).Name == "on" || As<EIdentifier>(callee).Name == "onClipEvent"))
+        Fail(pos, "'" + As<EIdentifier>(callee).Name + "(...)' handlers belong to buttons and "
+                  "clips (an <action> of the skin), not to a frame script");
+    }
     Semicolon();
     return s;
   }

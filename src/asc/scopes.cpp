@@ -122,6 +122,7 @@ class TResolver {
         for (auto& c : As<SSwitch>(s).Cases) Collect(c.Body);
         break;
       case TStmtKind::Labeled: Collect(*As<SLabeled>(s).Body); break;
+      case TStmtKind::TellTarget: Collect(*As<STellTarget>(s).Body); break;
       case TStmtKind::With: Collect(*As<SWith>(s).Body); break;
       default: break;
     }
@@ -297,6 +298,10 @@ class TResolver {
         break;
       }
       case TStmtKind::Import: break;
+      case TStmtKind::TellTarget:
+        Expr(As<STellTarget>(s).Target);
+        Statement(*As<STellTarget>(s).Body, {});
+        break;
       case TStmtKind::Class: {
         auto& c = As<SClass>(s);
         if (c.Constructor) Function(*c.Constructor);

@@ -54,6 +54,16 @@ TEST(Compile, ReportsErrorsWithFileLineAndColumn) {
       {"gotoAndStop(0);", 8, "test.as:1:13: a frame number is a whole number from 1 to 65536"},
       {"x = getProperty(mc, _size);", 8,
        "test.as:1:21: the second argument must name a movie clip property such as _x or _alpha"},
+      {"nextScene();", 8, "test.as:1:10: nextScene() goes to another scene, and a movie compiled from source has one scene only"},
+      {"if (a)\n  prevScene();", 8, "test.as:2:12: prevScene() goes to another scene, and a movie compiled from source has one scene only"},
+      {"gotoAndPlay(\"Scene 2\", 1);", 8,
+       "test.as:1:12: gotoAndPlay(scene, frame) names a scene, and a movie compiled from source has none: give the frame alone"},
+      {"x = 1;\non (press) {\n  play();\n}", 8,
+       "test.as:2:1: 'on(...)' handlers belong to buttons and clips (an <action> of the skin), not to a frame script"},
+      {"onClipEvent (load) { x = 1; }", 8,
+       "test.as:1:1: 'onClipEvent(...)' handlers belong to buttons and clips (an <action> of the skin), not to a frame script"},
+      {"print(mc, \"page\");", 8, "test.as:1:11: the bounding box must be the string \"bmovie\", \"bmax\" or \"bframe\""},
+      {"function f() {\n  super.g();\n}", 5, "test.as:2:3: 'super' needs Flash Player 6 or later; the script is compiled for version 5"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Source.substr(0, 40));

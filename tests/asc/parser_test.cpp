@@ -151,6 +151,8 @@ std::string S(const TStmt& s) {
     case TStmtKind::Import:
       return "(import " + As<SImport>(s).Name.Name + (As<SImport>(s).Wildcard ? ".*" : "") + ")";
     case TStmtKind::Class: return "(class " + As<SClass>(s).Name + ")";
+    case TStmtKind::TellTarget:
+      return "(tellTarget " + S(*As<STellTarget>(s).Target) + " " + S(*As<STellTarget>(s).Body) + ")";
   }
   return "?";
 }

@@ -274,25 +274,15 @@ class TCodeGen {
     size_t start = 0;
     for (size_t i = 1; i < parts; ++i) {
       const size_t dot = q.find('.', start);
-      const TLabel made = A.NewLabel();
-      GlobalPath(q, i);
-      A.Op(TOp::Not);
-      A.Op(TOp::Not);
-      A.If(made);
+      const TLabel made = SkipIfMade(q, i);
       GlobalPath(q, i - 1);
       A.PushString(q.substr(start, dot - start));
-      A.PushNumber(0);
-      A.PushString("Object");
-      A.Op(TOp::NewObject);
+      NewEmptyObject();
       A.Op(TOp::SetMember);
       A.Bind(made);
       start = dot + 1;
     }
-    const TLabel end = A.NewLabel();
-    GlobalPath(q, parts);
-    A.Op(TOp::Not);
-    A.Op(TOp::Not);
-    A.If(end);
+    const TLabel end = SkipIfMade(q, parts);
 
     // The constructor (the compiler gives every class and interface one).
     GlobalPath(q, parts - 1);
@@ -311,9 +301,7 @@ class TCodeGen {
         // __constructor__ (what super calls).
         GlobalPath(q, parts);
         A.PushString("prototype");
-        A.PushNumber(0);
-        A.PushString("Object");
-        A.Op(TOp::NewObject);
+        NewEmptyObject();
         A.Op(TOp::SetMember);
         Prototype(q);
         A.PushString("__proto__");
@@ -394,6 +382,22 @@ class TCodeGen {
       A.Op(TOp::Pop);
     }
     A.Bind(end);
+  }
+
+  // A jump over what follows when the path on _global holds something already.
+  TLabel SkipIfMade(const std::string& qualified, size_t parts) {
+    const TLabel skip = A.NewLabel();
+    GlobalPath(qualified, parts);
+    A.Op(TOp::Not);
+    A.Op(TOp::Not);
+    A.If(skip);
+    return skip;
+  }
+
+  void NewEmptyObject() {
+    A.PushNumber(0);
+    A.PushString("Object");
+    A.Op(TOp::NewObject);
   }
 
   void EmptyFunction() {

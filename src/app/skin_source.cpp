@@ -223,9 +223,9 @@ class SkinBuilder {
   void Build() {
     const fs::path file = FDir / "skin.xml";
     FResult.Sources.push_back(file);
-    const std::vector<uint8_t> bytes = ReadWholeFile(file, kMaxSourceSize);
+    FXml = ReadWholeFile(file, kMaxSourceSize);
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size());
+    const pugi::xml_parse_result parsed = doc.load_buffer(FXml.data(), FXml.size());
     if (!parsed) throw SkinError(std::string("not well-formed XML: ") + parsed.description());
     const pugi::xml_node skin = doc.child("skin");
     if (!skin) throw SkinError("the root element must be <skin>");
@@ -260,19 +260,10 @@ class SkinBuilder {
     // The parameter definition is the first constant of the first DoAction, where the program
     // looks for it; the scripts' own constant pool follows and replaces it when they run.
     frame.ConstantPool({Definition(skin.child("params"))});
-    std::string scripts;
-    std::string map;
-    int line = 1;
-    for (const pugi::xml_node& node : skin.children("script")) {
-      const std::string text = ScriptText(node);
-      const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
-      map += (map.empty() ? "" : ", ") + std::string(node.attribute("src").as_string("inline")) +
-             " from line " + std::to_string(line);
-      scripts += text + "\n";
-      line += lines;
-    }
-    if (!scripts.empty() && !frame.CompileScript(scripts))
-      throw SkinError("the frame script does not compile (" + map + "): " + FMovie->ErrorText());
+    std::vector<builder::TScriptSource> scripts;
+    for (const pugi::xml_node& node : skin.children("script")) scripts.push_back(Script(node));
+    if (!scripts.empty() && !frame.CompileScripts(scripts))
+      throw SkinError("the frame script does not compile: " + FMovie->ErrorText());
     FMovie->ShowFrame();
     FMovie->BuildBody();
     FResult.Movie = std::move(FMovie);
@@ -292,14 +283,34 @@ class SkinBuilder {
     return out.str();
   }
 
-  std::string ScriptText(const pugi::xml_node& node) {
+  // The script of a <script> or <action> element: its file, or its text in skin.xml, named so
+  // that a compile error points into the file where the script stands.
+  builder::TScriptSource Script(const pugi::xml_node& node) {
+    builder::TScriptSource source;
     if (const pugi::xml_attribute src = node.attribute("src")) {
-      const fs::path file = FDir / src.value();
+      const fs::path file = (FDir / src.value()).lexically_normal();
       FResult.Sources.push_back(file);
       const std::vector<uint8_t> bytes = ReadWholeFile(file, kMaxSourceSize);
-      return std::string(bytes.begin(), bytes.end());
+      source.Name = file.string();
+      source.Text.assign(bytes.begin(), bytes.end());
+      return source;
     }
-    return node.child_value();
+    source.Name = (FDir / "skin.xml").lexically_normal().string();
+    source.Text = node.child_value();
+    // Where the text stands in skin.xml: lines and characters before it.
+    const pugi::xml_node text = node.first_child();
+    const ptrdiff_t offset = text ? text.offset_debug() : -1;
+    if (offset >= 0 && static_cast<size_t>(offset) <= FXml.size()) {
+      for (ptrdiff_t i = 0; i < offset; ++i) {
+        if (FXml[i] == '\n') {
+          ++source.FirstLine;
+          source.FirstColumn = 1;
+        } else if ((FXml[i] & 0xC0) != 0x80) {
+          ++source.FirstColumn;
+        }
+      }
+    }
+    return source;
   }
 
   uint16_t DrawShape(const pugi::xml_node& node) {
@@ -365,7 +376,8 @@ class SkinBuilder {
       const uint16_t conditions = Conditions(action.attribute("on").as_string("release"));
       TSWFButtonCondAction& cond = button->AddCondAction(conditions);
       builder::TFlashActionScript script(FMovie.get(), &cond.Actions);
-      if (!script.CompileScript(ScriptText(action)))
+      const builder::TScriptSource source = Script(action);
+      if (!script.CompileScripts(std::span(&source, 1)))
         throw SkinError("the action of button \"" + std::string(node.attribute("name").value()) +
                         "\" does not compile: " + FMovie->ErrorText());
     }
@@ -454,6 +466,7 @@ class SkinBuilder {
 
   fs::path FDir;
   TSkinBuildResult& FResult;
+  std::vector<uint8_t> FXml;  // skin.xml as read
   std::unique_ptr<builder::TFlashMovie> FMovie;
   uint8_t FVersion = 6;
   std::map<std::string, builder::TFlashFont*> FFonts;     // device fonts by name and weight

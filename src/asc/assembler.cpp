@@ -18,11 +18,11 @@ constexpr size_t kMaxPoolBody = 65535;
 
 }  // namespace
 
-TAssembler::TAssembler(TEmitter& target, int version, std::string_view sourceName)
-    : E(target), FVersion(version), FSourceName(sourceName), FBase(target.Actions().Count()) {}
+TAssembler::TAssembler(TEmitter& target, int version, TSourceNames sources)
+    : E(target), FVersion(version), FSources(std::move(sources)), FBase(target.Actions().Count()) {}
 
 void TAssembler::Fail(TSourcePos pos, std::string message) const {
-  throw ECompileError(FSourceName, pos, std::move(message));
+  throw ECompileError(FSources, pos, std::move(message));
 }
 
 void TAssembler::Track() {
@@ -156,6 +156,11 @@ void TAssembler::GotoFrame2(bool play) {
 
 void TAssembler::GoToLabel(std::string_view label) {
   E.GoToLabel(label);
+  Track();
+}
+
+void TAssembler::SetTarget(std::string_view target) {
+  E.SetTarget(target);
   Track();
 }
 

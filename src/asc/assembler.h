@@ -18,7 +18,8 @@ using TLabel = size_t;
 
 class TAssembler {
  public:
-  TAssembler(TEmitter& target, int version, std::string_view sourceName);
+  // Messages name the source of each position.
+  TAssembler(TEmitter& target, int version, TSourceNames sources);
 
   int Version() const { return FVersion; }
   [[noreturn]] void Fail(TSourcePos pos, std::string message) const;
@@ -44,6 +45,7 @@ class TAssembler {
   void GotoFrame(uint16_t frame);
   void GotoFrame2(bool play);
   void GoToLabel(std::string_view label);
+  void SetTarget(std::string_view target);
   void GetURL(std::string_view url, std::string_view target);
   void GetURL2(bool loadTarget, bool loadVariables, uint8_t method);
   swf::TSWFActionDefineFunction& DefineFunction(std::string_view name,
@@ -83,7 +85,7 @@ class TAssembler {
 
   TEmitter& E;
   const int FVersion;
-  std::string FSourceName;
+  TSourceNames FSources;
   TSourcePos FPos;
   const size_t FBase;                    // records before this index were there before
   std::vector<TSourcePos> FPositions;    // of the records from FBase on

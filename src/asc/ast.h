@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "asc/source.h"
@@ -69,7 +70,7 @@ struct EThis : TExpr {
 };
 
 // Names with a meaning of their own where nobody declared them.
-enum class TSpecialName : uint8_t { None, Arguments, Root, Parent, Global };
+enum class TSpecialName : uint8_t { None, Arguments, Root, Parent, Global, Super };
 
 struct EIdentifier : TExpr {
   EIdentifier(TSourcePos pos, std::string name) : TExpr(TExprKind::Identifier, pos), Name(std::move(name)) {}
@@ -193,7 +194,7 @@ struct ESequence : TExpr {
 
 enum class TStmtKind : uint8_t {
   Expression, Var, Function, Block, Empty, If, While, DoWhile, For, ForIn,
-  Continue, Break, Return, Throw, Try, Switch, Labeled, With,
+  Continue, Break, Return, Throw, Try, Switch, Labeled, With, Class, Import, TellTarget,
 };
 
 struct TStmt {
@@ -338,7 +339,64 @@ struct SWith : TStmt {
   bool NeedsExitFlag = false;  // resolved, as for try
 };
 
+// tellTarget (Target) Body: the body acts on another timeline (a string names it by its path).
+struct STellTarget : TStmt {
+  explicit STellTarget(TSourcePos pos) : TStmt(TStmtKind::TellTarget, pos) {}
+  TExprPtr Target;
+  TStmtPtr Body;
+};
+
+// ---- classes ---------------------------------------------------------------------------------
+
+// A class or interface named after ':', extends, implements or import, as written.
+struct TTypeRef {
+  std::string Name;  // dotted
+  TSourcePos Pos;
+};
+
+// import a.b.C; or import a.b.*; (Name is then "a.b").
+struct SImport : TStmt {
+  SImport(TSourcePos pos, TTypeRef name, bool wildcard)
+      : TStmt(TStmtKind::Import, pos), Name(std::move(name)), Wildcard(wildcard) {}
+  TTypeRef Name;
+  bool Wildcard;
+};
+
+enum class TMemberKind : uint8_t { Var, Method, Getter, Setter };
+
+struct TClassMember {
+  TMemberKind Kind = TMemberKind::Var;
+  std::string Name;
+  TSourcePos Pos;
+  bool Static = false;
+  TExprPtr Init;                  // Var: may be null
+  std::unique_ptr<TFunction> Fn;  // the others
+};
+
+// A class or an interface, in a file of its own.
+struct SClass : TStmt {
+  explicit SClass(TSourcePos pos);
+  ~SClass() override;
+  bool IsInterface = false;
+  std::string Name;  // dotted, as the file is found through the class path
+  bool HasBase = false;
+  TTypeRef Base;
+  std::vector<TTypeRef> Interfaces;  // an interface's extends go here too
+  std::unique_ptr<TFunction> Constructor;  // null: none written
+  std::vector<TClassMember> Members;
+  // resolved
+  std::string BaseName;                    // qualified
+  std::vector<std::string> InterfaceNames;  // qualified
+};
+
 // ---- functions and the program ---------------------------------------------------------------
+
+// The members a method reaches by their names alone: instance members through `this`, static
+// ones through the class (inherited ones too).
+struct TMemberNames {
+  std::string ClassName;  // qualified
+  std::unordered_map<std::string, bool> Static;  // name: whether it is static
+};
 
 struct TParam {
   std::string Name;
@@ -355,14 +413,18 @@ struct TFunction {
   std::vector<TParam> Params;
   TStmtList Body;
   std::unique_ptr<TFunctionScope> Scope;  // resolved
+  const TMemberNames* Members = nullptr;  // a method of a class
+  bool IsConstructor = false;
 };
 
 struct TProgram {
   TProgram();
   ~TProgram();
   TProgram(TProgram&&) noexcept;
+  TProgram& operator=(TProgram&&) noexcept;
   TStmtList Body;
   std::unique_ptr<TFunctionScope> Scope;  // resolved: the script's own level
+  std::vector<TTypeRef> Types;            // every type annotation, in order
 };
 
 }  // namespace tw::asc

@@ -45,6 +45,11 @@ constexpr std::array kBuiltins = {
     TBuiltin{"stopDrag", F::Op, 0, 0, TOp::EndDrag},
     // Loading and the browser.
     TBuiltin{"getURL", F::GetURL, 1, 3},
+    // Printing is a GetURL2 to a "print:" address naming the bounding box.
+    TBuiltin{"print", F::Print, 2, 2, TOp::Pop, false, false},
+    TBuiltin{"printAsBitmap", F::Print, 2, 2, TOp::Pop, false, true},
+    TBuiltin{"printNum", F::PrintNum, 2, 2, TOp::Pop, false, false},
+    TBuiltin{"printAsBitmapNum", F::PrintNum, 2, 2, TOp::Pop, false, true},
     TBuiltin{"loadMovie", F::LoadMovie, 2, 3, TOp::Pop, false, false},
     TBuiltin{"loadVariables", F::LoadMovie, 2, 3, TOp::Pop, false, true},
     TBuiltin{"loadMovieNum", F::LoadMovieNum, 2, 3, TOp::Pop, false, false},

@@ -25,6 +25,8 @@ enum class TBuiltinForm : uint8_t {
   Duplicate,     // duplicateMovieClip(target, name, depth)
   StartDrag,     // startDrag(target [, lock [, left, top, right, bottom]])
   GetVersion,    // getVersion()
+  Print,         // print, printAsBitmap: (target, bounding box)
+  PrintNum,      // printNum, printAsBitmapNum: (level, bounding box)
 };
 
 struct TBuiltin {
@@ -33,7 +35,7 @@ struct TBuiltin {
   int MinArgs, MaxArgs;
   TOp Op = TOp::Pop;        // for the Op form
   bool Result = false;      // the record leaves a value
-  bool Play = false;        // gotoAndPlay; loadVariables for the load forms
+  bool Play = false;        // gotoAndPlay; loadVariables for the load forms; as a bitmap for print
 };
 
 // The built-in function of that exact name, or null.

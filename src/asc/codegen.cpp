@@ -47,14 +47,24 @@ class TCodeGen {
  public:
   explicit TCodeGen(TAssembler& a) : A(a), V(a.Version()) {}
 
-  void Program(const TProgram& program, std::vector<std::string> pool) {
+  void Program(const TProgram* program, std::vector<std::string> pool,
+               std::span<const SClass* const> classes) {
     A.At({1, 1});
     A.ConstantPool(std::move(pool));
+    // Classes are defined at the level of a script, with nothing of their own there.
+    TFunctionScope classLevel;
     TFrame frame;
-    frame.Scope = program.Scope.get();
+    frame.Scope = &classLevel;
     FFrame = &frame;
-    Declarations(*program.Scope);
-    Statements(program.Body);
+    for (const SClass* c : classes) {
+      A.At(c->Pos);
+      Class(*c);
+    }
+    if (program) {
+      frame.Scope = program->Scope.get();
+      Declarations(*program->Scope);
+      Statements(program->Body);
+    }
     FFrame = nullptr;
   }
 
@@ -207,7 +217,7 @@ class TCodeGen {
       f2->PreloadGlobal = scope.GlobalRegister != 0;
       f2->SuppressThis = !scope.UsesThis && !scope.Dynamic;
       f2->SuppressArguments = !scope.UsesArguments && !scope.Dynamic;
-      f2->SuppressSuper = !scope.Dynamic;
+      f2->SuppressSuper = !scope.Dynamic && !scope.UsesSuper;
       for (size_t i = 0; i < fn.Params.size(); ++i)
         f2->Params[i].Register = fn.Params[i].Binding ? fn.Params[i].Binding->Register : 0;
       record = f2;
@@ -224,6 +234,175 @@ class TCodeGen {
     if (f2) f2->RegisterCount = static_cast<uint8_t>(frame.MaxRegister + 1);
     A.At(fn.Pos);
     A.EndBlock(*record);
+  }
+
+  // ---- classes
+
+  // The value of a dotted path on _global: `_global.a.b` (through GetMember from _global).
+  void GlobalPath(const std::string& qualified, size_t parts) {
+    GetName("_global");
+    size_t start = 0;
+    for (size_t i = 0; i < parts; ++i) {
+      const size_t dot = qualified.find('.', start);
+      A.PushString(qualified.substr(start, dot - start));
+      A.Op(TOp::GetMember);
+      start = dot + 1;
+    }
+  }
+  static size_t Parts(const std::string& qualified) {
+    return static_cast<size_t>(std::count(qualified.begin(), qualified.end(), '.')) + 1;
+  }
+  void Prototype(const std::string& qualified) {
+    GlobalPath(qualified, Parts(qualified));
+    A.PushString("prototype");
+    A.Op(TOp::GetMember);
+  }
+  void Owner(const std::string& qualified, bool isStatic) {
+    if (isStatic) GlobalPath(qualified, Parts(qualified));
+    else Prototype(qualified);
+  }
+
+  // A class as the authoring tool of the time compiled it: the constructor on _global (in the
+  // objects of its packages), made once, then its chain, interfaces and members; the members
+  // of the prototype are hidden from for..in.
+  void Class(const SClass& c) {
+    Need(6, c.Pos, c.IsInterface ? "an interface" : "a class");
+    const std::string& q = c.Name;
+    const size_t parts = Parts(q);
+    const std::string last = q.substr(q.rfind('.') + 1);
+    // The package objects: _global.a = _global.a or a new object, and so on.
+    size_t start = 0;
+    for (size_t i = 1; i < parts; ++i) {
+      const size_t dot = q.find('.', start);
+      const TLabel made = SkipIfMade(q, i);
+      GlobalPath(q, i - 1);
+      A.PushString(q.substr(start, dot - start));
+      NewEmptyObject();
+      A.Op(TOp::SetMember);
+      A.Bind(made);
+      start = dot + 1;
+    }
+    const TLabel end = SkipIfMade(q, parts);
+
+    // The constructor (the compiler gives every class and interface one).
+    GlobalPath(q, parts - 1);
+    A.PushString(last);
+    if (c.Constructor) Function(*c.Constructor, "");
+    else EmptyFunction();
+    A.Op(TOp::SetMember);
+
+    if (!c.BaseName.empty()) {
+      if (V >= 7) {
+        GlobalPath(q, parts);
+        GlobalPath(c.BaseName, Parts(c.BaseName));
+        A.Op(TOp::Extends);
+      } else {
+        // The chain by hand: a prototype whose __proto__ is the base's, with the base as its
+        // __constructor__ (what super calls).
+        GlobalPath(q, parts);
+        A.PushString("prototype");
+        NewEmptyObject();
+        A.Op(TOp::SetMember);
+        Prototype(q);
+        A.PushString("__proto__");
+        Prototype(c.BaseName);
+        A.Op(TOp::SetMember);
+        Prototype(q);
+        A.PushString("__constructor__");
+        GlobalPath(c.BaseName, Parts(c.BaseName));
+        A.Op(TOp::SetMember);
+      }
+    }
+    if (!c.InterfaceNames.empty() && V >= 7) {
+      for (const std::string& i : c.InterfaceNames) GlobalPath(i, Parts(i));
+      A.PushNumber(static_cast<double>(c.InterfaceNames.size()));
+      GlobalPath(q, parts);
+      A.Op(TOp::ImplementsOp);
+    }
+
+    // Members: values and methods, then the properties of get and set methods.
+    std::vector<std::pair<std::string, bool>> properties;
+    for (const TClassMember& m : c.Members) {
+      if (c.IsInterface) break;
+      A.At(m.Pos);
+      if (m.Kind == TMemberKind::Var && !m.Init) continue;
+      Owner(q, m.Static);
+      std::string name = m.Name;
+      if (m.Kind == TMemberKind::Getter || m.Kind == TMemberKind::Setter) {
+        const std::pair<std::string, bool> property{m.Name, m.Static};
+        if (std::find(properties.begin(), properties.end(), property) == properties.end())
+          properties.push_back(property);
+        name = (m.Kind == TMemberKind::Getter ? "__get__" : "__set__") + m.Name;
+      }
+      A.PushString(name);
+      if (m.Kind == TMemberKind::Var) Expr(*m.Init);
+      else Function(*m.Fn, "");
+      A.Op(TOp::SetMember);
+    }
+    for (const auto& property : properties) {
+      const std::string& name = property.first;
+      const bool isStatic = property.second;
+      const auto has = [&](TMemberKind kind) {
+        return std::any_of(c.Members.begin(), c.Members.end(), [&](const TClassMember& m) {
+          return m.Kind == kind && m.Name == name && m.Static == isStatic;
+        });
+      };
+      // owner.addProperty(name, getter, setter): no setter makes the property read-only; a
+      // property without a getter reads undefined.
+      if (has(TMemberKind::Setter)) {
+        Owner(q, isStatic);
+        A.PushString("__set__" + name);
+        A.Op(TOp::GetMember);
+      } else {
+        A.PushNull();
+      }
+      if (has(TMemberKind::Getter)) {
+        Owner(q, isStatic);
+        A.PushString("__get__" + name);
+        A.Op(TOp::GetMember);
+      } else {
+        EmptyFunction();
+      }
+      A.PushString(name);
+      A.PushNumber(3);
+      Owner(q, isStatic);
+      A.PushString("addProperty");
+      A.Op(TOp::CallMethod);
+      A.Op(TOp::Pop);
+    }
+    if (!c.IsInterface) {
+      A.At(c.Pos);
+      // ASSetPropFlags(prototype, null, 1): every member of the prototype hidden from for..in.
+      A.PushNumber(1);
+      A.PushNull();
+      Prototype(q);
+      A.PushNumber(3);
+      A.PushString("ASSetPropFlags");
+      A.Op(TOp::CallFunction);
+      A.Op(TOp::Pop);
+    }
+    A.Bind(end);
+  }
+
+  // A jump over what follows when the path on _global holds something already.
+  TLabel SkipIfMade(const std::string& qualified, size_t parts) {
+    const TLabel skip = A.NewLabel();
+    GlobalPath(qualified, parts);
+    A.Op(TOp::Not);
+    A.Op(TOp::Not);
+    A.If(skip);
+    return skip;
+  }
+
+  void NewEmptyObject() {
+    A.PushNumber(0);
+    A.PushString("Object");
+    A.Op(TOp::NewObject);
+  }
+
+  void EmptyFunction() {
+    auto& record = A.DefineFunction("", {});
+    A.EndBlock(record);
   }
 
   // ---- statements
@@ -261,6 +440,21 @@ class TCodeGen {
       case TStmtKind::Switch: Switch(As<SSwitch>(s)); break;
       case TStmtKind::Labeled: Labeled(As<SLabeled>(s)); break;
       case TStmtKind::With: With(As<SWith>(s)); break;
+      case TStmtKind::Import: break;
+      case TStmtKind::TellTarget: {
+        const auto& t = As<STellTarget>(s);
+        if (t.Target->Kind == TExprKind::String) {
+          A.SetTarget(As<EString>(*t.Target).Value);
+        } else {
+          Expr(*t.Target);
+          A.Op(TOp::SetTarget2);
+        }
+        Statement(*t.Body);
+        A.At(s.Pos);
+        A.SetTarget("");
+        break;
+      }
+      case TStmtKind::Class: Class(As<SClass>(s)); break;
     }
   }
 
@@ -770,6 +964,7 @@ class TCodeGen {
       return;
     }
     A.At(id.Pos);
+    if (id.Special == TSpecialName::Super) Need(6, id.Pos, "'super'");
     GetName(id.Name);
   }
 
@@ -1077,10 +1272,26 @@ class TCodeGen {
     if (callee.Kind == TExprKind::Identifier) {
       const auto& id = As<EIdentifier>(callee);
       if (!id.Binding && id.Special == TSpecialName::None) {
+        if (id.Name == "nextScene" || id.Name == "prevScene")
+          Fail(c.Pos, id.Name + "() goes to another scene, and a movie compiled from source has "
+                                "one scene only");
+        if ((id.Name == "gotoAndPlay" || id.Name == "gotoAndStop") && c.Args.size() == 2)
+          Fail(c.Pos, id.Name + "(scene, frame) names a scene, and a movie compiled from source "
+                                "has none: give the frame alone");
         if (const TBuiltin* b = FindBuiltin(id.Name)) {
           Builtin(*b, c, used);
           return;
         }
+      }
+      if (id.Special == TSpecialName::Super) {
+        // The constructor of the class extended, called on this object.
+        PushArguments(c.Args);
+        Identifier(id);
+        A.At(c.Pos);
+        A.PushUndefined();
+        A.Op(TOp::CallMethod);
+        Result(used);
+        return;
       }
       PushArguments(c.Args);
       A.At(c.Pos);
@@ -1231,6 +1442,17 @@ class TCodeGen {
         Level(arg(1));
         A.GetURL2(false, b.Play, Method(c, 2));
         break;
+      case TBuiltinForm::Print:
+      case TBuiltinForm::PrintNum: {
+        const auto box = Literal(arg(1));
+        if (!box || (*box != "bmovie" && *box != "bmax" && *box != "bframe"))
+          Fail(arg(1).Pos, "the bounding box must be the string \"bmovie\", \"bmax\" or \"bframe\"");
+        A.PushString((b.Play ? "printasbitmap:#" : "print:#") + *box);
+        if (b.Form == TBuiltinForm::Print) Expr(arg(0));
+        else Level(arg(0));
+        A.GetURL2(b.Form == TBuiltinForm::Print, false, 0);
+        break;
+      }
       case TBuiltinForm::UnloadMovie:
         A.PushString("");
         Expr(arg(0));
@@ -1303,8 +1525,9 @@ class TCodeGen {
 
 }  // namespace
 
-void GenerateCode(const TProgram& program, TAssembler& assembler, std::vector<std::string> pool) {
-  TCodeGen(assembler).Program(program, std::move(pool));
+void GenerateCode(const TProgram* program, TAssembler& assembler, std::vector<std::string> pool,
+                  std::span<const SClass* const> classes) {
+  TCodeGen(assembler).Program(program, std::move(pool), classes);
 }
 
 }  // namespace tw::asc

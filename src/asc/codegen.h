@@ -8,12 +8,16 @@
 // try statement at the script's level (registers 2 and 3, which nothing else there touches).
 #pragma once
 
+#include <span>
+
 #include "asc/assembler.h"
 #include "asc/ast.h"
 
 namespace tw::asc {
 
-// Appends the code of the program. The constant pool comes first when `pool` is not empty.
-void GenerateCode(const TProgram& program, TAssembler& assembler, std::vector<std::string> pool);
+// Appends the code of the classes, in order, and then of the program (when there is one). The
+// constant pool comes first when `pool` is not empty.
+void GenerateCode(const TProgram* program, TAssembler& assembler, std::vector<std::string> pool,
+                  std::span<const SClass* const> classes = {});
 
 }  // namespace tw::asc

@@ -3,6 +3,10 @@
 // codegen.h (records, through assembler.h and emitter.h).
 #pragma once
 
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -18,6 +22,19 @@ struct TCompileOptions {
   int Version = 8;
   // The file the source comes from, for messages; empty for a script without one.
   std::string SourceName;
+  // The folders where a class a.b.C named by a script is found, as a/b/C.as.
+  std::vector<std::filesystem::path> ClassPath;
+  // Where the classes go, asked for only when there are any: the actions of a DoInitAction, so
+  // that they are defined before any frame runs. None: at the start of the script itself.
+  std::function<TEmitter&()> ClassTarget;
+};
+
+// One of the sources compiled together into one script: a file, or a piece of one.
+struct TSourceFile {
+  std::string Name;       // for messages; empty for a script without a file
+  std::string_view Text;  // UTF-8, or Windows-1252 when it is not
+  // Where the text begins in the file, when it is a piece of a larger one.
+  uint32_t FirstLine = 1, FirstColumn = 1;
 };
 
 // The oldest player that runs the code this compiler makes.
@@ -28,5 +45,11 @@ constexpr int kMinVersion = 5;
 // message) for anything wrong with the script. Only code too long for the fields of its records
 // is found after appending; the records appended stay then.
 void CompileScript(std::string_view source, TEmitter& emitter, const TCompileOptions& options);
+
+// Compiles sources into one script as if they were one text, but each keeps its own name,
+// lines and columns in messages. Their functions are defined before any of them runs.
+// options.SourceName is not used.
+void CompileScript(std::span<const TSourceFile> sources, TEmitter& emitter,
+                   const TCompileOptions& options);
 
 }  // namespace tw::asc

@@ -35,7 +35,7 @@ enum class TOp : uint8_t {
   Decrement = 0x51, CallMethod = 0x52, NewMethod = 0x53, InstanceOf = 0x54, Enumerate2 = 0x55,
   BitAnd = 0x60, BitOr = 0x61, BitXor = 0x62, BitLShift = 0x63, BitRShift = 0x64,
   BitURShift = 0x65, StrictEquals = 0x66, Greater = 0x67, Subtract = 0x0B, Multiply = 0x0C,
-  Divide = 0x0D, Call = 0x9E,
+  Divide = 0x0D, Call = 0x9E, CastOp = 0x2B, ImplementsOp = 0x2C, Extends = 0x69,
 };
 
 class TEmitter {

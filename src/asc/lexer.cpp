@@ -39,7 +39,7 @@ const std::unordered_map<std::string_view, TTok>& Keywords() {
       {"with", TTok::With},
       // ActionScript 2 and later.
       {"class", TTok::Reserved},    {"interface", TTok::Reserved}, {"import", TTok::Reserved},
-      {"extends", TTok::Reserved},  {"implements", TTok::Reserved}, {"super", TTok::Reserved},
+      {"extends", TTok::Reserved},  {"implements", TTok::Reserved},
   };
   return k;
 }
@@ -108,8 +108,8 @@ std::string TokenKindText(TTok kind) {
   return "a token";
 }
 
-TLexer::TLexer(std::string_view text, std::string_view sourceName)
-    : FText(text), FSourceName(sourceName) {
+TLexer::TLexer(std::string_view text, std::string_view sourceName, TSourcePos start)
+    : FText(text), FSourceName(sourceName), FPos(start) {
   // A byte order mark is no part of the script.
   if (FText.starts_with("\xEF\xBB\xBF")) FAt = 3;
 }

@@ -46,8 +46,9 @@ constexpr size_t kMaxStringBytes = 65000;
 
 class TLexer {
  public:
-  // The text must stay alive as long as the lexer.
-  TLexer(std::string_view text, std::string_view sourceName);
+  // The text must stay alive as long as the lexer. Start is where the text begins in its source
+  // (its file goes into every position).
+  TLexer(std::string_view text, std::string_view sourceName, TSourcePos start = {});
 
   // The token n places ahead (0: the next one).
   const TToken& Peek(size_t n = 0);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "asc/scopes.h"
 
@@ -79,7 +80,8 @@ std::string NumberName(double v) {
 
 class TParser {
  public:
-  TParser(std::string_view text, std::string_view sourceName) : FLex(text, sourceName) {}
+  TParser(std::string_view text, std::string_view sourceName, TSourcePos start)
+      : FLex(text, sourceName, start) {}
 
   TProgram Program() {
     TProgram program;
@@ -87,6 +89,54 @@ class TParser {
       if (Peek().Kind == TTok::RBrace) Fail(Peek().Pos, "unexpected '}': there is no '{' to close");
       program.Body.push_back(Statement());
     }
+    program.Types = std::move(FTypes);
+    return program;
+  }
+
+  // A class file: imports, then one class or interface named `name`, then nothing.
+  TProgram ClassFile(const std::string& name) {
+    TProgram program;
+    while (IsReserved("import")) program.Body.push_back(Import());
+    const TToken start = Peek();
+    while (IsWordText("dynamic") || IsWordText("intrinsic")) Next();
+    const bool isInterface = IsReserved("interface");
+    if (!isInterface && !IsReserved("class"))
+      Unexpected(Peek(), "'class' or 'interface': the file " + QuoteForMessage(name) +
+                             " found through the class path defines it");
+    auto c = std::make_unique<SClass>(start.Pos);
+    c->IsInterface = isInterface;
+    Next();
+    const TTypeRef named = TypeName();
+    if (named.Name != name)
+      Fail(named.Pos, "the file of " + QuoteForMessage(name) + " defines " +
+                          QuoteForMessage(named.Name) + " instead");
+    c->Name = named.Name;
+    if (IsReserved("extends")) {
+      Next();
+      if (isInterface) {
+        do c->Interfaces.push_back(TypeName());
+        while (Accept(TTok::Comma));
+      } else {
+        c->HasBase = true;
+        c->Base = TypeName();
+      }
+    }
+    if (!isInterface && IsReserved("implements")) {
+      Next();
+      do c->Interfaces.push_back(TypeName());
+      while (Accept(TTok::Comma));
+    }
+    const std::string shortName = name.substr(name.rfind('.') + 1);
+    const TToken open = Expect(TTok::LBrace);
+    while (!Accept(TTok::RBrace)) {
+      if (Is(TTok::End)) Close(TTok::RBrace, open);
+      if (Accept(TTok::Semicolon)) continue;
+      Member(*c, shortName);
+    }
+    if (!Is(TTok::End))
+      Fail(Peek().Pos, "a class file holds one class or interface and nothing after it");
+    program.Body.push_back(std::move(c));
+    program.Types = std::move(FTypes);
     return program;
   }
 
@@ -139,8 +189,7 @@ class TParser {
   }
 
   [[noreturn]] void ReservedWord(const TToken& t) {
-    Fail(t.Pos, "'" + t.Text + "' belongs to ActionScript 2 and later; this compiler takes "
-                "ActionScript 1");
+    Fail(t.Pos, "'" + t.Text + "' stands only in the head of a class or interface");
   }
 
   TToken Expect(TTok kind) {
@@ -174,6 +223,86 @@ class TParser {
     const TToken& t = Peek();
     if (t.Kind == TTok::RBrace || t.Kind == TTok::End || t.NewlineBefore) return;
     Unexpected(t, "';' or a line break");
+  }
+
+  // ---- classes
+
+  bool IsReserved(std::string_view word) { return Is(TTok::Reserved) && Peek().Text == word; }
+  bool IsWordText(std::string_view word) { return Is(TTok::Identifier) && Peek().Text == word; }
+
+  // A dotted name of a class or interface.
+  TTypeRef TypeName() {
+    TTypeRef t;
+    t.Pos = Peek().Pos;
+    t.Name = Identifier("the name of a class or interface");
+    while (Accept(TTok::Dot)) t.Name += "." + Identifier("a name after '.'");
+    return t;
+  }
+
+  // `: Type` after a variable, a parameter or a function's parameter list: only checked to name
+  // a class or interface, it leaves nothing in the records.
+  void TypeAnnotation() {
+    if (Accept(TTok::Colon)) FTypes.push_back(TypeName());
+  }
+
+  TStmtPtr Import() {
+    const TSourcePos pos = Next().Pos;
+    TTypeRef t;
+    t.Pos = Peek().Pos;
+    t.Name = Identifier("the name of a class or package");
+    bool wildcard = false;
+    while (Accept(TTok::Dot)) {
+      if (Accept(TTok::Star)) {
+        wildcard = true;
+        break;
+      }
+      t.Name += "." + Identifier("a name after '.'");
+    }
+    if (!wildcard && t.Name.find('.') == std::string::npos)
+      Fail(t.Pos, "import names a class in a package (a.b.C) or a whole package (a.b.*)");
+    Semicolon();
+    return std::make_unique<SImport>(pos, std::move(t), wildcard);
+  }
+
+  void Member(SClass& c, const std::string& shortName) {
+    TClassMember m;
+    m.Pos = Peek().Pos;
+    // Access modifiers are checked by nobody at run time; static places the member.
+    while ((IsWordText("static") || IsWordText("public") || IsWordText("private")) &&
+           (Peek(1).Kind == TTok::Identifier || Peek(1).Kind == TTok::Var ||
+            Peek(1).Kind == TTok::Function)) {
+      if (Next().Text == "static") m.Static = true;
+    }
+    if (Accept(TTok::Var)) {
+      if (c.IsInterface) Fail(m.Pos, "an interface declares methods only");
+      do {
+        TClassMember v;
+        v.Pos = Peek().Pos;
+        v.Static = m.Static;
+        v.Name = Identifier("a variable name");
+        TypeAnnotation();
+        if (Accept(TTok::Assign)) v.Init = Assignment();
+        c.Members.push_back(std::move(v));
+      } while (Accept(TTok::Comma));
+      Semicolon();
+      return;
+    }
+    if (!Is(TTok::Function)) Unexpected(Peek(), "'var' or 'function' in the class body");
+    const TSourcePos pos = Next().Pos;
+    m.Kind = TMemberKind::Method;
+    if ((IsWordText("get") || IsWordText("set")) && Peek(1).Kind == TTok::Identifier)
+      m.Kind = Next().Text == "get" ? TMemberKind::Getter : TMemberKind::Setter;
+    m.Pos = Peek().Pos;
+    m.Fn = Function(pos, false, c.IsInterface);
+    m.Name = m.Fn->Name;
+    if (m.Name == shortName && m.Kind == TMemberKind::Method && !m.Static) {
+      if (c.IsInterface) Fail(m.Pos, "an interface has no constructor");
+      if (c.Constructor) Fail(m.Pos, "a class has one constructor");
+      m.Fn->IsConstructor = true;
+      c.Constructor = std::move(m.Fn);
+      return;
+    }
+    c.Members.push_back(std::move(m));
   }
 
   // ---- statements
@@ -253,13 +382,25 @@ class TParser {
         return std::make_unique<SFunction>(pos, std::move(fn));
       }
       case TTok::Identifier:
+        if (t.Text == "tellTarget" && Peek(1).Kind == TTok::LParen) {
+          Next();
+          auto s = std::make_unique<STellTarget>(pos);
+          s->Target = Condition();
+          s->Body = Statement();
+          return s;
+        }
         if (Peek(1).Kind == TTok::Colon) {
           std::string label = Next().Text;
           Next();
           return std::make_unique<SLabeled>(pos, std::move(label), Statement());
         }
         break;
-      case TTok::Reserved: ReservedWord(t);
+      case TTok::Reserved:
+        if (t.Text == "import") return Import();
+        if (t.Text == "class" || t.Text == "interface")
+          Fail(pos, "'" + t.Text + "' belongs in a file of its own (a.b.C in a/b/C.as), found "
+                    "through the class path");
+        ReservedWord(t);
       case TTok::RBrace: Fail(pos, "unexpected '}': there is no '{' to close");
       case TTok::Else: Fail(pos, "'else' without 'if'");
       case TTok::Case:
@@ -269,6 +410,13 @@ class TParser {
       default: break;
     }
     auto s = std::make_unique<SExpression>(pos, Expression());
+    if (Is(TTok::LBrace) && s->Expr->Kind == TExprKind::Call) {
+      const TExpr& callee = *As<ECall>(*s->Expr).Callee;
+      if (callee.Kind == TExprKind::Identifier &&
+          (As<EIdentifier>(callee).Name == "on" || As<EIdentifier>(callee).Name == "onClipEvent"))
+        Fail(pos, "'" + As<EIdentifier>(callee).Name + "(...)' handlers belong to buttons and "
+                  "clips (an <action> of the skin), not to a frame script");
+    }
     Semicolon();
     return s;
   }
@@ -306,12 +454,19 @@ class TParser {
     return s;
   }
 
-  std::unique_ptr<SVar> VarDeclarations(TSourcePos pos) {
+  // `first`: the first name, already read.
+  std::unique_ptr<SVar> VarDeclarations(TSourcePos pos, std::optional<TVarDecl> first = {}) {
     auto s = std::make_unique<SVar>(pos);
     do {
       TVarDecl d;
       d.Pos = Peek().Pos;
-      d.Name = Identifier("a variable name");
+      if (first) {
+        d = std::move(*first);
+        first.reset();
+      } else {
+        d.Name = Identifier("a variable name");
+        TypeAnnotation();
+      }
       if (Accept(TTok::Assign)) d.Init = Assignment();
       s->Decls.push_back(std::move(d));
     } while (Accept(TTok::Comma));
@@ -324,14 +479,17 @@ class TParser {
     TStmtPtr init;
     if (Is(TTok::Var)) {
       const TSourcePos varPos = Next().Pos;
-      if (Peek().Kind == TTok::Identifier && Peek(1).Kind == TTok::In) {
+      TVarDecl first;
+      first.Pos = Peek().Pos;
+      first.Name = Identifier("a variable name");
+      TypeAnnotation();
+      if (Is(TTok::In)) {
         auto s = std::make_unique<SForIn>(pos);
         s->DeclaresVar = true;
-        const TToken name = Next();
-        s->Target = std::make_unique<EIdentifier>(name.Pos, name.Text);
+        s->Target = std::make_unique<EIdentifier>(first.Pos, first.Name);
         return ForInRest(std::move(s), open);
       }
-      init = VarDeclarations(varPos);
+      init = VarDeclarations(varPos, std::move(first));
     } else if (!Is(TTok::Semicolon)) {
       const TSourcePos exprPos = Peek().Pos;
       auto e = Expression();
@@ -414,7 +572,8 @@ class TParser {
   }
 
   // After the 'function' keyword: [name] ( params ) { body }
-  std::unique_ptr<TFunction> Function(TSourcePos pos, bool isExpression) {
+  // Without a body (an interface's methods) the declaration ends with ';'.
+  std::unique_ptr<TFunction> Function(TSourcePos pos, bool isExpression, bool bodyless = false) {
     auto fn = std::make_unique<TFunction>();
     fn->Pos = pos;
     fn->IsExpression = isExpression;
@@ -426,12 +585,16 @@ class TParser {
         TParam p;
         p.Pos = Peek().Pos;
         p.Name = Identifier("a parameter name");
-        if (Is(TTok::Colon)) Fail(Peek().Pos, "type annotations belong to ActionScript 2");
+        TypeAnnotation();
         fn->Params.push_back(std::move(p));
       } while (Accept(TTok::Comma));
     }
     Close(TTok::RParen, open);
-    if (Is(TTok::Colon)) Fail(Peek().Pos, "type annotations belong to ActionScript 2");
+    TypeAnnotation();
+    if (bodyless) {
+      Semicolon();
+      return fn;
+    }
     fn->Body = BlockBody();
     return fn;
   }
@@ -700,6 +863,7 @@ class TParser {
 
   TLexer FLex;
   size_t FDepth = 0;
+  std::vector<TTypeRef> FTypes;
 };
 
 }  // namespace
@@ -711,15 +875,24 @@ EFunction::~EFunction() = default;
 SFunction::SFunction(TSourcePos pos, std::unique_ptr<TFunction> fn)
     : TStmt(TStmtKind::Function, pos), Fn(std::move(fn)) {}
 SFunction::~SFunction() = default;
+SClass::SClass(TSourcePos pos) : TStmt(TStmtKind::Class, pos) {}
+SClass::~SClass() = default;
 TFunction::TFunction() = default;
 TFunction::~TFunction() = default;
 TProgram::TProgram() = default;
 TProgram::~TProgram() = default;
 TProgram::TProgram(TProgram&&) noexcept = default;
+TProgram& TProgram::operator=(TProgram&&) noexcept = default;
 
-TProgram ParseProgram(std::string_view text, std::string_view sourceName) {
-  TParser parser(text, sourceName);
+TProgram ParseProgram(std::string_view text, std::string_view sourceName, TSourcePos start) {
+  TParser parser(text, sourceName, start);
   return parser.Program();
+}
+
+TProgram ParseClassFile(std::string_view text, std::string_view sourceName, TSourcePos start,
+                        const std::string& className) {
+  TParser parser(text, sourceName, start);
+  return parser.ClassFile(className);
 }
 
 }  // namespace tw::asc

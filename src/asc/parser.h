@@ -3,6 +3,7 @@
 // that hostile input ends with an error instead of exhausting the stack.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "asc/ast.h"
@@ -15,6 +16,12 @@ namespace tw::asc {
 constexpr size_t kMaxNesting = 400;
 
 // Throws ECompileError at the first syntax error.
-TProgram ParseProgram(std::string_view text, std::string_view sourceName);
+// Start is where the text begins in its source.
+TProgram ParseProgram(std::string_view text, std::string_view sourceName, TSourcePos start = {});
+
+// A file of the class path: its imports and the one class or interface it defines, which must
+// be className (dotted).
+TProgram ParseClassFile(std::string_view text, std::string_view sourceName, TSourcePos start,
+                        const std::string& className);
 
 }  // namespace tw::asc

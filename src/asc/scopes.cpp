@@ -25,8 +25,8 @@ bool IsLoop(TStmtKind k) {
 
 class TResolver {
  public:
-  TResolver(int version, std::string_view sourceName)
-      : FCaseless(version <= 6), FRegisters(version >= 7), FSourceName(sourceName) {}
+  TResolver(int version, const TSourceNames& sources, TClassFinder* classes)
+      : FCaseless(version <= 6), FRegisters(version >= 7), FSources(sources), FClasses(classes) {}
 
   void Program(TProgram& program) {
     program.Scope = std::make_unique<TFunctionScope>();
@@ -37,7 +37,7 @@ class TResolver {
 
  private:
   [[noreturn]] void Fail(TSourcePos pos, std::string message) const {
-    throw ECompileError(FSourceName, pos, std::move(message));
+    throw ECompileError(FSources, pos, std::move(message));
   }
 
   std::string Key(std::string_view name) const {
@@ -122,6 +122,7 @@ class TResolver {
         for (auto& c : As<SSwitch>(s).Cases) Collect(c.Body);
         break;
       case TStmtKind::Labeled: Collect(*As<SLabeled>(s).Body); break;
+      case TStmtKind::TellTarget: Collect(*As<STellTarget>(s).Body); break;
       case TStmtKind::With: Collect(*As<SWith>(s).Body); break;
       default: break;
     }
@@ -296,6 +297,20 @@ class TResolver {
         }
         break;
       }
+      case TStmtKind::Import: break;
+      case TStmtKind::TellTarget:
+        Expr(As<STellTarget>(s).Target);
+        Statement(*As<STellTarget>(s).Body, {});
+        break;
+      case TStmtKind::Class: {
+        auto& c = As<SClass>(s);
+        if (c.Constructor) Function(*c.Constructor);
+        for (auto& m : c.Members) {
+          if (m.Init) Expr(m.Init);
+          if (m.Fn && !c.IsInterface) Function(*m.Fn);
+        }
+        break;
+      }
       case TStmtKind::With: {
         auto& w = As<SWith>(s);
         Expr(w.Object);
@@ -354,6 +369,38 @@ class TResolver {
     auto& id = As<EIdentifier>(*e);
     id.Binding = Lookup(id.Name);
     Reference(id.Binding);
+    if (!id.Binding) {
+      if (TExprPtr member = MemberAccess(id.Name, e->Pos)) {
+        e = std::move(member);
+        Expr(e);
+      }
+    }
+  }
+
+  // A member of the class whose method this is (or of one it extends), by its name alone.
+  TExprPtr MemberAccess(const std::string& name, TSourcePos pos) const {
+    for (const TFunctionScope* s = FScope; s; s = s->Parent) {
+      if (!s->Function || !s->Function->Members) continue;
+      const TMemberNames& m = *s->Function->Members;
+      const auto it = m.Static.find(name);
+      if (it == m.Static.end()) return nullptr;
+      TExprPtr owner = it->second ? ClassPath(m.ClassName, pos) : std::make_unique<EThis>(pos);
+      return std::make_unique<EMember>(pos, std::move(owner), name);
+    }
+    return nullptr;
+  }
+
+  // a.b.C when every part is a plain name and the first names nothing declared.
+  std::optional<std::string> DottedName(const TExpr& e) const {
+    if (e.Kind == TExprKind::Identifier) {
+      const auto& id = As<EIdentifier>(e);
+      if (Lookup(id.Name) || MemberAccess(id.Name, e.Pos)) return std::nullopt;
+      return id.Name;
+    }
+    if (e.Kind != TExprKind::Member) return std::nullopt;
+    auto object = DottedName(*As<EMember>(e).Object);
+    if (!object) return std::nullopt;
+    return *object + "." + As<EMember>(e).Name;
   }
 
   void Identifier(TExprPtr& slot) {
@@ -362,6 +409,24 @@ class TResolver {
       id.Binding = b;
       Reference(b);
       return;
+    }
+    if (TExprPtr member = MemberAccess(id.Name, slot->Pos)) {
+      slot = std::move(member);
+      Expr(slot);
+      return;
+    }
+    if (id.Name == "super") {
+      id.Special = TSpecialName::Super;
+      FScope->UsesSuper = true;
+      return;
+    }
+    if (FClasses && !NameIs(id.Name, "undefined") && !NameIs(id.Name, "NaN") &&
+        !NameIs(id.Name, "Infinity")) {
+      if (auto qualified = FClasses->FindClass(id.Name, slot->Pos)) {
+        slot = ClassPath(*qualified, slot->Pos);
+        Expr(slot);
+        return;
+      }
     }
     if (NameIs(id.Name, "undefined")) {
       slot = std::make_unique<EUndefined>(slot->Pos);
@@ -407,7 +472,18 @@ class TResolver {
         for (auto& p : As<EObject>(*e).Properties) Expr(p.Value);
         break;
       case TExprKind::Function: Function(*As<EFunction>(*e).Fn); break;
-      case TExprKind::Member: Expr(As<EMember>(*e).Object); break;
+      case TExprKind::Member:
+        if (FClasses) {
+          if (auto dotted = DottedName(*e)) {
+            if (auto qualified = FClasses->FindClass(*dotted, e->Pos)) {
+              e = ClassPath(*qualified, e->Pos);
+              Expr(As<EMember>(*e).Object);
+              break;
+            }
+          }
+        }
+        Expr(As<EMember>(*e).Object);
+        break;
       case TExprKind::Index:
         Expr(As<EIndex>(*e).Object);
         Expr(As<EIndex>(*e).Index);
@@ -460,15 +536,28 @@ class TResolver {
 
   const bool FCaseless;
   const bool FRegisters;
-  std::string_view FSourceName;
+  const TSourceNames& FSources;
+  TClassFinder* const FClasses;
   TFunctionScope* FScope = nullptr;
   std::vector<TControl> FControls;
 };
 
 }  // namespace
 
-void ResolveScopes(TProgram& program, int version, std::string_view sourceName) {
-  TResolver(version, sourceName).Program(program);
+TExprPtr ClassPath(const std::string& qualified, TSourcePos pos) {
+  TExprPtr e = std::make_unique<EIdentifier>(pos, "_global");
+  size_t start = 0;
+  for (;;) {
+    const size_t dot = qualified.find('.', start);
+    e = std::make_unique<EMember>(pos, std::move(e), qualified.substr(start, dot - start));
+    if (dot == std::string::npos) return e;
+    start = dot + 1;
+  }
+}
+
+void ResolveScopes(TProgram& program, int version, const TSourceNames& sources,
+                   TClassFinder* classes) {
+  TResolver(version, sources, classes).Program(program);
 }
 
 }  // namespace tw::asc

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,6 +50,7 @@ struct TFunctionScope {
   bool UsesRoot = false;
   bool UsesParent = false;
   bool UsesGlobal = false;
+  bool UsesSuper = false;
   // Names may be reached as text at run time (eval, set, with): every name stays a variable.
   bool Dynamic = false;
   // An inner function is dynamic: it may reach this function's names as text.
@@ -64,10 +66,24 @@ struct TFunctionScope {
   bool IsProgram() const { return Function == nullptr; }
 };
 
+// Finds the classes that names left unresolved mean, loading their files on the way.
+class TClassFinder {
+ public:
+  virtual ~TClassFinder() = default;
+  // The qualified name of the class or interface a (dotted) name means where it stands, or none.
+  virtual std::optional<std::string> FindClass(const std::string& name, TSourcePos where) = 0;
+};
+
+// `_global.a.b.C`: where a class lives.
+TExprPtr ClassPath(const std::string& qualified, TSourcePos pos);
+
 // Resolves the names, jumps and scopes of a parsed program for a player version: Flash 6 and
 // earlier look names up regardless of case, and only Flash 7 and later have registers in
-// functions. Throws ECompileError for a break or continue without a target, an unknown label,
-// and a return outside a function.
-void ResolveScopes(TProgram& program, int version, std::string_view sourceName);
+// functions. Names of a class's members in its methods become accesses through `this` or the
+// class; names of classes (through `classes`) become their place on _global. Throws
+// ECompileError for a break or continue without a target, an unknown label, and a return
+// outside a function; messages name the source of each position.
+void ResolveScopes(TProgram& program, int version, const TSourceNames& sources,
+                   TClassFinder* classes = nullptr);
 
 }  // namespace tw::asc

@@ -21,6 +21,10 @@ ECompileError::ECompileError(std::string_view sourceName, TSourcePos pos, std::s
       FPos(pos),
       FMessage(std::move(message)) {}
 
+ECompileError::ECompileError(const TSourceNames& names, TSourcePos pos, std::string message)
+    : ECompileError(pos.File < names.size() ? std::string_view(names[pos.File]) : std::string_view(),
+                    pos, std::move(message)) {}
+
 std::string QuoteForMessage(std::string_view text, size_t maxCharacters) {
   std::string out = "\"";
   size_t characters = 0;

@@ -122,6 +122,9 @@ void TFlashActionScript::Simple(asc::TOp op) {
     case TOp::Multiply: return Multiply();
     case TOp::Divide: return Divide();
     case TOp::Call: return Call();
+    case TOp::CastOp: return CastOp();
+    case TOp::ImplementsOp: return ImplementsOp();
+    case TOp::Extends: return Extends();
   }
   throw std::logic_error("no append operation for the action code " +
                          std::to_string(static_cast<int>(op)));
@@ -276,6 +279,18 @@ bool TFlashActionScript::CompileScript(std::string_view text) {
 bool TFlashActionScript::CompileScriptFile(const std::filesystem::path& fileName) {
   TMemoryStream source(ReadWholeFile(fileName));
   return Compile(source, fileName.string());
+}
+
+bool TFlashActionScript::CompileScripts(std::span<const TScriptSource> sources) {
+  TFlashMovie* movie = Owner();
+  if (!movie) throw ESWFError("A script without a movie cannot be compiled");
+  try {
+    movie->CompileContext().Compile(sources, *this);
+  } catch (const std::exception& e) {
+    movie->AppendError(e.what());
+    return false;
+  }
+  return true;
 }
 
 bool TFlashActionScript::Compile(TMemoryStream& source, std::string_view sourceName) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "asc/emitter.h"
+#include "builder/compile_context.h"
 #include "builder/objects.h"
 #include "swf/action_body_records.h"
 #include "swf/action_branches.h"
@@ -194,6 +195,8 @@ class TFlashActionScript : public TFlashObject, public asc::TEmitter {
   bool CompileScript(swf::TMemoryStream& source);
   bool CompileScript(std::string_view text);
   bool CompileScriptFile(const std::filesystem::path& fileName);
+  // Several sources as one script (functions of each seen by all), each named in messages.
+  bool CompileScripts(std::span<const TScriptSource> sources);
 
  private:
   template <class T>

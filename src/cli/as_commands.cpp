@@ -1,10 +1,12 @@
 // as compile | disasm: write an ActionScript file into a movie, and read the action records of a
 // movie back as assembly.
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "asc/compiler.h"
+#include "builder/compile_context.h"
 #include "builder/movie.h"
 #include "cli/commands.h"
 #include "swf/action_disasm.h"
@@ -35,11 +37,16 @@ TSize ParseSize(const std::string& text) {
 }
 
 // A movie of one frame whose actions are the compiled script, made by the movie builder.
+// Classes are found beside the script first, then in the folders of the class path.
 void Compile(const std::string& file, const std::string& out, int version, const std::string& size,
-             double fps) {
+             double fps, const std::vector<std::string>& classPath) {
   const TSize stage = ParseSize(size);
   builder::TFlashMovie movie(0, 0, stage.Width, stage.Height, fps, TSystemCoord::Pix);
   movie.SetVersion(static_cast<uint8_t>(version));
+  std::vector<std::filesystem::path> folders{std::filesystem::path(file).parent_path()};
+  if (folders.front().empty()) folders.front() = ".";
+  folders.insert(folders.end(), classPath.begin(), classPath.end());
+  movie.CompileContext().SetClassPath(std::move(folders));
   if (!movie.FrameActions().CompileScriptFile(file)) throw CommandError(movie.ErrorText());
   movie.ShowFrame();
   movie.BuildBody();
@@ -78,11 +85,12 @@ void Disassemble(const std::string& file) {
 }  // namespace
 
 void AddAsCommands(CLI::App& app) {
-  auto* as = app.add_subcommand("as", "Compile ActionScript 1 into movies and show action records");
+  auto* as = app.add_subcommand("as", "Compile ActionScript into movies and show action records");
   as->require_subcommand(1);
 
   struct CompileOptions {
     std::string file, out, size = "550x400";
+    std::vector<std::string> classPath;
     int version = 8;
     double fps = 24;
   };
@@ -98,12 +106,14 @@ void AddAsCommands(CLI::App& app) {
       ->capture_default_str();
   compile->add_option("--size", compileOpts->size, "The stage size in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
+  compile->add_option("--class-path", compileOpts->classPath,
+                      "A folder where classes are found (a.b.C in a/b/C.as), after the script's own");
   compile->add_option("--fps", compileOpts->fps, "The frame rate")
       ->check(CLI::Range(1.0, 120.0))
       ->capture_default_str();
   compile->callback([compileOpts] {
     Compile(compileOpts->file, compileOpts->out, compileOpts->version, compileOpts->size,
-            compileOpts->fps);
+            compileOpts->fps, compileOpts->classPath);
   });
 
   auto disasmFile = std::make_shared<std::string>();

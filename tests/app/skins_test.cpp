@@ -249,7 +249,7 @@ TEST(SkinSource, RefusesWrongSourcesNamingFileAndReason) {
        "<action on=\"wiggle\"/></button></skin>", nullptr, "unknown button event \"wiggle\""},
       {"missing script", "<skin width=\"10\" height=\"10\"><script src=\"none.as\"/></skin>", nullptr, "none.as"},
       {"script error", "<skin width=\"10\" height=\"10\"><script src=\"main.as\"/></skin>", "var = ;",
-       "the frame script does not compile (main.as from line 1)"},
+       "the frame script does not compile: "},
       {"kind", "<skin kind=\"stage\" width=\"10\" height=\"10\"/>", nullptr, "kind must be player or preloader"},
       {"font without name", "<skin width=\"10\" height=\"10\"><font/></skin>", nullptr, "<font> needs the attribute name"},
       {"font twice", "<skin width=\"10\" height=\"10\"><font name=\"f\"/><font name=\"f\"/></skin>", nullptr,
@@ -268,6 +268,48 @@ TEST(SkinSource, RefusesWrongSourcesNamingFileAndReason) {
     } catch (const std::exception& e) {
       const std::string message = e.what();
       EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+  }
+}
+
+// A compile error names the file the script stands in, with the line and column there: a script
+// file among several (counted in that file alone, wherever it stands in the order), a file of a
+// folder beside the skin, or the text of a button action inside skin.xml.
+TEST(SkinSource, CompileErrorsPointIntoTheFileOfTheScript) {
+  const std::string button =
+      "<button name=\"b\"><up><circle cx=\"0\" cy=\"0\" r=\"1\"/></up>\n"
+      "  <action on=\"press\">trace(1);\n    trace(=);</action>\n</button>\n";
+  const struct {
+    const char* name;
+    std::string body;  // inside <skin>
+    const char* file;  // relative to the skin's folder
+    int line, column;
+  } cases[] = {
+      {"second of three files", "<script src=\"a.as\"/><script src=\"bad.as\"/><script src=\"c.as\"/>",
+       "bad.as", 3, 9},
+      {"first of two", "<script src=\"bad.as\"/><script src=\"c.as\"/>", "bad.as", 3, 9},
+      {"a shared file", "<script src=\"a.as\"/><script src=\"../common/shared.as\"/>",
+       "../common/shared.as", 2, 1},
+      {"a button action", "\n\n" + button, "skin.xml", 5, 11},
+      {"a name unknown to a later file", "<script src=\"a.as\"/><script src=\"late.as\"/>", "late.as", 2, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path skin = dir / "skins" / "s";
+    WriteText(skin / "skin.xml", "<skin width=\"10\" height=\"10\">" + c.body + "</skin>");
+    WriteText(skin / "a.as", "var a = 1;\nvar b = 2;\nvar c = 3;\nvar d = 4;\n");
+    WriteText(skin / "bad.as", "// three lines\nvar x = 1;\nx = x + ;\n");
+    WriteText(skin / "c.as", "var c = 3;\n");
+    WriteText(skin / "late.as", "function f() {\n  break;\n}\n");
+    WriteText(dir / "skins" / "common" / "shared.as", "var s = 1;\n}\n");
+    const std::string expected = (skin / c.file).lexically_normal().string() + ":" +
+                                 std::to_string(c.line) + ":" + std::to_string(c.column) + ": ";
+    try {
+      BuildSkinMovie(skin);
+      ADD_FAILURE() << "built";
+    } catch (const std::exception& e) {
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
     }
   }
 }

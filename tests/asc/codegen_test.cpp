@@ -365,6 +365,27 @@ Add2
 SetVariable
 StopSounds
 )"},
+    // Printing: GetURL2 to "print:#" or "printasbitmap:#" and the bounding box, with the clip as
+    // a target (the flag set) or a level as a window name.
+    {"printing", 8, "print(mc, \"bmovie\"); printAsBitmapNum(2, \"bframe\");", R"(ConstantPool "print:#bmovie", "mc", "printasbitmap:#bframe", "_level2"
+Push constant 0 "print:#bmovie", constant 1 "mc"
+GetVariable
+GetURL2 method none, load target
+Push constant 2 "printasbitmap:#bframe", constant 3 "_level2"
+GetURL2 method none
+)"},
+    // tellTarget: SetTarget for a path given as a string, SetTarget2 for any other value, and
+    // back to the movie's own timeline after the body.
+    {"tellTarget", 8, "tellTarget(\"/box\") play(); tellTarget(mc) { stop(); }", R"(ConstantPool "mc"
+SetTarget "/box"
+Play
+SetTarget ""
+Push constant 0 "mc"
+GetVariable
+SetTarget2
+Stop
+SetTarget ""
+)"},
     // A function statement is defined before the code that calls it.
     {"hoisting", 8, "trace(f()); function f() { return 1; }", R"(ConstantPool "f"
 DefineFunction2 "f" () registers 1, suppress super, suppress arguments, suppress this {

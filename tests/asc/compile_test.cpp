@@ -4,6 +4,7 @@
 #include <random>
 
 #include "asc/asc_support.h"
+#include "builder/action_script.h"
 #include "support/action_testing.h"
 #include "swf/action_functions.h"
 #include "swf/action_push.h"
@@ -53,6 +54,16 @@ TEST(Compile, ReportsErrorsWithFileLineAndColumn) {
       {"gotoAndStop(0);", 8, "test.as:1:13: a frame number is a whole number from 1 to 65536"},
       {"x = getProperty(mc, _size);", 8,
        "test.as:1:21: the second argument must name a movie clip property such as _x or _alpha"},
+      {"nextScene();", 8, "test.as:1:10: nextScene() goes to another scene, and a movie compiled from source has one scene only"},
+      {"if (a)\n  prevScene();", 8, "test.as:2:12: prevScene() goes to another scene, and a movie compiled from source has one scene only"},
+      {"gotoAndPlay(\"Scene 2\", 1);", 8,
+       "test.as:1:12: gotoAndPlay(scene, frame) names a scene, and a movie compiled from source has none: give the frame alone"},
+      {"x = 1;\non (press) {\n  play();\n}", 8,
+       "test.as:2:1: 'on(...)' handlers belong to buttons and clips (an <action> of the skin), not to a frame script"},
+      {"onClipEvent (load) { x = 1; }", 8,
+       "test.as:1:1: 'onClipEvent(...)' handlers belong to buttons and clips (an <action> of the skin), not to a frame script"},
+      {"print(mc, \"page\");", 8, "test.as:1:11: the bounding box must be the string \"bmovie\", \"bmax\" or \"bframe\""},
+      {"function f() {\n  super.g();\n}", 5, "test.as:2:3: 'super' needs Flash Player 6 or later; the script is compiled for version 5"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Source.substr(0, 40));
@@ -64,6 +75,45 @@ TEST(Compile, ReportsErrorsWithFileLineAndColumn) {
   auto error = CompileError("x = ;", 8, "");
   ASSERT_TRUE(error);
   EXPECT_STREQ(error->what(), "line 1, column 5: expected an expression but found ';'");
+}
+
+// Sources compiled together keep their own names, lines and columns in the errors of every
+// stage: the lexer, the parser, the scope pass, the code generator and the length checks.
+TEST(Compile, ErrorsOfSourcesCompiledTogetherNameTheirOwnFile) {
+  const std::string longBranch =
+      "if (x) {\n" + Repeat("trace('a long enough line of text' + i);\n", 4000) + "}";
+  const struct {
+    std::string Second;
+    uint32_t FirstLine, FirstColumn;  // where the second source starts in its file
+    int Version;
+    std::string Text;
+  } cases[] = {
+      {"y = 2;\ntrace(\"open);", 1, 1, 8, "b.as:2:7: unterminated string: the closing \" is missing on this line"},
+      {"y = 2;\n\n  y = ;", 1, 1, 8, "b.as:3:7: expected an expression but found ';'"},
+      {"\nbreak;", 1, 1, 8, "b.as:2:1: 'break' outside a loop or switch"},
+      {"\n x = a === b;", 1, 1, 5, "b.as:2:8: '===' needs Flash Player 6 or later; the script is compiled for version 5"},
+      {"trace(1);\n" + longBranch, 1, 1, 8, "b.as:2:1: this branch spans "},
+      // A piece of a larger file counts from where it starts there; the first line from its
+      // column, the next ones from column 1.
+      {"y = ;", 7, 12, 8, "b.as:7:16: expected an expression but found ';'"},
+      {"\n y = ;", 7, 12, 8, "b.as:8:6: expected an expression but found ';'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    const std::string first = "var a = 1;\nfunction f() { return a; }\n";
+    const asc::TSourceFile files[] = {{"a.as", first}, {"b.as", c.Second, c.FirstLine, c.FirstColumn},
+                                      {"c.as", "trace(f());\n"}};
+    builder::TFlashActionScript script(nullptr);
+    asc::TCompileOptions options;
+    options.Version = c.Version;
+    try {
+      asc::CompileScript(files, script, options);
+      ADD_FAILURE() << "compiled";
+    } catch (const asc::ECompileError& e) {
+      EXPECT_EQ(std::string(e.what()).substr(0, c.Text.size()), c.Text);
+      EXPECT_EQ(e.SourceName(), "b.as");
+    }
+  }
 }
 
 // Code too long for the length fields of its records is found after generation, at the source

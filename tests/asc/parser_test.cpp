@@ -148,6 +148,11 @@ std::string S(const TStmt& s) {
     }
     case TStmtKind::Labeled: return "(label " + As<SLabeled>(s).Label + " " + S(*As<SLabeled>(s).Body) + ")";
     case TStmtKind::With: return "(with " + S(*As<SWith>(s).Object) + " " + S(*As<SWith>(s).Body) + ")";
+    case TStmtKind::Import:
+      return "(import " + As<SImport>(s).Name.Name + (As<SImport>(s).Wildcard ? ".*" : "") + ")";
+    case TStmtKind::Class: return "(class " + As<SClass>(s).Name + ")";
+    case TStmtKind::TellTarget:
+      return "(tellTarget " + S(*As<STellTarget>(s).Target) + " " + S(*As<STellTarget>(s).Body) + ")";
   }
   return "?";
 }
@@ -274,9 +279,14 @@ TEST(Parser, ReportsSyntaxErrorsWithTheirPosition) {
       {"case 1:", 1, 1, "'case' outside a switch"},
       {"catch (e) {}", 1, 1, "'catch' without 'try'"},
       {"throw\nx", 1, 1, "'throw' needs a value on the same line"},
-      {"class A {}", 1, 1, "'class' belongs to ActionScript 2 and later; this compiler takes ActionScript 1"},
-      {"var x:Number = 1", 1, 6, "expected ';' or a line break but found ':'"},
-      {"function f(a:Number) {}", 1, 13, "type annotations belong to ActionScript 2"},
+      {"class A {}", 1, 1,
+       "'class' belongs in a file of its own (a.b.C in a/b/C.as), found through the class path"},
+      {"x = 1;\n  interface I {}", 2, 3,
+       "'interface' belongs in a file of its own (a.b.C in a/b/C.as), found through the class path"},
+      {"var x: = 1", 1, 8, "expected the name of a class or interface but found '='"},
+      {"function f(a:Number.) {}", 1, 21, "expected a name after '.' but found ')'"},
+      {"import Shape;", 1, 8, "import names a class in a package (a.b.C) or a whole package (a.b.*)"},
+      {"extends = 1", 1, 1, "'extends' stands only in the head of a class or interface"},
       {"try {} catch (e:Error) {}", 1, 16, "typed and conditional catch clauses are not supported"},
       {"o = {a: 1,}", 1, 11, "expected a property name after ',' but found '}'"},
       {"o.", 1, 3, "expected a property name after '.' but found the end of the file"},

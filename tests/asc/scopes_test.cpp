@@ -22,7 +22,7 @@ struct TResolved {
 
 TResolved Resolve(std::string_view source, int version = 8) {
   TResolved r{ParseProgram(source, "t.as")};
-  ResolveScopes(r.Program, version, "t.as");
+  ResolveScopes(r.Program, version, {"t.as"});
   return r;
 }
 

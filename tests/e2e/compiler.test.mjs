@@ -423,6 +423,15 @@ trace(sum(1, 2, 3, 4));
 trace("end");
 `;
 
+// tellTarget runs its body on another timeline: names like _name and _target are that clip's.
+const TELL_TARGET = `
+var mc = _root.createEmptyMovieClip("box", 1);
+tellTarget ("box") { trace(_name); }
+tellTarget (mc) trace(_target);
+trace(_target);
+trace("end");
+`;
+
 const CASES = [
   {
     name: "arithmetic and string coercions",
@@ -577,6 +586,7 @@ const CASES = [
   { name: "leaving with blocks", version: 8, source: WITH_EXITS, traces: ["12;14;3", "2", "10", "end"] },
   { name: "leaving with blocks", version: 6, source: WITH_EXITS, traces: ["12;14;3", "2", "10", "end"] },
   { name: "registers and temporaries", version: 8, source: REGISTERS, traces: ["5,9,9,3,7,5", "10", "end"] },
+  { name: "tellTarget", version: 8, source: TELL_TARGET, traces: ["box", "/box", "/", "end"] },
 ];
 
 // Played on after the last expected line, so that a repeated or extra line shows.

@@ -117,7 +117,8 @@ constexpr int kWidth = 320, kHeight = 240;
 
 // A filled rectangle, a stroked path of cubic and quadratic curves, a turned pie of a circle
 // arc filled and outlined, a rounded corner, a rectangle in a linear gradient and an ellipse
-// in a radial one, with a saved and restored transform.
+// in a radial one, with a saved and restored transform. The gradients (from kSpritePart on)
+// are drawn into a sprite canvas.
 const std::vector<TCommand> kDrawing = {
     Style("fillStyle", {255, 255, 255, 255}),
     Call("fillRect", {0, 0, kWidth, kHeight}),
@@ -157,11 +158,17 @@ const std::vector<TCommand> kDrawing = {
     Call("fill"),
 };
 
+const size_t kSpritePart = 29;
+
 TEST(CanvasInFlash, MatchesTheBrowsersCanvas) {
+  ASSERT_EQ(kDrawing[kSpritePart].Gradient, "linear");
   TempDir dir;
   TFlashMovie movie(0, 0, kWidth, kHeight, 12, TSystemCoord::Pix);
   movie.BgColor() = {255, 255, 255};
-  Replay(movie.Canvas(), kDrawing);
+  Replay(movie.Canvas(), {kDrawing.begin(), kDrawing.begin() + kSpritePart});
+  TFSpriteCanvas& sprite = movie.AddSpriteCanvas();
+  Replay(sprite.Canvas(), {kDrawing.begin() + kSpritePart, kDrawing.end()});
+  movie.PlaceObject(sprite, static_cast<uint16_t>(movie.MaxDepth + 1));
   movie.ShowFrame();
   movie.BuildBody();
   const fs::path swf = dir / "canvas.swf", json = dir / "drawing.json";

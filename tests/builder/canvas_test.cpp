@@ -2,6 +2,7 @@
 // shapes, checked on the movie our reader reads back (outlines sampled as points in twips).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -461,66 +462,41 @@ TPt Through(const TSWFMatrix& m, double x, double y) {
 TEST(Canvas, GradientsSpanTheirPointsAndCircles) {
   const uint32_t red = MakeRGBA(255, 0, 0, 255), blue = MakeRGBA(0, 0, 255, 255);
   const uint32_t clear = MakeRGBA(0, 255, 0, 128);
+  using TStops = std::vector<std::pair<double, uint32_t>>;
   struct TCase {
     const char* name;
-    std::function<TFlashCanvasGradient()> make;
+    bool radial;
+    std::array<double, 6> geometry;  // x0, y0, x1, y1; or x0, y0, r0, x1, y1, r1
+    TStops stops;                    // in the order added
     std::function<void(TFlashCanvas&)> transform;
-    uint8_t type;
     TPt left, right, top;     // where (-16384, 0), (16384, 0) and (0, -16384) go, twips
     std::vector<int> ratios;  // of the records, in order
     std::vector<uint32_t> colours;
   } cases[] = {
-      {"linear, left to right",
-       [&] {
-         auto g = TFlashCanvasGradient::Linear(0, 0, 100, 0);
-         g.AddColorStop(0, red);
-         g.AddColorStop(1, blue);
-         return g;
-       },
-       [](TFlashCanvas&) {}, kFillLinearGradient, {0, 0}, {2000, 0}, {1000, -1000}, {0, 255}, {red, blue}},
-      {"linear, downwards and moved with the canvas",
-       [&] {
-         auto g = TFlashCanvasGradient::Linear(0, 0, 0, 50);
-         g.AddColorStop(0.5, blue);
-         g.AddColorStop(0.25, red);
-         return g;
-       },
-       [](TFlashCanvas& c) { c.Translate(10, 10); }, kFillLinearGradient, {200, 200}, {200, 1200},
-       {700, 700}, {64, 128}, {red, blue}},
-      {"radial from the centre",
-       [&] {
-         auto g = TFlashCanvasGradient::Radial(50, 50, 0, 50, 50, 40);
-         g.AddColorStop(0, red);
-         g.AddColorStop(1, clear);
-         return g;
-       },
-       [](TFlashCanvas&) {}, kFillRadialGradient, {200, 1000}, {1800, 1000}, {1000, 200}, {0, 255},
-       {red, clear}},
-      {"radial between two circles: the stops move out to the inner radius",
-       [&] {
-         auto g = TFlashCanvasGradient::Radial(50, 50, 20, 50, 50, 40);
-         g.AddColorStop(0, red);
-         g.AddColorStop(1, blue);
-         return g;
-       },
-       [](TFlashCanvas& c) { c.Scale(2, 2); }, kFillRadialGradient, {400, 2000}, {3600, 2000},
-       {2000, 400}, {128, 255}, {red, blue}},
-      {"radial shrinking inwards: the stops turn round",
-       [&] {
-         auto g = TFlashCanvasGradient::Radial(50, 50, 40, 50, 50, 0);
-         g.AddColorStop(0, red);
-         g.AddColorStop(1, blue);
-         return g;
-       },
-       [](TFlashCanvas&) {}, kFillRadialGradient, {200, 1000}, {1800, 1000}, {1000, 200}, {0, 255},
-       {blue, red}},
+      {"linear, left to right", false, {0, 0, 100, 0}, {{0, red}, {1, blue}},
+       [](TFlashCanvas&) {}, {0, 0}, {2000, 0}, {1000, -1000}, {0, 255}, {red, blue}},
+      {"linear, downwards and moved with the canvas", false, {0, 0, 0, 50}, {{0.5, blue}, {0.25, red}},
+       [](TFlashCanvas& c) { c.Translate(10, 10); }, {200, 200}, {200, 1200}, {700, 700}, {64, 128},
+       {red, blue}},
+      {"radial from the centre", true, {50, 50, 0, 50, 50, 40}, {{0, red}, {1, clear}},
+       [](TFlashCanvas&) {}, {200, 1000}, {1800, 1000}, {1000, 200}, {0, 255}, {red, clear}},
+      {"radial between two circles: the stops move out to the inner radius", true,
+       {50, 50, 20, 50, 50, 40}, {{0, red}, {1, blue}}, [](TFlashCanvas& c) { c.Scale(2, 2); },
+       {400, 2000}, {3600, 2000}, {2000, 400}, {128, 255}, {red, blue}},
+      {"radial shrinking inwards: the stops turn round", true, {50, 50, 40, 50, 50, 0},
+       {{0, red}, {1, blue}}, [](TFlashCanvas&) {}, {200, 1000}, {1800, 1000}, {1000, 200},
+       {0, 255}, {blue, red}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
     TCanvasMovie movie;
     TFlashCanvas& canvas = movie.Canvas();
     c.transform(canvas);
-    canvas.SetFillStyle(c.make());
+    const auto& g = c.geometry;
+    auto gradient = c.radial ? TFlashCanvasGradient::Radial(g[0], g[1], g[2], g[3], g[4], g[5])
+                             : TFlashCanvasGradient::Linear(g[0], g[1], g[2], g[3]);
+    for (const auto& [offset, colour] : c.stops) gradient.AddColorStop(offset, colour);
+    canvas.SetFillStyle(gradient);
     canvas.FillRect(0, 0, 100, 100);
     const TReadBack r = Read(movie);
     ASSERT_EQ(r.Shapes.size(), 1u);
@@ -528,7 +504,7 @@ TEST(Canvas, GradientsSpanTheirPointsAndCircles) {
     EXPECT_EQ(r.Shapes[0]->TagID, alpha ? 32 : 22);
     const auto* fill = dynamic_cast<const TSWFGradientFill*>(r.Shapes[0]->FillStyles.at(0).get());
     ASSERT_TRUE(fill);
-    EXPECT_EQ(fill->FillType, c.type);
+    EXPECT_EQ(fill->FillType, c.radial ? kFillRadialGradient : kFillLinearGradient);
     for (auto [at, want] : {std::pair{Through(fill->Matrix, -16384, 0), c.left},
                             std::pair{Through(fill->Matrix, 16384, 0), c.right},
                             std::pair{Through(fill->Matrix, 0, -16384), c.top}}) {

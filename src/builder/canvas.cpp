@@ -27,6 +27,13 @@ constexpr double kMaxCoordinate = 1 << 29;
 // The largest factor a matrix of 16.16 values in 31 bits holds.
 constexpr double kMaxMatrixFactor = 16383;
 
+// A count of curve pieces from a real number: at least one, at most kMaxPieces, also for
+// values that are not numbers (the transform may have overflowed).
+int Pieces(double n) {
+  if (!(n >= 1)) return 1;
+  return n >= kMaxPieces ? kMaxPieces : static_cast<int>(n);
+}
+
 bool Finite(std::initializer_list<double> values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
@@ -50,8 +57,7 @@ int ArcPieces(double sweep, double stretch) {
   const double e = TFlashCanvas::kCurveTolerance / std::max(stretch, 1e-9);
   const double c = 1 + e - std::sqrt(e * e + 2 * e);
   const double widest = std::min(kPi / 4, 2 * std::acos(std::clamp(c, -1.0, 1.0)));
-  const double n = std::ceil(std::abs(sweep) / std::max(widest, 1e-6));
-  return static_cast<int>(std::clamp(n, 1.0, double(kMaxPieces)));
+  return Pieces(std::ceil(std::abs(sweep) / std::max(widest, 1e-6)));
 }
 
 // The sweep of a canvas arc: a whole turn when the angles are a turn or more apart in the
@@ -198,8 +204,7 @@ void TFlashCanvas::AddCubic(TVec p1, TVec p2, TVec p3) {
   const TVec p0 = Pen();
   const double dx = p3.X - 3 * p2.X + 3 * p1.X - p0.X, dy = p3.Y - 3 * p2.Y + 3 * p1.Y - p0.Y;
   const double error = std::hypot(dx, dy) * std::sqrt(3.0) / 36;
-  const int n = static_cast<int>(
-      std::clamp(std::ceil(std::cbrt(error / kCurveTolerance)), 1.0, double(kMaxPieces)));
+  const int n = Pieces(std::ceil(std::cbrt(error / kCurveTolerance)));
   auto at = [&](double t) {
     const double s = 1 - t;
     const double a = s * s * s, b = 3 * s * s * t, c = 3 * s * t * t, e = t * t * t;
@@ -378,7 +383,7 @@ TFlashShape* TFlashCanvas::Paint(const std::vector<TSubpath>& path, bool fill) {
     const TCanvasMatrix d = Device();
     const double width = FState.LineWidth * std::sqrt(std::abs(d.A * d.D - d.B * d.C));
     TSWFLineStyle& line = shape.AddLineStyle();
-    line.Width = static_cast<uint16_t>(std::clamp(RoundHalfEven(width), 1.0, 65535.0));
+    line.Width = width >= 1 ? static_cast<uint16_t>(std::min(RoundHalfEven(width), 65535.0)) : 1;
     line.Color.SetRGBA(FState.StrokeStyle);
     if ((FState.StrokeStyle >> 24) < 255) shape.HasAlpha = true;
   }

@@ -579,9 +579,25 @@ TEST(Canvas, BadValuesAreIgnoredOrRefused) {
   canvas.BezierCurveTo(1e15, 1e15, -1e15, 1e15, 1e15, 0);
   canvas.Arc(0, 0, 1e12, 0, 6);
   canvas.Fill();
+  // A transform that overflows to infinity.
+  canvas.Save();
+  canvas.Scale(1e200, 1e200);
+  canvas.Scale(1e200, 1e200);
+  canvas.Rotate(1);
+  canvas.BeginPath();
+  canvas.MoveTo(1, 1);
+  canvas.BezierCurveTo(2, 3, 4, 5, 6, 7);
+  canvas.ArcTo(8, 9, 10, 11, 3);
+  canvas.Arc(1, 1, 1, 0, 1);
+  canvas.Stroke();
+  auto wide = TFlashCanvasGradient::Radial(0, 0, 0, 0, 0, 1);
+  wide.AddColorStop(0, MakeRGBA(0, 0, 0, 255));
+  canvas.SetFillStyle(wide);
+  canvas.Fill();
+  canvas.Restore();
 
   const TReadBack r = Read(movie);
-  ASSERT_EQ(r.Shapes.size(), 2u);
+  ASSERT_EQ(r.Shapes.size(), 4u);
   const TOutline line = OutlineOf(*r.Shapes[0]);
   ASSERT_EQ(line.Ends.size(), 1u);
   EXPECT_EQ(line.Ends[0].X, 400);

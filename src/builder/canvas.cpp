@@ -114,8 +114,10 @@ TFlashMovie& TFlashCanvas::Movie() const {
   return *movie;
 }
 
+double TFlashCanvas::Units() const { return FSprite ? FSprite->TwipsPerUnit() : FMovie->TwipsPerUnit(); }
+
 TCanvasMatrix TFlashCanvas::Device() const {
-  const double u = FSprite ? FSprite->TwipsPerUnit() : FMovie->TwipsPerUnit();
+  const double u = Units();
   return TCanvasMatrix{u, 0, 0, u, 0, 0} * FState.Matrix;
 }
 
@@ -268,7 +270,7 @@ void TFlashCanvas::ArcTo(double x1, double y1, double x2, double y2, double radi
   }
   // The pen back in the canvas's units; a transform that cannot be undone leaves a line.
   const TCanvasMatrix& t = FState.Matrix;
-  const double u = FSprite ? FSprite->TwipsPerUnit() : FMovie->TwipsPerUnit();
+  const double u = Units();
   const double det = t.A * t.D - t.B * t.C;
   if (det == 0 || !std::isfinite(det)) return LineTo(x1, y1);
   const TVec pen = Pen();

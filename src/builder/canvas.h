@@ -140,6 +140,8 @@ class TFlashCanvas {
   };
 
   TFlashMovie& Movie() const;
+  // Twips per unit of the canvas: the movie's units.
+  double Units() const;
   // The transform from the canvas's units to twips.
   TCanvasMatrix Device() const;
   TVec ToDevice(double x, double y) const;

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "swf/stream.h"
+#include "swf/xml_movie.h"
 #include "util/files.h"
 
 namespace {
@@ -100,6 +102,67 @@ void BM_ZlibAlone(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.bodyBytes));
 }
 BENCHMARK(BM_ZlibAlone)->Unit(benchmark::kMillisecond);
+
+// The movies as XML text and back, beside the binary round trip without zlib (the movies are
+// saved uncompressed here and in BM_BinaryCopy, so that both sides do the same work).
+std::vector<std::string> CorpusXml() {
+  std::vector<std::string> texts;
+  for (const auto& file : LoadCorpus().files) {
+    TSWFStreamReader reader(file);
+    reader.ParseTags(true, true);
+    reader.SetCompressed(false);
+    std::ostringstream out;
+    WriteMovieXml(reader, out);
+    texts.push_back(std::move(out).str());
+  }
+  return texts;
+}
+
+void BM_BinaryCopy(benchmark::State& state) {
+  const Corpus& corpus = LoadCorpus();
+  for (auto _ : state) {
+    for (const auto& file : corpus.files) {
+      TSWFStreamReader reader(file);
+      reader.ParseTags(true, true);
+      reader.BuildBody();
+      reader.SetCompressed(false);
+      TMemoryStream out;
+      reader.SaveToStream(out);
+      benchmark::DoNotOptimize(out.Size());
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.bodyBytes));
+}
+BENCHMARK(BM_BinaryCopy)->Unit(benchmark::kMillisecond);
+
+void BM_XmlExport(benchmark::State& state) {
+  const Corpus& corpus = LoadCorpus();
+  for (auto _ : state) {
+    for (const auto& file : corpus.files) {
+      TSWFStreamReader reader(file);
+      reader.ParseTags(true, true);
+      std::ostringstream out;
+      WriteMovieXml(reader, out);
+      benchmark::DoNotOptimize(out.tellp());
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.bodyBytes));
+}
+BENCHMARK(BM_XmlExport)->Unit(benchmark::kMillisecond);
+
+void BM_XmlImport(benchmark::State& state) {
+  const auto texts = CorpusXml();
+  for (auto _ : state) {
+    for (const auto& text : texts) {
+      auto movie = ReadMovieXml(text, "movie.xml");
+      TMemoryStream out;
+      movie->SaveToStream(out);
+      benchmark::DoNotOptimize(out.Size());
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * LoadCorpus().bodyBytes));
+}
+BENCHMARK(BM_XmlImport)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

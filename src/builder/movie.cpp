@@ -66,6 +66,8 @@ void TFlashMovie::Clear() {
   Shapes.Clear();
   Images.Clear();
   Sounds.Clear();
+  Buttons.Clear();
+  MorphShapes.Clear();
   Sprites.Clear();
   CurrentID = 1;
 }
@@ -171,6 +173,16 @@ void TFlashMovie::MoveResources(int toFrame, int fromFrame, int lastFrame) {
 TFlashShape& TFlashMovie::AddShape(std::unique_ptr<TFlashShape> shape) {
   if (!shape) shape = std::make_unique<TFlashShape>(this);
   return RegisterCharacter(std::move(shape), Shapes);
+}
+
+TFlashButton& TFlashMovie::AddButton(std::unique_ptr<TFlashButton> button) {
+  if (!button) button = std::make_unique<TFlashButton>(this);
+  return RegisterCharacter(std::move(button), Buttons);
+}
+
+TFlashMorphShape& TFlashMovie::AddMorphShape(std::unique_ptr<TFlashMorphShape> morph) {
+  if (!morph) morph = std::make_unique<TFlashMorphShape>(this);
+  return RegisterCharacter(std::move(morph), MorphShapes);
 }
 
 TFlashFont& TFlashMovie::AddFont() {

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "builder/action_script.h"
+#include "builder/button.h"
 #include "builder/canvas.h"
 #include "builder/compile_context.h"
 #include "builder/external_movie.h"
 #include "builder/font.h"
 #include "builder/image.h"
+#include "builder/morph_shape.h"
 #include "builder/objects.h"
 #include "builder/place_object.h"
 #include "builder/shape.h"
@@ -136,6 +138,15 @@ class TFlashMovie : public swf::TBasedSWFStream {
   // a static text uses it too.
   TFlashText& AddDynamicText(std::string_view variable, std::u16string_view text, uint32_t color,
                              TFlashFont* font, const swf::TRect& bounds);
+
+  // ---- buttons and morph shapes
+  TFlashButtonList Buttons;
+  TFlashMorphShapeList MorphShapes;
+  // A new empty button, or the one given; its states, scripts and sounds follow.
+  TFlashButton& AddButton(std::unique_ptr<TFlashButton> button = nullptr);
+  // A new morph shape, or the one given; both ends are drawn after, and a placement's Ratio
+  // chooses the stage between them.
+  TFlashMorphShape& AddMorphShape(std::unique_ptr<TFlashMorphShape> morph = nullptr);
 
   // ---- display list
   // A placement of the visual (or of nothing) at the depth; MaxDepth rises to it.

@@ -38,19 +38,12 @@ constexpr TEventName kKeyNames[] = {
     {"<PageUp>", 16}, {"<PageDown>", 17}, {"<Tab>", 18},  {"<Escape>", 19},  {"<Space>", 32},
 };
 
-// The handlers of clip-event source: a name, its events and the text of its body.
-struct THandler {
-  uint32_t Events = 0;
-  uint8_t KeyCode = 0;
-  std::string_view Body;
-};
-
 class THandlerSplitter {
  public:
-  explicit THandlerSplitter(std::string_view text) : FText(text) {}
+  THandlerSplitter(std::string_view text, std::string_view what) : FText(text), FWhat(what) {}
 
-  std::vector<THandler> Split() {
-    std::vector<THandler> handlers;
+  std::vector<TEventHandler> Split() {
+    std::vector<TEventHandler> handlers;
     for (SkipSpace(); FPos < FText.size(); SkipSpace()) handlers.push_back(Handler());
     return handlers;
   }
@@ -59,7 +52,7 @@ class THandlerSplitter {
   [[noreturn]] void Fail(const std::string& what) const {
     size_t line = 1;
     for (size_t i = 0; i < FPos && i < FText.size(); ++i) line += FText[i] == '\n';
-    throw ESWFError("Clip actions, line " + std::to_string(line) + ": " + what);
+    throw ESWFError(std::string(FWhat) + ", line " + std::to_string(line) + ": " + what);
   }
 
   void SkipSpace() {
@@ -103,11 +96,11 @@ class THandlerSplitter {
     return s;
   }
 
-  THandler Handler() {
+  TEventHandler Handler() {
     const std::string_view kind = Word();
     const bool clip = kind == "onClipEvent";
     if (!clip && kind != "on") Fail("onClipEvent(...) or on(...) expected");
-    THandler h;
+    TEventHandler h;
     Expect('(');
     for (;;) {
       SkipSpace();
@@ -162,10 +155,15 @@ class THandlerSplitter {
   }
 
   std::string_view FText;
+  std::string_view FWhat;
   size_t FPos = 0;
 };
 
 }  // namespace
+
+std::vector<TEventHandler> SplitEventHandlers(std::string_view text, std::string_view what) {
+  return THandlerSplitter(text, what).Split();
+}
 
 TFlashPlaceObject::TFlashPlaceObject(TFlashMovie* owner, uint16_t depth, TFlashVisualObject* visual)
     : TFlashObject(owner), FPlaceTag(std::make_unique<TSWFPlaceObject3>()), FPlacedObject(visual) {
@@ -224,14 +222,14 @@ TFlashActionScript* TFlashPlaceObject::OnClipEvent(uint32_t event) {
 bool TFlashPlaceObject::CompileClipActions(std::string_view text) {
   TFlashMovie* movie = Owner();
   if (!movie) throw ESWFError("A placement without a movie cannot compile clip actions");
-  std::vector<THandler> handlers;
+  std::vector<TEventHandler> handlers;
   try {
-    handlers = THandlerSplitter(text).Split();
+    handlers = SplitEventHandlers(text, "Clip actions");
   } catch (const ESWFError& e) {
     movie->AppendError(e.what());
     return false;
   }
-  for (const THandler& h : handlers) {
+  for (const TEventHandler& h : handlers) {
     TSWFClipActionRecord& record = AddClipAction(h.Events, h.KeyCode);
     TFlashActionScript script(movie, &record.Actions);
     if (!script.CompileScript(h.Body)) return false;

@@ -8,12 +8,23 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "builder/action_script.h"
 #include "builder/objects.h"
 #include "swf/display_tags.h"
 
 namespace tw::builder {
+
+// One handler of event source ("onClipEvent(load) { ... }", "on(press) { ... }"): its events
+// (swf::TSWFClipEvent bits), the key of a keyPress and the text of its body.
+struct TEventHandler {
+  uint32_t Events = 0;
+  uint8_t KeyCode = 0;
+  std::string_view Body;
+};
+// The handlers of the source in order; a fault throws ESWFError with what is read and the line.
+std::vector<TEventHandler> SplitEventHandlers(std::string_view text, std::string_view what);
 
 class TFlashPlaceObject : public TFlashObject {
  public:

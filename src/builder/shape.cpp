@@ -61,7 +61,9 @@ void TFlashShape::SetBounds(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yM
   Bounds.SetRect({xMin * u, yMin * u, xMax * u, yMax * u});
 }
 
-void TFlashShape::CalcBounds() {
+void TFlashShape::CalcBounds() { Bounds.SetRect(OutlineBounds(Records)); }
+
+TRect OutlineBounds(const TShapeRecordList& records) {
   bool any = false;
   int32_t x = 0, y = 0;
   TRect r;
@@ -76,7 +78,7 @@ void TFlashShape::CalcBounds() {
     r.Right = std::max(r.Right, px);
     r.Bottom = std::max(r.Bottom, py);
   };
-  for (const auto& record : Records) {
+  for (const auto& record : records) {
     switch (record->Kind) {
       case TShapeRecordKind::StyleChange: {
         // A style change without a move leaves the pen where it is (at the start: the origin).
@@ -109,7 +111,7 @@ void TFlashShape::CalcBounds() {
         break;
     }
   }
-  Bounds.SetRect(any ? r : TRect{});
+  return any ? r : TRect{};
 }
 
 int32_t TFlashShape::Width(bool inTwips) const { return Bounds.Width() / (inTwips ? 1 : Units()); }
@@ -224,7 +226,7 @@ TSWFImageFill& TFlashShape::SetImageFill(TFlashImage& image, TImageFillMode mode
   }
   auto& added = static_cast<TSWFImageFill&>(AddFillStyle(std::move(fill)));
   // A bitmap must be defined before the shape that shows it.
-  if (Owner()) Owner()->MoveBefore(image, *this);
+  if (Owner()) Owner()->MoveBefore(image, FDefinedBy ? *FDefinedBy : *this);
   return added;
 }
 

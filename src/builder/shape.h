@@ -45,6 +45,7 @@ class TFlashShape : public TFlashVisualObject {
   bool DashGapsTransparent = true;
 
   TFlashEdges& Edges() { return *FEdges; }
+  const TFlashEdges& Edges() const { return *FEdges; }
   uint16_t Fill0Index() const { return FFill0Index; }
   uint16_t Fill1Index() const { return FFill1Index; }
   uint16_t LineStyleIndex() const { return FLineStyleIndex; }
@@ -95,6 +96,10 @@ class TFlashShape : public TFlashVisualObject {
   int32_t YMin() const;
   int32_t YMax() const;
 
+  // The object of the movie that writes this shape when it is not written alone (a morph
+  // shape's start or end): the bitmaps of its fills are moved in front of that object.
+  void SetDefinedBy(const swf::TBasedSWFObject* object) { FDefinedBy = object; }
+
   // Asking for the pattern makes the outline dashed; asking for the gap colour draws the gaps.
   TFlashLineStyle& DashPattern();
   bool Dashed() const { return FDashPattern != nullptr; }
@@ -120,6 +125,11 @@ class TFlashShape : public TFlashVisualObject {
   std::unique_ptr<TFlashLineStyle> FDashPattern;
   std::unique_ptr<swf::TSWFRGBA> FDashGapColor;
   uint16_t FFill0Index = 0, FFill1Index = 0, FLineStyleIndex = 0;
+  const swf::TBasedSWFObject* FDefinedBy = nullptr;  // refers to; never frees
 };
+
+// The box of every position the records reach (twips), control points included; empty without
+// records.
+swf::TRect OutlineBounds(const swf::TShapeRecordList& records);
 
 }  // namespace tw::builder

@@ -1,6 +1,8 @@
-// swf info | dump | copy: read, show and copy SWF movies.
+// swf info | dump | copy | to-xml | from-xml: read, show and copy SWF movies, and turn them into
+// XML text and back.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <string>
@@ -11,6 +13,8 @@
 #include "swf/button_tags.h"
 #include "swf/display_tags.h"
 #include "swf/stream.h"
+#include "swf/xml_movie.h"
+#include "util/files.h"
 #include "util/json.h"
 #include "util/text.h"
 
@@ -175,10 +179,42 @@ void Copy(const std::string& in, const std::string& out, bool compress, bool pla
   reader->SaveToFile(out);
 }
 
+// The movie read as `copy` reads it, as XML on standard output or in a file.
+void ToXml(const std::string& in, const std::string& out) {
+  auto reader = LoadMovie(in);
+  CheckComplete(*reader, in);
+  reader->ParseTags(true, true);
+  CheckComplete(*reader, in);
+  if (out.empty() || out == "-") {
+    WriteMovieXml(*reader, std::cout);
+    return;
+  }
+  WriteFileAtomic(out, [&](const fs::path& temp) {
+    std::ofstream file(temp, std::ios::binary);
+    WriteMovieXml(*reader, file);
+    file.close();
+    if (!file) throw CommandError(out + ": cannot be written");
+  });
+}
+
+// Nothing is written unless the whole text compiles.
+void FromXml(const std::string& in, const std::string& out) {
+  const auto bytes = ReadWholeFile(in);
+  std::unique_ptr<TSWFStreamReader> movie;
+  try {
+    movie = ReadMovieXml({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, in);
+  } catch (const ESWFXmlError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw CommandError(in + ": " + e.what());
+  }
+  movie->SaveToFile(out);
+}
+
 }  // namespace
 
 void AddSwfCommands(CLI::App& app) {
-  auto* swf = app.add_subcommand("swf", "Read, show and copy SWF movies");
+  auto* swf = app.add_subcommand("swf", "Read, show and copy SWF movies, and turn them into XML and back");
   swf->require_subcommand(1);
 
   // The options live as long as the app: each command owns its own set.
@@ -209,6 +245,21 @@ void AddSwfCommands(CLI::App& app) {
   copy->callback([copyOpts] {
     Copy(copyOpts->in, copyOpts->out, copyOpts->compress, copyOpts->plain);
   });
+
+  struct XmlOptions { std::string in, out; };
+  auto toXmlOpts = std::make_shared<XmlOptions>();
+  auto* toXml = swf->add_subcommand(
+      "to-xml", "Write the movie as XML text: every tag, record and action, editable by hand");
+  toXml->add_option("IN", toXmlOpts->in, "The movie to read")->required();
+  toXml->add_option("-o,--output", toXmlOpts->out, "The XML file (standard output without it)");
+  toXml->callback([toXmlOpts] { ToXml(toXmlOpts->in, toXmlOpts->out); });
+
+  auto fromXmlOpts = std::make_shared<XmlOptions>();
+  auto* fromXml = swf->add_subcommand(
+      "from-xml", "Compile a movie from its XML text (as written by to-xml, edited or not)");
+  fromXml->add_option("IN", fromXmlOpts->in, "The XML file")->required();
+  fromXml->add_option("-o,--output", fromXmlOpts->out, "The movie to write")->required();
+  fromXml->callback([fromXmlOpts] { FromXml(fromXmlOpts->in, fromXmlOpts->out); });
 }
 
 }  // namespace tw::cli

@@ -27,6 +27,8 @@ class TSWFSetBackgroundColor : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // The random source of a new salt; tests fix it to get the same bytes every time.
@@ -45,6 +47,8 @@ class TSWFProtect : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFProtect(uint16_t id) : TSWFObject(id) {}
@@ -73,6 +77,8 @@ class TSWFFrameLabel : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 struct TSWFAsset {
@@ -93,6 +99,8 @@ class TSWFExportAssets : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFExportAssets(uint16_t id) : TSWFObject(id) {}
@@ -110,6 +118,8 @@ class TSWFImportAssets : public TSWFExportAssets {
   void VisitDefinedIDs(const TIDVisitor& visit) override;
   void VisitReferencedIDs(const TIDVisitor&) override {}
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFImportAssets(uint16_t id) : TSWFExportAssets(id) {}
@@ -125,6 +135,8 @@ class TSWFImportAssets2 : public TSWFImportAssets {
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFSymbolClass : public TSWFExportAssets {
@@ -143,6 +155,8 @@ class TSWFScriptLimits : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFSetTabIndex : public TSWFObject {
@@ -155,6 +169,8 @@ class TSWFSetTabIndex : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // The flags byte keeps every bit the format defines: a copied movie must keep both its
@@ -176,6 +192,8 @@ class TSWFFileAttributes : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFMetadata : public TSWFObject {
@@ -187,6 +205,8 @@ class TSWFMetadata : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFProductInfo : public TSWFObject {
@@ -202,6 +222,8 @@ class TSWFProductInfo : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFDefineScalingGrid : public TSWFObject {
@@ -215,6 +237,8 @@ class TSWFDefineScalingGrid : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(ID); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 struct TSWFSceneLabel {
@@ -233,6 +257,8 @@ class TSWFDefineSceneAndFrameLabelData : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFDefineBinaryData : public TSWFDataObject {
@@ -245,6 +271,8 @@ class TSWFDefineBinaryData : public TSWFDataObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(ID); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 }  // namespace tw::swf

@@ -29,6 +29,8 @@ class TSWFDefineSprite : public TSWFObject {
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(SpriteID); }
   void VisitReferencedIDs(const TIDVisitor& visit) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  private:
   // What the movie being read tells the inner tags; writing takes the write context instead.

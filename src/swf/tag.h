@@ -14,6 +14,9 @@
 
 namespace tw::swf {
 
+class TSWFXmlWriter;
+class TSWFXmlNode;
+
 // What a tag may need to know of the movie around it while it reads its body.
 struct TSWFReadContext {
   uint8_t Version = 5;            // the movie's version
@@ -71,6 +74,13 @@ class TSWFObject : public TBasedSWFObject {
 
   // The main fields, for a readable dump.
   virtual void Describe(TSWFFields& fields) const { (void)fields; }
+
+  // The tag as XML: the attributes and children of the element the movie opens for it (named
+  // after its code). By default the body is written as base64 and read back through
+  // ReadFromStream, which keeps every tag exact; a class replaces that with its named fields.
+  // Reading follows SetReadContext, as ReadFromStream does.
+  virtual void WriteXml(TSWFXmlWriter& xml);
+  virtual void ReadXml(const TSWFXmlNode& node);
 
  protected:
   // Assign's first step in every class: the source must be of the same class.

@@ -17,19 +17,6 @@ using namespace tw::test;
 
 const fs::path kRunMovie = fs::path(TW_SOURCE_DIR) / "tests/e2e/run-movie.mjs";
 
-struct TColour {
-  int R, G, B;
-};
-
-void ExpectColour(const TRGBAImage& shot, int x, int y, TColour c, int tolerance, const char* what) {
-  SCOPED_TRACE(std::string(what) + " at " + std::to_string(x) + "," + std::to_string(y));
-  ASSERT_FALSE(shot.Pixels.empty());
-  const uint8_t* p = shot.At(x, y);
-  EXPECT_NEAR(p[0], c.R, tolerance);
-  EXPECT_NEAR(p[1], c.G, tolerance);
-  EXPECT_NEAR(p[2], c.B, tolerance);
-}
-
 // A BMP file of 32-bit pixels (rows from the top in the picture, bottom-up in the file).
 Bytes BMP32(const TRGBAImage& image) {
   Bytes b = {'B', 'M'};

@@ -195,19 +195,34 @@ int MaxDifference(const TRGBAImage& a, const TRGBAImage& b, bool ignoreAlpha) {
   return worst;
 }
 
-std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie) {
+std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie, bool parseActions) {
   movie.BuildBody();
   swf::TMemoryStream out;
   movie.SaveToStream(out);
   auto reader = std::make_unique<swf::TSWFStreamReader>(out.Bytes());
-  reader->ParseTags(true, false);
+  reader->ParseTags(true, parseActions);
   return reader;
+}
+
+std::string TagCodes(const swf::TSWFStreamReader& r) {
+  std::string out;
+  for (const auto& t : r.TagList) out += (out.empty() ? "" : " ") + std::to_string(t->TagCode);
+  return out;
 }
 
 namespace {
 const std::filesystem::path kRunMovie = fs::path(TW_SOURCE_DIR) / "tests/e2e/run-movie.mjs";
 
 }  // namespace
+
+void ExpectColour(const TRGBAImage& shot, int x, int y, TColour c, int tolerance, const char* what) {
+  SCOPED_TRACE(std::string(what) + " at " + std::to_string(x) + "," + std::to_string(y));
+  ASSERT_FALSE(shot.Pixels.empty());
+  const uint8_t* p = shot.At(x, y);
+  EXPECT_NEAR(p[0], c.R, tolerance);
+  EXPECT_NEAR(p[1], c.G, tolerance);
+  EXPECT_NEAR(p[2], c.B, tolerance);
+}
 
 // The stage as the runtime drew it after a short while.
 TRGBAImage Screenshot(const std::filesystem::path& movie, int width, int height) {

@@ -66,10 +66,27 @@ Bytes Inflate(std::span<const uint8_t> data, size_t limit = size_t{1} << 28);
 // sizes differ), alpha left out when ignoreAlpha.
 int MaxDifference(const TRGBAImage& a, const TRGBAImage& b, bool ignoreAlpha = false);
 
+// An opaque colour on the stage.
+struct TColour {
+  int R, G, B;
+};
+// Each channel of the pixel is within the tolerance of the colour.
+void ExpectColour(const TRGBAImage& shot, int x, int y, TColour c, int tolerance, const char* what);
+
 // The stage of a movie file as the browser tests' Flash runtime drew it after a short while.
 TRGBAImage Screenshot(const std::filesystem::path& movie, int width, int height);
 
-// A movie written to bytes and read again with its tags parsed.
-std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie);
+// A movie written to bytes and read again with its tags parsed (and their actions, when asked).
+std::unique_ptr<swf::TSWFStreamReader> Reread(builder::TFlashMovie& movie, bool parseActions = false);
+
+// The nth top-level tag of the code in a parsed movie, as its class; null when there is none.
+template <class T>
+T* FindTag(swf::TSWFStreamReader& r, uint16_t code, size_t nth = 0) {
+  for (const auto& t : r.TagList)
+    if (t->TagCode == code && nth-- == 0) return dynamic_cast<T*>(t->TagObject());
+  return nullptr;
+}
+// The codes of the top-level tags of a parsed movie, in order, separated by spaces.
+std::string TagCodes(const swf::TSWFStreamReader& r);
 
 }  // namespace tw::test

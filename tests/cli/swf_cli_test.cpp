@@ -107,5 +107,30 @@ TEST(SwfCli, BadMoviesGiveOneErrorLineAndNoOutput) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 6) << "no temporary left";
 }
 
+TEST(XmlCommands, ToXmlAndFromXmlGiveTheCopyAndABadEditWritesNothing) {
+  TempDir dir;
+  const auto movie = CorpusFile("swf", "visual__video__vp6_dispsize__test.swf");
+  const auto xml = dir / "movie.xml", copy = dir / "copy.swf", compiled = dir / "compiled.swf";
+  ASSERT_EQ(RunCommand({Cli(), "swf", "to-xml", movie.string(), "-o", xml.string()}).status, 0);
+  ASSERT_EQ(RunCommand({Cli(), "swf", "copy", movie.string(), copy.string()}).status, 0);
+  ASSERT_EQ(RunCommand({Cli(), "swf", "from-xml", xml.string(), "-o", compiled.string()}).status, 0);
+  EXPECT_EQ(ReadWholeFile(compiled), ReadWholeFile(copy));
+
+  // To standard output as well.
+  const auto printed = RunCommand({Cli(), "swf", "to-xml", movie.string()});
+  EXPECT_EQ(printed.status, 0);
+  const Bytes xmlBytes = ReadWholeFile(xml);
+  EXPECT_EQ(printed.out, std::string(xmlBytes.begin(), xmlBytes.end()));
+
+  std::string text(xmlBytes.begin(), xmlBytes.end());
+  text.replace(text.find("Version=\""), 9, "Versio=\"");
+  WriteWholeFile(xml, Bytes(text.begin(), text.end()));
+  const auto refused = RunCommand({Cli(), "swf", "from-xml", xml.string(), "-o", compiled.string()});
+  EXPECT_NE(refused.status, 0);
+  EXPECT_NE(refused.err.find(xml.string() + ":2: <SWF> lacks the attribute Version"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(ReadWholeFile(compiled), ReadWholeFile(copy));  // the earlier result is untouched
+}
+
 }  // namespace
 }  // namespace tw::test

@@ -460,4 +460,18 @@ void TFlashMovie::SetCompileContext(std::unique_ptr<TCompileContext> context) {
   FCompileContext = std::move(context);
 }
 
+// ---- drawing canvas --------------------------------------------------------------------------
+
+TFlashCanvas& TFlashMovie::Canvas() {
+  if (!FCanvas) FCanvas = std::make_unique<TFlashCanvas>(*this);
+  return *FCanvas;
+}
+
+TFSpriteCanvas& TFlashMovie::AddSpriteCanvas() {
+  auto sprite = std::make_unique<TFSpriteCanvas>(this);
+  TFSpriteCanvas& ref = *sprite;
+  RegisterCharacter<TFlashSprite>(std::move(sprite), Sprites);
+  return ref;
+}
+
 }  // namespace tw::builder

@@ -11,6 +11,7 @@
 
 #include "builder/action_script.h"
 #include "builder/button.h"
+#include "builder/canvas.h"
 #include "builder/compile_context.h"
 #include "builder/external_movie.h"
 #include "builder/font.h"
@@ -201,7 +202,15 @@ class TFlashMovie : public swf::TBasedSWFStream {
   TCompileContext& CompileContext();
   void SetCompileContext(std::unique_ptr<TCompileContext> context);
 
+  // ---- drawing canvas
+  // A canvas over the movie's own timeline, made on first request: its shapes go into the
+  // frame being built, each placed above everything placed before.
+  TFlashCanvas& Canvas();
+  // A new sprite with a canvas drawing into it: the next character id, ObjectList and Sprites.
+  TFSpriteCanvas& AddSpriteCanvas();
+
  private:
+  std::unique_ptr<TFlashCanvas> FCanvas;
   std::unique_ptr<swf::TMemoryStream> FErrorStream;
   std::unique_ptr<TCompileContext> FCompileContext;
   std::unique_ptr<swf::TSWFRGB> FBgColor;

@@ -410,6 +410,10 @@ class LineCompiler : public TCompileContext {
       start = end + 1;
     }
   }
+  void Compile(std::span<const TScriptSource> sources, TFlashActionScript& target) override {
+    for (const auto& source : sources) Compile(source.Text, source.Name, target);
+  }
+  void SetClassPath(std::vector<std::filesystem::path>) override {}
 };
 
 TEST(ActionScript, CompileScriptThroughTheMoviesContext) {

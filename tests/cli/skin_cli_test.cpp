@@ -45,7 +45,11 @@ TEST(SkinCli, BuildWritesTheMovieAndItsDependencies) {
   r = RunCommand({(ProgramDir() / "tunewright-cli").string(), "skin", "build",
                   (dir / "my skin").string(), "-o", out.string()});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("the frame script does not compile (a.as from line 1)"), std::string::npos) << r.err;
+  // The message names the script file itself, with line and column.
+  EXPECT_NE(r.err.find("the frame script does not compile: " + (dir / "my skin" / "a.as").string() +
+                       ":1:7: "),
+            std::string::npos)
+      << r.err;
   EXPECT_EQ(ReadText(out), before);
 }
 

@@ -6,7 +6,7 @@ import { execFile } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
-import { promisify } from "node:util";
+import { isDeepStrictEqual, promisify } from "node:util";
 import { after, before, describe, test } from "node:test";
 import { Harness } from "./harness.mjs";
 import { readPng } from "./lib/png.mjs";
@@ -260,10 +260,16 @@ describe("copies made by swf copy play as their originals", { concurrency: 3 }, 
 
   for (const name of TRACE_MOVIES) {
     test(`traces: ${name}`, { timeout: 60000 }, async () => {
-      const [fromOriginal, fromCopy] = await Promise.all([
+      let [fromOriginal, fromCopy] = await Promise.all([
         tracesOf(h, original(name)),
         tracesOf(h, copy(name)),
       ]);
+      if (!isDeepStrictEqual(fromCopy, fromOriginal)) {
+        // A busy machine can cut a slow, looping movie short on one side: play both again, one
+        // after the other, before judging. A copy that plays differently differs again.
+        fromOriginal = await tracesOf(h, original(name));
+        fromCopy = await tracesOf(h, copy(name));
+      }
       assert.ok(fromOriginal.length > 0, "the original traced nothing");
       assert.deepEqual(fromCopy, fromOriginal);
     });

@@ -11,22 +11,8 @@ import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
 import { after, before, describe, test } from "node:test";
-import { fileURLToPath } from "node:url";
 import { Harness } from "./harness.mjs";
-import { sleep, tempDir } from "./lib/testing.mjs";
-
-const HERE = path.dirname(fileURLToPath(import.meta.url));
-
-function cli() {
-  const dirs = [process.env.TW_PROGRAM_DIR, path.resolve(HERE, "..", "..", "build", "lib", "tunewright")];
-  for (const dir of dirs.filter(Boolean)) {
-    const file = path.join(dir, "tunewright-cli");
-    if (fs.existsSync(file)) {
-      return file;
-    }
-  }
-  throw new Error(`tunewright-cli is not built (looked in ${dirs.filter(Boolean).join(", ")})`);
-}
+import { cliPath as cli, sleep, tempDir } from "./lib/testing.mjs";
 
 // The class path: a package of shapes three deep, an interface, statics, and properties.
 const CLASSES = {

@@ -5,24 +5,11 @@ import assert from "node:assert/strict";
 import { execFile } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 import { isDeepStrictEqual, promisify } from "node:util";
 import { after, before, describe, test } from "node:test";
 import { Harness } from "./harness.mjs";
 import { readPng } from "./lib/png.mjs";
-import { corpusMovie, sleep, tempDir } from "./lib/testing.mjs";
-
-const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), "..", "..");
-
-/** The command-line program: TW_CLI (ctest sets it), else TW_PROGRAM_DIR's, else the default build tree's. */
-function cliPath() {
-  const dir = process.env.TW_PROGRAM_DIR ?? path.join(REPO, "build", "lib", "tunewright");
-  const cli = process.env.TW_CLI ?? path.join(dir, "tunewright-cli");
-  if (!fs.existsSync(cli)) {
-    throw new Error(`tunewright-cli is missing at ${cli}: build the project, or set TW_CLI`);
-  }
-  return cli;
-}
+import { cliPath, corpusMovie, sleep, tempDir } from "./lib/testing.mjs";
 
 // AVM1 test movies whose trace output depends on nothing but their own scripts: no clock, no
 // random numbers, no network, no mouse or keyboard. Each traces its lines within a few seconds

@@ -7,6 +7,16 @@ import { fileURLToPath } from "node:url";
 const HERE = path.dirname(fileURLToPath(import.meta.url));
 const REPO = path.resolve(HERE, "..", "..", "..");
 
+/** The command-line program: TW_CLI, else TW_PROGRAM_DIR's (ctest sets it), else the default build tree's. */
+export function cliPath() {
+  const dir = process.env.TW_PROGRAM_DIR ?? path.join(REPO, "build", "lib", "tunewright");
+  const cli = process.env.TW_CLI ?? path.join(dir, "tunewright-cli");
+  if (!fs.existsSync(cli)) {
+    throw new Error(`tunewright-cli is missing at ${cli}: build the project, or set TW_CLI`);
+  }
+  return cli;
+}
+
 /** The shared corpus: TW_CORPUS_DIR, else ../shared/corpus beside the repository, else /work/shared/corpus. */
 export function corpusDir() {
   const candidates = [

@@ -426,7 +426,7 @@ void TSWFXmlNode::Color(std::string_view attribute, TSWFRGBA& color) const {
   if (color.HasAlpha) color.A = bytes[3];
 }
 
-std::string TSWFXmlNode::Text() const {
+std::string TSWFXmlNode::RawText() const {
   std::string raw;
   for (auto child : Node(FNode).children()) {
     if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
@@ -434,20 +434,17 @@ std::string TSWFXmlNode::Text() const {
       raw += child.value();
     }
   }
-  auto value = UnescapeXmlString(raw);
+  return raw;
+}
+
+std::string TSWFXmlNode::Text() const {
+  auto value = UnescapeXmlString(RawText());
   if (!value) Fail("<" + std::string(Name()) + "> has a broken escape (write \\\\ for a backslash)");
   return std::move(*value);
 }
 
 std::vector<uint8_t> TSWFXmlNode::Base64() const {
-  std::string raw;
-  for (auto child : Node(FNode).children()) {
-    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-      FDocument->MarkRead(child.internal_object());
-      raw += child.value();
-    }
-  }
-  auto bytes = DecodeBase64(raw);
+  auto bytes = DecodeBase64(RawText());
   if (!bytes) Fail("<" + std::string(Name()) + "> does not hold base64 data");
   return std::move(*bytes);
 }

@@ -136,6 +136,7 @@ class TSWFXmlNode {
     return static_cast<int64_t>(std::numeric_limits<T>::lowest());
   }
   std::string_view Attribute(std::string_view name) const;  // required, marked as read
+  std::string RawText() const;  // the element's text as written, marked as read
 
   const TSWFXmlDocument* FDocument;
   pugi::xml_node_struct* FNode;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "swf/action_body_records.h"
 #include "swf/errors.h"
 
 namespace tw::asc {
@@ -161,6 +162,40 @@ void TAssembler::GoToLabel(std::string_view label) {
 
 void TAssembler::SetTarget(std::string_view target) {
   E.SetTarget(target);
+  Track();
+}
+
+TSWFAction& TAssembler::WaitForFrame(uint16_t frame) {
+  auto& record = E.Actions().Add<TSWFActionWaitForFrame>();
+  record.Frame = frame;
+  Track();
+  return record;
+}
+
+TSWFAction& TAssembler::WaitForFrame2() {
+  auto& record = E.Actions().Add<TSWFActionWaitForFrame2>();
+  Track();
+  return record;
+}
+
+void TAssembler::EndWaitForFrame(TSWFAction& record) {
+  const TSWFActionList& list = E.Actions();
+  size_t at = list.Count();
+  while (at > FBase && &list[at - 1] != &record) --at;
+  if (at == FBase) throw std::logic_error("the end of an ifFrameLoaded body without its record");
+  size_t skipped = 0;
+  for (size_t i = at; i < list.Count(); ++i)
+    if (list[i].ActionCode != kActionMarker) ++skipped;
+  if (skipped > 255)
+    Fail(FPos, "the body of ifFrameLoaded compiles to " + std::to_string(skipped) +
+                   " actions, and at most 255 can be skipped: move it into a function");
+  const auto count = static_cast<uint8_t>(skipped);
+  if (record.ActionCode == TSWFActionWaitForFrame().ActionCode)
+    static_cast<TSWFActionWaitForFrame&>(record).SkipCount = count;
+  else
+    static_cast<TSWFActionWaitForFrame2&>(record).SkipCount = count;
+  // A push after the body must not join one inside it: the skipped records are counted.
+  E.AddMarker();
   Track();
 }
 

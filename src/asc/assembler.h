@@ -53,6 +53,11 @@ class TAssembler {
   swf::TSWFActionDefineFunction2& DefineFunction2(std::string_view name,
                                                   std::span<const std::string> params,
                                                   uint8_t registerCount);
+  // ifFrameLoaded: the frame's record (the frame from 0, or from the stack), and the end of its
+  // body, which sets how many records the record skips.
+  swf::TSWFAction& WaitForFrame(uint16_t frame);
+  swf::TSWFAction& WaitForFrame2();
+  void EndWaitForFrame(swf::TSWFAction& record);
   swf::TSWFActionWith& With();
   swf::TSWFActionTry& Try();
   // Ends a block of a function, With or Try record: the record's marker of the slot goes here.

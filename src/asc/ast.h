@@ -194,7 +194,7 @@ struct ESequence : TExpr {
 
 enum class TStmtKind : uint8_t {
   Expression, Var, Function, Block, Empty, If, While, DoWhile, For, ForIn,
-  Continue, Break, Return, Throw, Try, Switch, Labeled, With, Class, Import, TellTarget,
+  Continue, Break, Return, Throw, Try, Switch, Labeled, With, Class, Import, TellTarget, IfFrameLoaded,
 };
 
 struct TStmt {
@@ -343,6 +343,13 @@ struct SWith : TStmt {
 struct STellTarget : TStmt {
   explicit STellTarget(TSourcePos pos) : TStmt(TStmtKind::TellTarget, pos) {}
   TExprPtr Target;
+  TStmtPtr Body;
+};
+
+// The body runs only once the frame (a number from 1, or a label) has loaded.
+struct SIfFrameLoaded : TStmt {
+  explicit SIfFrameLoaded(TSourcePos pos) : TStmt(TStmtKind::IfFrameLoaded, pos) {}
+  TExprPtr Frame;
   TStmtPtr Body;
 };
 

@@ -18,7 +18,7 @@ constexpr uint8_t kScratch0 = 0, kScratch1 = 1, kFirstHeldGlobal = 2, kLastHeldG
 
 // A statement that break and continue leave or that needs work on the way out.
 struct TControl {
-  enum class TKind : uint8_t { Loop, ForIn, Switch, Labeled, With, Try };
+  enum class TKind : uint8_t { Loop, ForIn, Switch, Labeled, With, Try, TellTarget };
   TKind Kind;
   const TStmt* Stmt = nullptr;
   TLabel Break = 0, Continue = 0;
@@ -449,11 +449,17 @@ class TCodeGen {
           Expr(*t.Target);
           A.Op(TOp::SetTarget2);
         }
+        TControl c;
+        c.Kind = TControl::TKind::TellTarget;
+        c.Stmt = &s;
+        FFrame->Controls.push_back(std::move(c));
         Statement(*t.Body);
+        PopControl();
         A.At(s.Pos);
         A.SetTarget("");
         break;
       }
+      case TStmtKind::IfFrameLoaded: IfFrameLoaded(As<SIfFrameLoaded>(s)); break;
       case TStmtKind::Class: Class(As<SClass>(s)); break;
     }
   }
@@ -636,12 +642,38 @@ class TCodeGen {
 
   void Return(const SReturn& s) {
     // The names of for..in loops left by the return are taken off the stack first.
-    for (size_t i = FFrame->Controls.size(); i-- > 0;)
+    bool told = false;
+    for (size_t i = FFrame->Controls.size(); i-- > 0;) {
       if (FFrame->Controls[i].Kind == TControl::TKind::ForIn) Drain();
+      if (FFrame->Controls[i].Kind == TControl::TKind::TellTarget) told = true;
+    }
     A.At(s.Pos);
     if (s.Value) Expr(*s.Value);
     else A.PushUndefined();
+    // The value is the told clip's; what follows the call is not.
+    if (told) A.SetTarget("");
     A.Op(TOp::Return);
+  }
+
+  // The record skips the records of the body while the frame has not loaded; a frame number
+  // known here is the record's own, anything else comes from the stack.
+  void IfFrameLoaded(const SIfFrameLoaded& s) {
+    const TExpr& frame = *s.Frame;
+    swf::TSWFAction* record = nullptr;
+    if (frame.Kind == TExprKind::Number) {
+      const double f = As<ENumber>(frame).Value;
+      if (f < 1 || f > 65536 || f != std::floor(f))
+        Fail(frame.Pos, "a frame number is a whole number from 1 to 65536");
+      A.At(s.Pos);
+      record = &A.WaitForFrame(static_cast<uint16_t>(f - 1));
+    } else {
+      Expr(frame);
+      A.At(s.Pos);
+      record = &A.WaitForFrame2();
+    }
+    Statement(*s.Body);
+    A.At(s.Pos);
+    A.EndWaitForFrame(*record);
   }
 
   // break and continue. A jump may not leave the block of a With or Try record (the player ends
@@ -656,6 +688,10 @@ class TCodeGen {
         SetFlag(c.Flag, static_cast<int>(c.Exits.size()));
         A.Jump(c.BlockEnd);
         return;
+      }
+      if (c.Kind == TControl::TKind::TellTarget) {
+        A.SetTarget("");
+        continue;
       }
       if (c.Stmt == target) {
         if (c.Kind == TControl::TKind::ForIn && !isContinue) Drain();

@@ -389,6 +389,16 @@ class TParser {
           s->Body = Statement();
           return s;
         }
+        if (t.Text == "ifFrameLoaded" && Peek(1).Kind == TTok::LParen) {
+          Next();
+          auto s = std::make_unique<SIfFrameLoaded>(pos);
+          s->Frame = Condition();
+          if (s->Frame->Kind == TExprKind::Sequence)
+            Fail(pos, "ifFrameLoaded(scene, frame) names a scene, and a movie compiled from "
+                      "source has none: give the frame alone");
+          s->Body = Statement();
+          return s;
+        }
         if (Peek(1).Kind == TTok::Colon) {
           std::string label = Next().Text;
           Next();

@@ -123,6 +123,7 @@ class TResolver {
         break;
       case TStmtKind::Labeled: Collect(*As<SLabeled>(s).Body); break;
       case TStmtKind::TellTarget: Collect(*As<STellTarget>(s).Body); break;
+      case TStmtKind::IfFrameLoaded: Collect(*As<SIfFrameLoaded>(s).Body); break;
       case TStmtKind::With: Collect(*As<SWith>(s).Body); break;
       default: break;
     }
@@ -301,6 +302,10 @@ class TResolver {
       case TStmtKind::TellTarget:
         Expr(As<STellTarget>(s).Target);
         Statement(*As<STellTarget>(s).Body, {});
+        break;
+      case TStmtKind::IfFrameLoaded:
+        Expr(As<SIfFrameLoaded>(s).Frame);
+        Statement(*As<SIfFrameLoaded>(s).Body, {});
         break;
       case TStmtKind::Class: {
         auto& c = As<SClass>(s);

@@ -386,6 +386,51 @@ SetTarget2
 Stop
 SetTarget ""
 )"},
+    // Leaving a tellTarget by break or return goes back to the movie's own timeline first, as
+    // its end does; a return's value is still the told clip's.
+    {"tellTarget left early", 8,
+     "while (a) { tellTarget(\"/box\") { if (b) break; play(); } } function f() { tellTarget(\"/box\") return _name; }",
+     R"(ConstantPool "_name", "a", "b"
+DefineFunction2 "f" () registers 1, suppress super, suppress arguments, suppress this {
+SetTarget "/box"
+Push constant 0 "_name"
+GetVariable
+SetTarget ""
+Return
+SetTarget ""
+}
+label_5:
+Push constant 1 "a"
+GetVariable
+Not
+If label_2
+SetTarget "/box"
+Push constant 2 "b"
+GetVariable
+Not
+If label_3
+SetTarget ""
+Jump label_4
+label_3:
+Play
+SetTarget ""
+Jump label_5
+label_4:
+label_2:
+)"},
+    // ifFrameLoaded: WaitForFrame for a frame number (counted from 0 in the record), WaitForFrame2
+    // for any other value; the record skips the body's records.
+    {"ifFrameLoaded", 8, "ifFrameLoaded(3) { play(); x = 1; } ifFrameLoaded(\"end\") stop(); trace(1);", R"(ConstantPool "x", "end"
+WaitForFrame 2, skip 3
+Play
+Push constant 0 "x", int 1
+SetVariable
+Push constant 1 "end"
+WaitForFrame2 skip 1
+Stop
+Push int 1
+Trace
+)"},
     // A function statement is defined before the code that calls it.
     {"hoisting", 8, "trace(f()); function f() { return 1; }", R"(ConstantPool "f"
 DefineFunction2 "f" () registers 1, suppress super, suppress arguments, suppress this {

@@ -153,6 +153,8 @@ std::string S(const TStmt& s) {
     case TStmtKind::Class: return "(class " + As<SClass>(s).Name + ")";
     case TStmtKind::TellTarget:
       return "(tellTarget " + S(*As<STellTarget>(s).Target) + " " + S(*As<STellTarget>(s).Body) + ")";
+    case TStmtKind::IfFrameLoaded:
+      return "(ifFrameLoaded " + S(*As<SIfFrameLoaded>(s).Frame) + " " + S(*As<SIfFrameLoaded>(s).Body) + ")";
   }
   return "?";
 }

@@ -25,6 +25,33 @@ bool IsIdentifierStart(uint8_t c) {
 }
 bool IsIdentifierPart(uint8_t c) { return IsIdentifierStart(c) || IsDigit(c); }
 
+bool IsPathRoot(std::string_view name) {
+  if (name == "_root" || name == "_parent") return true;
+  if (!name.starts_with("_level") || name.size() == 6) return false;
+  for (char c : name.substr(6))
+    if (!IsDigit(static_cast<uint8_t>(c))) return false;
+  return true;
+}
+
+// After these a '/' divides; anywhere else (after a '}' too: a statement starts there) it starts
+// a slash path.
+bool EndsOperand(TTok kind) {
+  switch (kind) {
+    case TTok::Identifier:
+    case TTok::Number:
+    case TTok::String:
+    case TTok::This:
+    case TTok::True:
+    case TTok::False:
+    case TTok::Null:
+    case TTok::RParen:
+    case TTok::RBracket:
+    case TTok::PlusPlus:
+    case TTok::MinusMinus: return true;
+    default: return false;
+  }
+}
+
 const std::unordered_map<std::string_view, TTok>& Keywords() {
   static const std::unordered_map<std::string_view, TTok> k = {
       {"break", TTok::Break},       {"case", TTok::Case},         {"catch", TTok::Catch},
@@ -196,16 +223,55 @@ TToken TLexer::Scan() {
     return t;
   }
   const uint8_t c = Byte();
+  const bool operand = !EndsOperand(FLastKind);
   if (IsIdentifierStart(c)) {
     ScanIdentifier(t);
   } else if (IsDigit(c) || (c == '.' && IsDigit(Byte(1)))) {
     ScanNumber(t);
   } else if (c == '"' || c == '\'') {
     ScanString(t);
+  } else if (const size_t root = c == '/' ? 1 : c == '.' && Byte(1) == '.' ? 2 : 0;
+             operand && root > 0 && SlashPathEnd(FAt + root) > FAt + root) {
+    const size_t start = FAt;
+    TakeSlashPath(t, start, SlashPathEnd(FAt + root));
   } else {
     t.Kind = ScanPunctuator();
   }
+  FLastKind = t.Kind;
   return t;
+}
+
+// The first ActionScript named variables and clips by slash paths: "/:x", "/clip/sub:x",
+// "../:x", "_root/clip:x". The player resolves such a name itself, so a path is one name, got
+// and set like any other. This is where the path that starts before rootEnd ends: after its
+// segments (names or ".." after a '/') and a ':' with the variable's name.
+size_t TLexer::SlashPathEnd(size_t rootEnd) const {
+  auto at = [&](size_t i) -> uint8_t { return i < FText.size() ? static_cast<uint8_t>(FText[i]) : 0; };
+  auto name = [&](size_t i) {
+    while (IsIdentifierPart(at(i))) ++i;
+    return i;
+  };
+  size_t i = rootEnd;
+  // The root '/' or ".." may be followed by a segment at once.
+  if (at(rootEnd - 1) == '/' || at(rootEnd - 1) == '.') {
+    if (IsIdentifierStart(at(i))) i = name(i);
+    else if (at(i) == '.' && at(i + 1) == '.') i += 2;
+  }
+  while (at(i) == '/') {
+    if (IsIdentifierStart(at(i + 1))) i = name(i + 1);
+    else if (at(i + 1) == '.' && at(i + 2) == '.') i += 3;
+    else if (at(i + 1) == ':') ++i;
+    else break;
+  }
+  if (at(i) == ':' && IsIdentifierStart(at(i + 1))) i = name(i + 1);
+  return i;
+}
+
+void TLexer::TakeSlashPath(TToken& t, size_t start, size_t end) {
+  Advance(end - FAt);
+  t.Kind = TTok::Identifier;
+  t.Text.assign(FText.substr(start, end - start));
+  CheckLength(t, "The name");
 }
 
 void TLexer::CheckLength(const TToken& t, const char* what) const {
@@ -223,6 +289,13 @@ void TLexer::ScanIdentifier(TToken& t) {
     Advance();
   }
   t.Text.assign(FText.substr(start, FAt - start));
+  // A path from the root or a parent ("_root/clip:x", "_level0/:x") without a space in it.
+  if (Byte() == '/' && IsPathRoot(t.Text)) {
+    if (const size_t end = SlashPathEnd(FAt); end > FAt) {
+      TakeSlashPath(t, start, end);
+      return;
+    }
+  }
   const auto& keywords = Keywords();
   if (auto it = keywords.find(t.Text); it != keywords.end()) {
     t.Kind = it->second;

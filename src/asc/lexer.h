@@ -63,6 +63,8 @@ class TLexer {
   TToken Scan();
   void SkipSpaceAndComments(bool& newline);
   void ScanIdentifier(TToken& t);
+  size_t SlashPathEnd(size_t rootEnd) const;
+  void TakeSlashPath(TToken& t, size_t start, size_t end);
   void ScanNumber(TToken& t);
   void ScanString(TToken& t);
   TTok ScanPunctuator();
@@ -78,6 +80,7 @@ class TLexer {
   size_t FAt = 0;
   TSourcePos FPos;
   bool FAfterCR = false;
+  TTok FLastKind = TTok::End;  // of the token scanned last: a '/' after an operand divides
   std::array<TToken, kLookahead> FBuffer;
   size_t FBuffered = 0;
 };

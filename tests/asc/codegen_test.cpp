@@ -431,6 +431,18 @@ Stop
 Push int 1
 Trace
 )"},
+    // Slash paths are names the player resolves: got and set by their path.
+    {"slash paths", 8, "/:x = 1; trace(_root/clip:y); ../:n++;", R"(ConstantPool "../:n", "/:x", "_root/clip:y"
+Push constant 1 "/:x", int 1
+SetVariable
+Push constant 2 "_root/clip:y"
+GetVariable
+Trace
+Push constant 0 "../:n", constant 0 "../:n"
+GetVariable
+Increment
+SetVariable
+)"},
     // A function statement is defined before the code that calls it.
     {"hoisting", 8, "trace(f()); function f() { return 1; }", R"(ConstantPool "f"
 DefineFunction2 "f" () registers 1, suppress super, suppress arguments, suppress this {

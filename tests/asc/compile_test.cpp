@@ -54,6 +54,8 @@ TEST(Compile, ReportsErrorsWithFileLineAndColumn) {
       {"gotoAndStop(0);", 8, "test.as:1:13: a frame number is a whole number from 1 to 65536"},
       {"x = getProperty(mc, _size);", 8,
        "test.as:1:21: the second argument must name a movie clip property such as _x or _alpha"},
+      {"ifFrameLoaded(\"Scene 2\", 5) play();", 8, "test.as:1:1: ifFrameLoaded(scene, frame) names a scene, and a movie compiled from source has none: give the frame alone"},
+      {"ifFrameLoaded(0) play();", 8, "test.as:1:15: a frame number is a whole number from 1 to 65536"},
       {"nextScene();", 8, "test.as:1:10: nextScene() goes to another scene, and a movie compiled from source has one scene only"},
       {"if (a)\n  prevScene();", 8, "test.as:2:12: prevScene() goes to another scene, and a movie compiled from source has one scene only"},
       {"gotoAndPlay(\"Scene 2\", 1);", 8,
@@ -71,6 +73,14 @@ TEST(Compile, ReportsErrorsWithFileLineAndColumn) {
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(std::string(error->what()), c.Text);
   }
+  // The record holds the count of records it skips in a byte.
+  std::string longBody = "ifFrameLoaded(2) {";
+  for (int i = 0; i < 256; ++i) longBody += " play();";
+  auto tooLong = CompileError(longBody + " }", 8);
+  ASSERT_TRUE(tooLong);
+  EXPECT_STREQ(tooLong->what(), "test.as:1:1: the body of ifFrameLoaded compiles to 256 actions, and at most "
+                                "255 can be skipped: move it into a function");
+  EXPECT_FALSE(CompileError(longBody.substr(0, longBody.size() - 8) + " }", 8));
   // Without a file name the position is given in words.
   auto error = CompileError("x = ;", 8, "");
   ASSERT_TRUE(error);

@@ -25,6 +25,36 @@ struct TValueCase {
   std::string Text = {};
 };
 
+// A slash path is one name where an operand may stand; after an operand '/' divides.
+TEST(Lexer, TakesSlashPathsAsNamesWhereAnOperandStands) {
+  const struct {
+    const char* Source;
+    const char* Tokens;  // names as written, other tokens as messages show them
+  } cases[] = {
+      {"/:x = 1", "/:x '=' a number"},
+      {"/clip/sub:v", "/clip/sub:v"},
+      {"/clip", "/clip"},
+      {"(../:y)", "'(' ../:y ')'"},
+      {"../../clip:y", "../../clip:y"},
+      {"return _root/clip:x;", "'return' _root/clip:x ';'"},
+      {"_level0/:x", "_level0/:x"},
+      {"_parent/../:x", "_parent/../:x"},
+      {"a/b:c", "a '/' b ':' c"},          // only paths from a root are taken after a name
+      {"_root/2", "_root '/' a number"},
+      {"x = 6 /2", "x '=' a number '/' a number"},
+      {"f() /:x", "f '(' ')' '/' ':' x"},
+      {"} /:x", "'}' /:x"},                   // a statement starts after a block
+      {"/ 2", "'/' a number"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Source);
+    std::string text;
+    for (const auto& t : Tokens(c.Source))
+      text += (text.empty() ? "" : " ") + (t.Kind == TTok::Identifier ? t.Text : asc::TokenKindText(t.Kind));
+    EXPECT_EQ(text, c.Tokens);
+  }
+}
+
 TEST(Lexer, ReadsTheValuesOfLiterals) {
   const TValueCase cases[] = {
       {"42", TTok::Number, 42},

@@ -417,6 +417,42 @@ trace(_target);
 trace("end");
 `;
 
+// Leaving a tellTarget early goes back to the movie's own timeline.
+const TELL_TARGET_EXITS = `
+_root.createEmptyMovieClip("box", 1);
+for (var i = 0; i < 3; i++) {
+  tellTarget ("box") {
+    if (_root.i == 1) break;  // names here are the clip's
+    trace(_name);
+  }
+}
+trace(_target);
+trace("end");
+`;
+
+// ifFrameLoaded runs its body when the frame is there, by number or by a value; what follows
+// the body runs after it. (A movie that has loaded whole counts every frame as loaded, so the
+// skipping itself is checked on the records.)
+const IF_FRAME_LOADED = `
+ifFrameLoaded(1) { trace("one"); var k = 2; trace(k); }
+var f = 1;
+ifFrameLoaded(f) trace("from a value");
+trace("after");
+trace("end");
+`;
+
+// Slash paths name variables of the root, a parent and a clip.
+const SLASH_PATHS = `
+/:x = 5;
+trace(/:x);
+_root.createEmptyMovieClip("clip", 1);
+_root/clip:y = "in clip";
+trace(_root.clip.y);
+tellTarget ("clip") { ../:x++; }
+trace(_root.x);
+trace("end");
+`;
+
 const CASES = [
   {
     name: "arithmetic and string coercions",
@@ -572,6 +608,10 @@ const CASES = [
   { name: "leaving with blocks", version: 6, source: WITH_EXITS, traces: ["12;14;3", "2", "10", "end"] },
   { name: "registers and temporaries", version: 8, source: REGISTERS, traces: ["5,9,9,3,7,5", "10", "end"] },
   { name: "tellTarget", version: 8, source: TELL_TARGET, traces: ["box", "/box", "/", "end"] },
+  { name: "tellTarget left by break", version: 8, source: TELL_TARGET_EXITS, traces: ["box", "/", "end"] },
+  { name: "ifFrameLoaded", version: 8, source: IF_FRAME_LOADED, traces: ["one", "2", "from a value", "after", "end"] },
+  { name: "slash paths", version: 8, source: SLASH_PATHS, traces: ["5", "in clip", "6", "end"] },
+  { name: "slash paths", version: 6, source: SLASH_PATHS, traces: ["5", "in clip", "6", "end"] },
 ];
 
 // Played on after the last expected line, so that a repeated or extra line shows.

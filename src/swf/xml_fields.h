@@ -91,6 +91,21 @@ bool IsFillElement(std::string_view name);
 // The one fill element of a wide line; none when the line has its colours instead.
 std::optional<TSWFXmlNode> LineFillElement(const TSWFXmlNode& node);
 
+// The caps, join and flags a wide line and a wide morph line share; the fill or colours follow.
+template <class Io, class L>
+void WideLineFields(Io& io, L& line) {
+  io.Optional("StartCapStyle", line.StartCapStyle, uint8_t{0}, 0, 3);
+  io.Optional("JoinStyle", line.JoinStyle, uint8_t{0}, 0, 3);
+  if (line.JoinStyle == 2)
+    io.Fixed("MiterLimitFactor", line.MiterLimitFactor, kFixed8Scale, 0.0, 65535.0 / 256);
+  io.Optional("EndCapStyle", line.EndCapStyle, uint8_t{0}, 0, 3);
+  io.Flag("NoHScaleFlag", line.NoHScaleFlag);
+  io.Flag("NoVScaleFlag", line.NoVScaleFlag);
+  io.Flag("PixelHintingFlag", line.PixelHintingFlag);
+  io.Flag("NoClose", line.NoClose);
+  io.Optional("Reserved", line.ReservedBits, uint8_t{0}, 0, 31);
+}
+
 // Refuses a child element by its name.
 [[noreturn]] void UnknownElement(const TSWFXmlNode& child, const TSWFXmlNode& parent);
 

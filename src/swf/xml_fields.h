@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +107,12 @@ void WideLineFields(Io& io, L& line) {
   io.Flag("NoClose", line.NoClose);
   io.Optional("Reserved", line.ReservedBits, uint8_t{0}, 0, 31);
 }
+
+// The modes of a gradient (0 to 3, absent for 0), then each <GradRecord> child with its number
+// from 1, at most 15; the children named in `matrices` are the caller's.
+void ReadGradientRecords(const TSWFXmlNode& node, uint8_t& spreadMode, uint8_t& interpolationMode,
+                         std::initializer_list<std::string_view> matrices,
+                         const std::function<void(const TSWFXmlNode&, int)>& read);
 
 // Refuses a child element by its name.
 [[noreturn]] void UnknownElement(const TSWFXmlNode& child, const TSWFXmlNode& parent);

@@ -469,6 +469,22 @@ std::optional<TSWFXmlNode> LineFillElement(const TSWFXmlNode& node) {
   return children[0];
 }
 
+void ReadGradientRecords(const TSWFXmlNode& node, uint8_t& spreadMode, uint8_t& interpolationMode,
+                         std::initializer_list<std::string_view> matrices,
+                         const std::function<void(const TSWFXmlNode&, int)>& read) {
+  spreadMode = static_cast<uint8_t>(node.Has("SpreadMode") ? node.Int("SpreadMode", 0, 3) : 0);
+  interpolationMode =
+      static_cast<uint8_t>(node.Has("InterpolationMode") ? node.Int("InterpolationMode", 0, 3) : 0);
+  int count = 0;
+  for (const TSWFXmlNode& child : node.Elements()) {
+    if (std::ranges::find(matrices, child.Name()) != matrices.end()) continue;
+    if (child.Name() != "GradRecord") UnknownElement(child, node);
+    if (count == kMaxGradientRecords)
+      child.Fail("a gradient holds at most " + std::to_string(kMaxGradientRecords) + " records");
+    read(child, ++count);
+  }
+}
+
 void UnknownElement(const TSWFXmlNode& child, const TSWFXmlNode& parent) {
   child.Fail("unknown element <" + std::string(child.Name()) + "> in <" +
              std::string(parent.Name()) + ">");
@@ -502,22 +518,15 @@ void WriteGradientXml(TSWFXmlWriter& xml, const TSWFGradientFill& fill, bool has
 }
 
 void ReadGradientXml(const TSWFXmlNode& node, TSWFGradientFill& fill, bool hasAlpha) {
-  fill.SpreadMode = static_cast<uint8_t>(node.Has("SpreadMode") ? node.Int("SpreadMode", 0, 3) : 0);
-  fill.InterpolationMode =
-      static_cast<uint8_t>(node.Has("InterpolationMode") ? node.Int("InterpolationMode", 0, 3) : 0);
   if (auto* focal = dynamic_cast<TSWFFocalGradientFill*>(&fill))
     focal->FocalPoint = node.Get<int16_t>("FocalPoint");
   ReadMatrixXml(node.Child("Matrix"), fill.Matrix);
   fill.Count = 0;
-  for (const TSWFXmlNode& child : node.Elements()) {
-    if (child.Name() == "Matrix") continue;
-    if (child.Name() != "GradRecord") UnknownElement(child, node);
-    if (fill.Count == kMaxGradientRecords)
-      child.Fail("a gradient holds at most " + std::to_string(kMaxGradientRecords) + " records");
-    const int n = fill.Count + 1;
+  xmlfields::ReadGradientRecords(node, fill.SpreadMode, fill.InterpolationMode, {"Matrix"},
+                                 [&](const TSWFXmlNode& child, int n) {
     fill.SetGradientRatio(n, child.Get<uint8_t>("Ratio"));
     ReadColorAs(child, "Color", fill.GradientColor(n), hasAlpha);
-  }
+  });
 }
 
 }  // namespace

@@ -37,9 +37,6 @@ void WriteMorphGradientXml(TSWFXmlWriter& xml, const TSWFMorphGradientFill& fill
 }
 
 void ReadMorphGradientXml(const TSWFXmlNode& node, TSWFMorphGradientFill& fill) {
-  fill.SpreadMode = static_cast<uint8_t>(node.Has("SpreadMode") ? node.Int("SpreadMode", 0, 3) : 0);
-  fill.InterpolationMode =
-      static_cast<uint8_t>(node.Has("InterpolationMode") ? node.Int("InterpolationMode", 0, 3) : 0);
   if (auto* focal = dynamic_cast<TSWFMorphFocalGradientFill*>(&fill)) {
     focal->StartFocalPoint = node.Get<int16_t>("StartFocalPoint");
     focal->EndFocalPoint = node.Get<int16_t>("EndFocalPoint");
@@ -47,17 +44,13 @@ void ReadMorphGradientXml(const TSWFXmlNode& node, TSWFMorphGradientFill& fill) 
   ReadMatrixXml(node.Child("StartMatrix"), fill.StartMatrix);
   ReadMatrixXml(node.Child("EndMatrix"), fill.EndMatrix);
   fill.Count = 0;
-  for (const TSWFXmlNode& child : node.Elements()) {
-    if (child.Name() == "StartMatrix" || child.Name() == "EndMatrix") continue;
-    if (child.Name() != "GradRecord") UnknownElement(child, node);
-    if (fill.Count == kMaxGradientRecords)
-      child.Fail("a gradient holds at most " + std::to_string(kMaxGradientRecords) + " records");
-    const int n = fill.Count + 1;
+  xmlfields::ReadGradientRecords(node, fill.SpreadMode, fill.InterpolationMode,
+                                 {"StartMatrix", "EndMatrix"}, [&](const TSWFXmlNode& child, int n) {
     fill.SetStartRatio(n, child.Get<uint8_t>("StartRatio"));
     ReadColorAs(child, "StartColor", fill.StartColor(n), true);
     fill.SetEndRatio(n, child.Get<uint8_t>("EndRatio"));
     ReadColorAs(child, "EndColor", fill.EndColor(n), true);
-  }
+  });
 }
 
 void WriteMorphFillXml(TSWFXmlWriter& xml, const TSWFMorphFillStyle& fill) {

@@ -23,6 +23,9 @@ class TSWFDefineShape : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(ID); }
+  // DefineShape4's flags and edge bounds included.
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
   // Bitmaps of the bitmap fills: in the style lists, the new styles of the records and the
   // fills of wide lines.
   void VisitReferencedIDs(const TIDVisitor& visit) override;
@@ -253,6 +256,9 @@ class TSWFDefineMorphShape : public TSWFObject {
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(ID); }
   void VisitReferencedIDs(const TIDVisitor& visit) override;
   void Describe(TSWFFields& fields) const override;
+  // DefineMorphShape2's flags and edge bounds included.
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFDefineMorphShape(uint16_t tagID) : TSWFObject(tagID) {}

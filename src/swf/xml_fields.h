@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -90,6 +92,27 @@ bool IsFillElement(std::string_view name);
 
 // The one fill element of a wide line; none when the line has its colours instead.
 std::optional<TSWFXmlNode> LineFillElement(const TSWFXmlNode& node);
+
+// The caps, join and flags a wide line and a wide morph line share; the fill or colours follow.
+template <class Io, class L>
+void WideLineFields(Io& io, L& line) {
+  io.Optional("StartCapStyle", line.StartCapStyle, uint8_t{0}, 0, 3);
+  io.Optional("JoinStyle", line.JoinStyle, uint8_t{0}, 0, 3);
+  if (line.JoinStyle == 2)
+    io.Fixed("MiterLimitFactor", line.MiterLimitFactor, kFixed8Scale, 0.0, 65535.0 / 256);
+  io.Optional("EndCapStyle", line.EndCapStyle, uint8_t{0}, 0, 3);
+  io.Flag("NoHScaleFlag", line.NoHScaleFlag);
+  io.Flag("NoVScaleFlag", line.NoVScaleFlag);
+  io.Flag("PixelHintingFlag", line.PixelHintingFlag);
+  io.Flag("NoClose", line.NoClose);
+  io.Optional("Reserved", line.ReservedBits, uint8_t{0}, 0, 31);
+}
+
+// The modes of a gradient (0 to 3, absent for 0), then each <GradRecord> child with its number
+// from 1, at most 15; the children named in `matrices` are the caller's.
+void ReadGradientRecords(const TSWFXmlNode& node, uint8_t& spreadMode, uint8_t& interpolationMode,
+                         std::initializer_list<std::string_view> matrices,
+                         const std::function<void(const TSWFXmlNode&, int)>& read);
 
 // Refuses a child element by its name.
 [[noreturn]] void UnknownElement(const TSWFXmlNode& child, const TSWFXmlNode& parent);

@@ -469,6 +469,22 @@ std::optional<TSWFXmlNode> LineFillElement(const TSWFXmlNode& node) {
   return children[0];
 }
 
+void ReadGradientRecords(const TSWFXmlNode& node, uint8_t& spreadMode, uint8_t& interpolationMode,
+                         std::initializer_list<std::string_view> matrices,
+                         const std::function<void(const TSWFXmlNode&, int)>& read) {
+  spreadMode = static_cast<uint8_t>(node.Has("SpreadMode") ? node.Int("SpreadMode", 0, 3) : 0);
+  interpolationMode =
+      static_cast<uint8_t>(node.Has("InterpolationMode") ? node.Int("InterpolationMode", 0, 3) : 0);
+  int count = 0;
+  for (const TSWFXmlNode& child : node.Elements()) {
+    if (std::ranges::find(matrices, child.Name()) != matrices.end()) continue;
+    if (child.Name() != "GradRecord") UnknownElement(child, node);
+    if (count == kMaxGradientRecords)
+      child.Fail("a gradient holds at most " + std::to_string(kMaxGradientRecords) + " records");
+    read(child, ++count);
+  }
+}
+
 void UnknownElement(const TSWFXmlNode& child, const TSWFXmlNode& parent) {
   child.Fail("unknown element <" + std::string(child.Name()) + "> in <" +
              std::string(parent.Name()) + ">");
@@ -502,23 +518,15 @@ void WriteGradientXml(TSWFXmlWriter& xml, const TSWFGradientFill& fill, bool has
 }
 
 void ReadGradientXml(const TSWFXmlNode& node, TSWFGradientFill& fill, bool hasAlpha) {
-  fill.SpreadMode = node.Get<uint8_t>("SpreadMode", 0);
-  fill.InterpolationMode = node.Get<uint8_t>("InterpolationMode", 0);
-  if (fill.SpreadMode > 3 || fill.InterpolationMode > 3)
-    node.Fail("SpreadMode and InterpolationMode are 0 to 3");
   if (auto* focal = dynamic_cast<TSWFFocalGradientFill*>(&fill))
     focal->FocalPoint = node.Get<int16_t>("FocalPoint");
   ReadMatrixXml(node.Child("Matrix"), fill.Matrix);
   fill.Count = 0;
-  for (const TSWFXmlNode& child : node.Elements()) {
-    if (child.Name() == "Matrix") continue;
-    if (child.Name() != "GradRecord") UnknownElement(child, node);
-    if (fill.Count == kMaxGradientRecords)
-      child.Fail("a gradient holds at most " + std::to_string(kMaxGradientRecords) + " records");
-    const int n = fill.Count + 1;
+  xmlfields::ReadGradientRecords(node, fill.SpreadMode, fill.InterpolationMode, {"Matrix"},
+                                 [&](const TSWFXmlNode& child, int n) {
     fill.SetGradientRatio(n, child.Get<uint8_t>("Ratio"));
     ReadColorAs(child, "Color", fill.GradientColor(n), hasAlpha);
-  }
+  });
 }
 
 }  // namespace
@@ -554,25 +562,6 @@ std::unique_ptr<TSWFFillStyle> ReadFillStyleXml(const TSWFXmlNode& node, bool ha
   return fill;
 }
 
-namespace {
-
-// The caps, join and flags a wide line and a wide morph line share; the fill or colours follow.
-template <class Io, class L>
-void WideLineFields(Io& io, L& line) {
-  io.Optional("StartCapStyle", line.StartCapStyle, uint8_t{0}, 0, 3);
-  io.Optional("JoinStyle", line.JoinStyle, uint8_t{0}, 0, 3);
-  if (line.JoinStyle == 2)
-    io.Fixed("MiterLimitFactor", line.MiterLimitFactor, xmlfields::kFixed8Scale, 0.0, 65535.0 / 256);
-  io.Optional("EndCapStyle", line.EndCapStyle, uint8_t{0}, 0, 3);
-  io.Flag("NoHScaleFlag", line.NoHScaleFlag);
-  io.Flag("NoVScaleFlag", line.NoVScaleFlag);
-  io.Flag("PixelHintingFlag", line.PixelHintingFlag);
-  io.Flag("NoClose", line.NoClose);
-  io.Optional("Reserved", line.ReservedBits, uint8_t{0}, 0, 31);
-}
-
-}  // namespace
-
 void WriteLineStyleXml(TSWFXmlWriter& xml, const TSWFLineStyle& line, bool hasAlpha) {
   const auto* wide = dynamic_cast<const TSWFLineStyle2*>(&line);
   xml.Open(wide ? "LineStyle2" : "LineStyle");
@@ -581,7 +570,7 @@ void WriteLineStyleXml(TSWFXmlWriter& xml, const TSWFLineStyle& line, bool hasAl
     WriteColorAs(xml, "Color", line.Color, hasAlpha);
   } else {
     TXmlOut out(xml);
-    WideLineFields(out, *wide);
+    xmlfields::WideLineFields(out, *wide);
     if (!wide->HasFillFlag) {
       WriteColorAs(xml, "Color", line.Color, true);
     } else if (wide->FillStyle()) {
@@ -610,7 +599,7 @@ std::unique_ptr<TSWFLineStyle> ReadLineStyleXml(const TSWFXmlNode& node,
   auto line = std::make_unique<TSWFLineStyle2>();
   line->Width = node.Get<uint16_t>("Width");
   TXmlIn in(node);
-  WideLineFields(in, *line);
+  xmlfields::WideLineFields(in, *line);
   const auto fill = xmlfields::LineFillElement(node);
   line->HasFillFlag = fill.has_value();
   if (fill) ReadFillFieldsXml(*fill, *line->FillStyle(xmlfields::FillTypeOf(*fill)), true);

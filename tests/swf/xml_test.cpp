@@ -174,7 +174,7 @@ TEST(XmlEdits, ABadEditNamesTheFileAndLine) {
       {"<ShowFrame/>", "<ShowFrame>text</ShowFrame>", "movie.xml:6: unexpected text in <ShowFrame>"},
       {"<End/>", "<RawTag Code=\"2000\">AAAA</RawTag>", "movie.xml:7: Code=2000 is out of range"},
       {"<End/>", "<DoAction><Action Code=\"0x96\">AA=A</Action></DoAction>", "movie.xml:7: <Action> does not hold base64 data"},
-      {"<End/>", "<DefineShape><Body>AQA=</Body></DefineShape>", "movie.xml:7: the body of <DefineShape> cannot be read"},
+      {"<End/>", "<DefineBitsLossless><Body>AQA=</Body></DefineBitsLossless>", "movie.xml:7: the body of <DefineBitsLossless> cannot be read"},
   };
   for (const auto& c : cases) {
     const std::string text = Edited(c.from, c.to);

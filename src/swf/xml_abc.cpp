@@ -773,9 +773,12 @@ void TSWFDoABC::ReadXml(const TSWFXmlNode& node) {
       Unknown(child, "DoABC");
     }
   }
-  if (instances.size() != classes.size())
-    node.Fail("<DoABC> has " + std::to_string(instances.size()) + " <Instance> and " +
+  if (instances.size() != classes.size()) {
+    const auto& unpaired = instances.size() > classes.size() ? instances[classes.size()]
+                                                             : classes[instances.size()];
+    unpaired.Fail("<DoABC> has " + std::to_string(instances.size()) + " <Instance> and " +
               std::to_string(classes.size()) + " <Class> elements: one instance per class");
+  }
   if (pool) ReadConstantPoolXml(*pool, ConstantPool, methods.size(), metadata.size(), classes.size());
   TIndexCheck check(ConstantPool, methods.size(), metadata.size(), classes.size());
   for (const auto& n : methods) Methods.push_back(ReadMethodXml(n, check));

@@ -233,6 +233,9 @@ class TSWFDoABC : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  // Field by field (xml_abc.cpp); a file whose indexes the text could not check is kept as bytes.
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
   // The ABC file alone (what follows the versions), in both directions.
   void ReadABC(TBitsEngine& be);

@@ -185,6 +185,8 @@ class TSWFDefineButtonSound : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  private:
   std::array<std::unique_ptr<TSWFStartSound>, 4> FSounds;

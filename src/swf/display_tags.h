@@ -231,6 +231,8 @@ class TSWFRemoveObject : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(CharacterId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFRemoveObject2 : public TSWFObject {
@@ -244,6 +246,8 @@ class TSWFRemoveObject2 : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // Action lists inside placements and buttons. Reading takes the bytes of one list (its End code

@@ -1,13 +1,14 @@
 // Bitmap, sound and video tags as XML: their fields as attributes, their payloads as base64
 // elements. The sounds a button plays are sound infos too, so DefineButtonSound is here.
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 #include "swf/bitmap_tags.h"
 #include "swf/button_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/video_tags.h"
-#include "swf/xml.h"
+#include "swf/xml_media.h"
 
 namespace tw::swf {
 
@@ -32,31 +33,6 @@ void WritePayloadXml(TSWFXmlWriter& xml, std::string_view element, TSWFDataObjec
 void ReadPayloadXml(const TSWFXmlNode& node, std::string_view element, TSWFDataObject& tag) {
   tag.OnDataWrite = nullptr;
   tag.Data = node.DataElement(element);
-}
-
-// A field whose codes have names: written as the name, read as the name or as the number.
-using TCodeName = std::string (*)(uint8_t code);
-
-void WriteCodeXml(TSWFXmlWriter& xml, std::string_view attribute, uint8_t code, TCodeName name) {
-  xml.String(attribute, name(code));
-}
-
-uint8_t ReadCodeXml(const TSWFXmlNode& node, std::string_view attribute, uint8_t max, TCodeName name) {
-  const std::string text = node.String(attribute);
-  for (unsigned code = 0; code <= max; ++code)
-    if (text == name(static_cast<uint8_t>(code))) return static_cast<uint8_t>(code);
-  const bool number = text.starts_with("0x") || (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos);
-  if (number)
-    return static_cast<uint8_t>(node.Int(attribute, 0, max));
-  std::string names;
-  for (unsigned code = 0; code <= max; ++code) {
-    const std::string n = name(static_cast<uint8_t>(code));
-    if (n == std::to_string(code)) continue;  // a code without a name
-    names += names.empty() ? "" : ", ";
-    names += n;
-  }
-  node.Fail(std::string(attribute) + "=\"" + text + "\" is none of " + names + " nor a number from 0 to " +
-            std::to_string(max));
 }
 
 std::string RateName(uint8_t rate) { return SoundRateName(rate); }
@@ -120,6 +96,65 @@ void ReadJPEGPartXml(const TSWFXmlNode& node, std::string_view element, TSWFData
 std::string_view JPEGElement(uint16_t tagID) { return tagID == 6 ? "JPEGData" : "ImageData"; }
 
 }  // namespace
+
+// ---- fields with names ---------------------------------------------------------------------------
+
+void WriteCodeXml(TSWFXmlWriter& xml, std::string_view attribute, uint8_t code, TCodeName name) {
+  xml.String(attribute, name(code));
+}
+
+uint8_t ReadCodeXml(const TSWFXmlNode& node, std::string_view attribute, uint8_t max, TCodeName name) {
+  const std::string text = node.String(attribute);
+  for (unsigned code = 0; code <= max; ++code)
+    if (text == name(static_cast<uint8_t>(code))) return static_cast<uint8_t>(code);
+  const bool number = text.starts_with("0x") || (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos);
+  if (number)
+    return static_cast<uint8_t>(node.Int(attribute, 0, max));
+  std::string names;
+  for (unsigned code = 0; code <= max; ++code) {
+    const std::string n = name(static_cast<uint8_t>(code));
+    if (n == std::to_string(code)) continue;  // a code without a name
+    names += names.empty() ? "" : ", ";
+    names += n;
+  }
+  node.Fail(std::string(attribute) + "=\"" + text + "\" is none of " + names + " nor a number from 0 to " +
+            std::to_string(max));
+}
+
+uint32_t ReadNameSetXml(const TSWFXmlNode& node, std::string_view attribute, unsigned count,
+                        std::string (*name)(uint32_t), uint32_t reserved) {
+  const std::string text = node.String(attribute);
+  if (text == "none") return 0;
+  uint32_t set = 0;
+  size_t at = 0;
+  while (at <= text.size()) {
+    size_t end = text.find(',', at);
+    if (end == std::string::npos) end = text.size();
+    std::string_view token = std::string_view(text).substr(at, end - at);
+    while (!token.empty() && token.front() == ' ') token.remove_prefix(1);
+    while (!token.empty() && token.back() == ' ') token.remove_suffix(1);
+    at = end + 1;
+    if (token.starts_with("0x") || token.starts_with("0X")) {
+      uint32_t bits = 0;
+      const auto r = std::from_chars(token.data() + 2, token.data() + token.size(), bits, 16);
+      if (r.ec != std::errc() || r.ptr != token.data() + token.size() || token.size() == 2 ||
+          (bits & ~reserved) != 0)
+        node.Fail(std::string(attribute) + ": " + std::string(token) + " is not a set of reserved bits (within " +
+                  name(reserved) + ")");
+      set |= bits;
+      continue;
+    }
+    unsigned i = 0;
+    while (i < count && name(1u << i) != token) ++i;
+    if (i == count) {
+      std::string names;
+      for (unsigned k = 0; k < count; ++k) names += (k ? ", " : "") + name(1u << k);
+      node.Fail(std::string(attribute) + ": \"" + std::string(token) + "\" is none of " + names);
+    }
+    set |= 1u << i;
+  }
+  return set;
+}
 
 // ---- bitmaps -------------------------------------------------------------------------------------
 

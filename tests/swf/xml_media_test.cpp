@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "support/testing.h"
+#include "swf/button_tags.h"
 #include "swf/display_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/xml.h"
@@ -69,12 +70,28 @@ TEST(XmlMedia, FormsTheCorpusLacksComeBackToTheirBytes) {
       {60, "0100 0A00 4001 F000 5B 04", "VideoFlagsDeblocking=\"5\" VideoFlagsSmoothing=\"true\" VideoFlagsReserved=\"5\""},
       {61, "0100 0300 AABB", "<VideoData>qrs=</VideoData>"},
       {5, "0100 0200", "CharacterId=\"1\" Depth=\"2\""},
+      {4, "0100 0200 00", "<Matrix TranslateX=\"0\" TranslateY=\"0\"/>"},
+      {4, "0100 0200 00 89C0", "RedAddTerm=\"1\" GreenAddTerm=\"-1\""},
+      {26, "82 0100 0200 0000 02000000 02000000 01000000 00 00000000", "AllEventFlags=\"EnterFrame\""},
+      // a key press without actions and without their End code, and bytes after the records
+      {26, "82 0100 0200 0000 00000200 00000200 01000000 0D 00000000 AABB",
+       "EventFlags=\"KeyPress\" KeyCode=\"13\" EndCode=\"false\"/>\n    <Trailing>qrs=</Trailing>"},
+      {70, "03 FE 0100 4300 0200 03 00 00 11223344",
+       "ClassName=\"C\" PlaceFlagHasImage=\"true\" BlendMode=\"multiply\" BitmapCache=\"0\" Visible=\"0\" "
+       "BackgroundColor=\"#11223344\" Reserved=\"true\""},
+      {70, "00 01 0100 01 01 00000100 00000100 08", "<BlurFilter"},
+      {7, "0100 0F 0200 0100 00 00 07 00", "ButtonStateUp=\"true\">"},
+      {7, "0100 0F 0200 0100 00 00 07", "EndCode=\"false\""},
+      {34, "0100 03 0B00 28 0200 0100 00 00 05 00 0000 01 1A 07 00",
+       "<ButtonCondAction Conditions=\"IdleToOverUp\" KeyPress=\"13\">"},
+      {23, "0100 89C0 89C0", "<ColorTransform RedAddTerm=\"1\" GreenAddTerm=\"-1\" BlueAddTerm=\"0\"/>\n  <ColorTransform"},
       {28, "0200", "Depth=\"2\""},
   };
   for (const auto& c : cases) {
     const Bytes body = Hex(c.body);
     TSWFReadContext context;
     context.Version = 10;
+    context.ParseActions = true;
     context.StreamSoundFormat = c.streamFormat;
     const TagText through = ThroughXml(c.code, body, context);
     EXPECT_EQ(ToHex(through.body), ToHex(body)) << through.xml;
@@ -95,6 +112,20 @@ constexpr std::string_view kMovie = R"(<?xml version="1.0" encoding="UTF-8"?>
   <DefineBitsLossless CharacterId="2" BitmapFormat="5" BitmapWidth="1" BitmapHeight="1">
     <ZlibBitmapData>eJxjYGD4DwABBAEA</ZlibBitmapData>
   </DefineBitsLossless>
+  <PlaceObject2 Depth="1" CharacterId="2">
+    <Matrix TranslateX="100" TranslateY="200"/>
+    <ClipActions AllEventFlags="EnterFrame">
+      <ClipActionRecord EventFlags="EnterFrame">
+        <Stop/>
+      </ClipActionRecord>
+    </ClipActions>
+  </PlaceObject2>
+  <DefineButton2 ButtonId="3">
+    <ButtonRecord CharacterId="2" PlaceDepth="1" ButtonStateUp="true">
+      <Matrix TranslateX="0" TranslateY="0"/>
+      <ColorTransform/>
+    </ButtonRecord>
+  </DefineButton2>
   <ShowFrame/>
   <End/>
 </SWF>
@@ -142,6 +173,17 @@ TEST(XmlMediaEdits, AnEditedFieldReachesTheCompiledMovie) {
       EXPECT_EQ(sound.Data, Bytes({0xFF, 0xFB}));
     });
   }
+  for (const auto& [depth, value] : {std::pair{"1", 1}, {"300", 300}, {"65535", 65535}}) {
+    CheckCompiled<TSWFPlaceObject2>(Edited("Depth=\"1\"", std::string("Depth=\"") + depth + "\""), 3,
+                                    [&](TSWFPlaceObject2& place) {
+                                      EXPECT_EQ(place.Depth, value);
+                                      EXPECT_EQ(place.CharacterId, 2);
+                                      ASSERT_NE(place.FindMatrix(), nullptr);
+                                      EXPECT_EQ(place.FindMatrix()->TranslateY, 200);
+                                      ASSERT_NE(place.FindClipActions(), nullptr);
+                                      EXPECT_EQ(place.FindClipActions()->Records.at(0)->EventFlags, ceEnterFrame);
+                                    });
+  }
   CheckCompiled<TSWFStartSound>(Edited("LoopCount=\"2\"", "LoopCount=\"9\" SyncStop=\"true\""), 1,
                                 [](TSWFStartSound& start) {
                                   EXPECT_EQ(start.LoopCount(), 9);
@@ -168,6 +210,13 @@ TEST(XmlMediaEdits, ABadEditNamesTheFileAndLine) {
       {"BitmapFormat=\"5\"", "BitmapFormat=\"300\"", "movie.xml:10: BitmapFormat=300 is out of range (0 to 255)"},
       {"BitmapFormat=\"5\"", "BitmapFormat=\"5\" BitmapColorTableSize=\"3\"",
        "movie.xml:10: unknown attribute BitmapColorTableSize of <DefineBitsLossless>"},
+      {"Depth=\"1\"", "Depth=\"65536\"", "movie.xml:13: Depth=65536 is out of range (0 to 65535)"},
+      {"<ClipActionRecord EventFlags=\"EnterFrame\"", "<ClipActionRecord EventFlags=\"EnterFrame,Jump\"",
+       "movie.xml:16: EventFlags: \"Jump\" is none of KeyUp, KeyDown"},
+      {"<ClipActionRecord EventFlags=\"EnterFrame\"", "<ClipActionRecord EventFlags=\"none\"", "movie.xml:16: a <ClipActionRecord> needs at least one event"},
+      {"<Stop/>", "<Stop/><Jump/>", "movie.xml:17: <Jump> lacks the attribute Offset"},
+      {" ButtonStateUp=\"true\"", "", "movie.xml:22: a <ButtonRecord> shows its character in no state"},
+      {"<ColorTransform/>", "", "movie.xml:22: <ButtonRecord> lacks its <ColorTransform> element"},
       {"BitmapFormat=\"5\"", "BitmapFormat=\"3\"", "movie.xml:10: <DefineBitsLossless> lacks the attribute BitmapColorTableSize"},
   };
   for (const auto& c : cases) {

@@ -23,6 +23,8 @@ class TSWFJPEGTables : public TSWFDataObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // A bitmap character: its id and its image bytes.
@@ -46,6 +48,8 @@ class TSWFDefineBits : public TSWFImageTag {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   using TSWFImageTag::TSWFImageTag;
@@ -73,6 +77,8 @@ class TSWFDefineBitsJPEG3 : public TSWFDefineBitsJPEG2 {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // Data is the zlib stream exactly as it stands in the file.
@@ -89,6 +95,8 @@ class TSWFDefineBitsLossless : public TSWFImageTag {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   using TSWFImageTag::TSWFImageTag;

@@ -121,6 +121,8 @@ class TSWFDefineButton : public TSWFBasedButton {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFDefineButton2 : public TSWFBasedButton {
@@ -137,6 +139,8 @@ class TSWFDefineButton2 : public TSWFBasedButton {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFDefineButtonCxform : public TSWFObject {
@@ -155,6 +159,8 @@ class TSWFDefineButtonCxform : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(ButtonId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // The sounds a button plays on four transitions, in the order of the file.
@@ -185,6 +191,8 @@ class TSWFDefineButtonSound : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  private:
   std::array<std::unique_ptr<TSWFStartSound>, 4> FSounds;

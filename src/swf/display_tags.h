@@ -107,6 +107,8 @@ class TSWFPlaceObject : public TSWFBasedPlaceObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(CharacterId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
@@ -146,6 +148,8 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFPlaceObject2(uint16_t tagID) : TSWFBasedPlaceObject(tagID) {}
@@ -202,6 +206,8 @@ class TSWFPlaceObject3 : public TSWFPlaceObject2 {
   // 9 with an image or a class name, else 8.
   int MinVersion() const override { return HasImage || HasClassName ? 9 : 8; }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   void ReadExtrasAfterFlags(TBitsEngine& be) override;
@@ -231,6 +237,8 @@ class TSWFRemoveObject : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(CharacterId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFRemoveObject2 : public TSWFObject {
@@ -244,6 +252,8 @@ class TSWFRemoveObject2 : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // Action lists inside placements and buttons. Reading takes the bytes of one list (its End code

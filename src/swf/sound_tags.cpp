@@ -5,28 +5,9 @@
 namespace tw::swf {
 namespace {
 
-std::string FormatName(uint8_t format) {
-  switch (format) {
-    case 0: return "uncompressed";
-    case 1: return "ADPCM";
-    case 2: return "MP3";
-    case 3: return "uncompressed-LE";
-    case 4: return "Nellymoser-16kHz";
-    case 5: return "Nellymoser-8kHz";
-    case 6: return "Nellymoser";
-    case 11: return "Speex";
-    default: return std::to_string(format);
-  }
-}
-
-const char* RateName(uint8_t rate) {
-  static constexpr const char* kRates[] = {"5.5kHz", "11kHz", "22kHz", "44kHz"};
-  return kRates[rate & 3];
-}
-
 void DescribeFormat(TSWFFields& f, uint8_t format, uint8_t rate, bool size, bool type) {
-  f.emplace_back("format", FormatName(format));
-  f.emplace_back("rate", RateName(rate));
+  f.emplace_back("format", SoundFormatName(format));
+  f.emplace_back("rate", SoundRateName(rate));
   f.emplace_back("size", size ? "16bit" : "8bit");
   f.emplace_back("channels", type ? "stereo" : "mono");
 }
@@ -42,6 +23,25 @@ void ReadPayload(TBitsEngine& be, std::vector<uint8_t>& data) {
 }
 
 }  // namespace
+
+std::string SoundFormatName(uint8_t format) {
+  switch (format) {
+    case 0: return "uncompressed";
+    case 1: return "ADPCM";
+    case 2: return "MP3";
+    case 3: return "uncompressed-LE";
+    case 4: return "Nellymoser-16kHz";
+    case 5: return "Nellymoser-8kHz";
+    case 6: return "Nellymoser";
+    case 11: return "Speex";
+    default: return std::to_string(format);
+  }
+}
+
+const char* SoundRateName(uint8_t rate) {
+  static constexpr const char* kRates[] = {"5.5kHz", "11kHz", "22kHz", "44kHz"};
+  return kRates[rate & 3];
+}
 
 // ---- DefineSound -----------------------------------------------------------------------------
 
@@ -240,7 +240,7 @@ void TSWFSoundStreamHead::Describe(TSWFFields& f) const {
   f.emplace_back("samples", std::to_string(SampleCount));
   if (StreamSoundCompression == kSoundFormatMP3)
     f.emplace_back("latency", std::to_string(LatencySeek));
-  f.emplace_back("playback", std::string(RateName(PlaybackSoundRate)) + "/" +
+  f.emplace_back("playback", std::string(SoundRateName(PlaybackSoundRate)) + "/" +
                                  (PlaybackSoundSize ? "16bit" : "8bit") + "/" +
                                  (PlaybackSoundType ? "stereo" : "mono"));
 }
@@ -277,7 +277,7 @@ void TSWFSoundStreamBlock::WriteTagBody(TBitsEngine& be) {
 }
 
 void TSWFSoundStreamBlock::Describe(TSWFFields& f) const {
-  f.emplace_back("format", FormatName(StreamSoundCompression));
+  f.emplace_back("format", SoundFormatName(StreamSoundCompression));
   if (StreamSoundCompression == kSoundFormatMP3) {
     f.emplace_back("samples", std::to_string(SampleCount));
     f.emplace_back("seek", std::to_string(SeekSamples));

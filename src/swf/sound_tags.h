@@ -16,6 +16,11 @@ namespace tw::swf {
 
 constexpr uint8_t kSoundFormatMP3 = 2;
 
+// "MP3", "ADPCM" ... for the codes above; other codes as their number.
+std::string SoundFormatName(uint8_t format);
+// "5.5kHz", "11kHz", "22kHz" or "44kHz" for the two bits of a rate code.
+const char* SoundRateName(uint8_t rate);
+
 // An event sound: all of its data in one tag. The payload (Data, or what OnDataWrite writes)
 // follows the fixed fields; for MP3 it is the MPEG frames after SeekSamples.
 class TSWFDefineSound : public TSWFDataObject {
@@ -36,6 +41,8 @@ class TSWFDefineSound : public TSWFDataObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(ID); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 struct TSWFSoundEnvelope {
@@ -68,6 +75,8 @@ class TSWFStartSound : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(ID); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFStartSound(uint16_t tagID) : TSWFObject(tagID) {}
@@ -89,6 +98,8 @@ class TSWFStartSound2 : public TSWFStartSound {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor&) override {}
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // The announcement of a streaming sound: the blocks that follow carry its data, one per frame.
@@ -118,6 +129,8 @@ class TSWFSoundStreamHead : public TSWFObject {
     context.StreamSoundFormat = StreamSoundCompression;
   }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFSoundStreamHead(uint16_t tagID) : TSWFObject(tagID) {}
@@ -147,6 +160,8 @@ class TSWFSoundStreamBlock : public TSWFDataObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 }  // namespace tw::swf

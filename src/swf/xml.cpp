@@ -515,9 +515,32 @@ void TSWFXmlDocument::Fail(int line, const std::string& message) const {
   throw ESWFXmlError(FFileName + ":" + std::to_string(line) + ": " + message);
 }
 
-void TSWFXmlDocument::MarkRead(const void* item) const { FRead.insert(item); }
+TSWFXmlDocument::TReadBits* TSWFXmlDocument::ReadBits(const void* item, bool create) const {
+  const uintptr_t window = reinterpret_cast<uintptr_t>(item) >> 15;
+  if (FLastBits && window == FLastWindow) return FLastBits;
+  TReadBits* bits = nullptr;
+  if (create) {
+    bits = &FRead.try_emplace(window).first->second;
+  } else {
+    const auto it = FRead.find(window);
+    if (it == FRead.end()) return nullptr;
+    bits = &it->second;
+  }
+  FLastWindow = window;
+  FLastBits = bits;
+  return bits;
+}
 
-bool TSWFXmlDocument::WasRead(const void* item) const { return FRead.contains(item); }
+void TSWFXmlDocument::MarkRead(const void* item) const {
+  const auto slot = (reinterpret_cast<uintptr_t>(item) >> 3) & 4095;
+  (*ReadBits(item, true))[slot >> 6] |= uint64_t{1} << (slot & 63);
+}
+
+bool TSWFXmlDocument::WasRead(const void* item) const {
+  const auto slot = (reinterpret_cast<uintptr_t>(item) >> 3) & 4095;
+  const TReadBits* bits = ReadBits(item, false);
+  return bits && ((*bits)[slot >> 6] >> (slot & 63) & 1);
+}
 
 void TSWFXmlDocument::CheckAllRead() const {
   // Depth first, in document order, so the first leftover in the text is the one reported.
@@ -525,25 +548,25 @@ void TSWFXmlDocument::CheckAllRead() const {
   while (!stack.empty()) {
     const pugi::xml_node node = stack.back();
     stack.pop_back();
-    const int line = LineOf(node.offset_debug());
+    const auto line = [&] { return LineOf(node.offset_debug()); };
     if (!WasRead(node.internal_object())) {
       if (node.type() == pugi::node_element)
-        Fail(line, "unknown element <" + std::string(node.name()) + "> in <" +
+        Fail(line(), "unknown element <" + std::string(node.name()) + "> in <" +
                        node.parent().name() + ">");
       const std::string_view text = node.value();
       if (text.find_first_not_of(" \t\r\n") != std::string_view::npos)
-        Fail(line, "unexpected text in <" + std::string(node.parent().name()) + ">");
+        Fail(line(), "unexpected text in <" + std::string(node.parent().name()) + ">");
       continue;
     }
     for (auto a : node.attributes())
       if (!WasRead(a.internal_object()))
-        Fail(line, "unknown attribute " + std::string(a.name()) + " of <" + node.name() + ">");
-    std::vector<pugi::xml_node> children;
+        Fail(line(), "unknown attribute " + std::string(a.name()) + " of <" + node.name() + ">");
+    const size_t first = stack.size();
     for (auto child : node.children())
       if (child.type() == pugi::node_element || child.type() == pugi::node_pcdata ||
           child.type() == pugi::node_cdata)
-        children.push_back(child);
-    stack.insert(stack.end(), children.rbegin(), children.rend());
+        stack.push_back(child);
+    std::reverse(stack.begin() + static_cast<ptrdiff_t>(first), stack.end());
   }
 }
 

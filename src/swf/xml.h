@@ -4,6 +4,7 @@
 // element) is reported with its line instead of being dropped.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -13,7 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "swf/bits.h"
@@ -164,7 +165,14 @@ class TSWFXmlDocument {
   std::unique_ptr<pugi::xml_document> FDocument;
   std::string FFileName;
   std::vector<size_t> FLineStarts;
-  mutable std::unordered_set<const void*> FRead;
+  // What was read: one bit per 8 bytes of the parser's memory, in windows of 32 KB. Marking is
+  // the hot path of compiling a text, once per element and attribute, and the parser's items
+  // lie close together, so the window of the last mark serves most of them.
+  using TReadBits = std::array<uint64_t, 64>;
+  TReadBits* ReadBits(const void* item, bool create) const;
+  mutable std::unordered_map<uintptr_t, TReadBits> FRead;
+  mutable uintptr_t FLastWindow = 0;
+  mutable TReadBits* FLastBits = nullptr;
 };
 
 // Records shared by many tags, as elements of their own. A rectangle's fields are Xmin, Xmax,

@@ -3,7 +3,11 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <algorithm>
+#include <array>
 #include <map>
+#include <optional>
+#include <unordered_map>
 #include <string>
 
 #include "swf/action_body_records.h"
@@ -150,23 +154,10 @@ void WriteRawXml(TSWFXmlWriter& xml, const TSWFActionByteCode& raw) {
   xml.Close();
 }
 
-void WriteParameters(TSWFXmlWriter& xml, const std::vector<std::string>& names) {
-  for (const auto& name : names) {
-    xml.Open("Parameter");
-    xml.String("Name", name);
-    xml.Close();
-  }
-}
-
-void WriteRecordXml(TSWFXmlWriter& xml, const TSWFAction& a) {
-  const uint8_t code = a.ActionCode;
-  if (code == kActionMarker) return;
-  if (code == kActionByteCode) {
-    WriteRawXml(xml, static_cast<const TSWFActionByteCode&>(a));
-    return;
-  }
-  xml.Open(RecordName(code));
-  switch (code) {
+// The attributes of a record and, for records without blocks, its children. The sizes and
+// blocks of the branch records are TListXmlWriter's.
+void WriteFields(TSWFXmlWriter& xml, const TSWFAction& a) {
+  switch (a.ActionCode) {
     case 0x81: xml.Int("Frame", static_cast<const TSWFActionGotoFrame&>(a).Frame); break;
     case 0x83: {
       const auto& r = static_cast<const TSWFActionGetUrl&>(a);
@@ -207,14 +198,9 @@ void WriteRecordXml(TSWFXmlWriter& xml, const TSWFAction& a) {
     case 0x96:
       for (const auto& v : static_cast<const TSWFActionPush&>(a).Values) WritePushValue(xml, v);
       break;
-    case 0x99:
-    case 0x9D: xml.Int("Offset", static_cast<const TSWFActionJump&>(a).BranchOffset()); break;
-    case 0x94: xml.Int("Size", static_cast<const TSWFActionWith&>(a).BlockSize()); break;
     case 0x9B: {
       const auto& r = static_cast<const TSWFActionDefineFunction&>(a);
       if (!r.Name.empty()) xml.String("Name", r.Name);
-      xml.Int("CodeSize", r.CodeSize());
-      WriteParameters(xml, r.Params);
       break;
     }
     case 0x8E: {
@@ -230,30 +216,227 @@ void WriteRecordXml(TSWFXmlWriter& xml, const TSWFAction& a) {
       xml.Flag("SuppressThis", r.SuppressThis);
       xml.Flag("PreloadThis", r.PreloadThis);
       xml.Flag("PreloadGlobal", r.PreloadGlobal);
-      xml.Int("CodeSize", r.CodeSize());
-      for (const auto& p : r.Params) {
-        xml.Open("Parameter");
-        if (p.Register != 0) xml.Int("Register", p.Register);
-        xml.String("Name", p.Name);
-        xml.Close();
-      }
       break;
     }
     case 0x8F: {
       const auto& r = static_cast<const TSWFActionTry&>(a);
       if (r.CatchInRegister) xml.Int("CatchRegister", r.CatchRegister);
-      else xml.String("CatchName", r.CatchName);
-      xml.Flag("HasCatch", r.HasCatch);
-      xml.Flag("HasFinally", r.HasFinally);
-      xml.Int("TrySize", r.TrySize());
-      xml.Int("CatchSize", r.CatchSize());
-      xml.Int("FinallySize", r.FinallySize());
+      else if (!r.CatchName.empty()) xml.String("CatchName", r.CatchName);
       break;
     }
     default: break;  // a record without fields
   }
-  xml.Close();
 }
+
+void WriteParameters(TSWFXmlWriter& xml, const TSWFAction& a) {
+  if (a.ActionCode == 0x9B) {
+    for (const auto& name : static_cast<const TSWFActionDefineFunction&>(a).Params) {
+      xml.Open("Parameter");
+      xml.String("Name", name);
+      xml.Close();
+    }
+    return;
+  }
+  for (const auto& p : static_cast<const TSWFActionDefineFunction2&>(a).Params) {
+    xml.Open("Parameter");
+    if (p.Register != 0) xml.Int("Register", p.Register);
+    xml.String("Name", p.Name);
+    xml.Close();
+  }
+}
+
+// Blocks nest no deeper in the text: hostile lists may nest without end. Deeper blocks keep
+// their sizes as numbers.
+constexpr int kMaxNesting = 48;
+
+// Writes a list with its branch targets as labels and the blocks of With, the functions and
+// Try nested. Positions are counted in boundaries: the number of records (markers aside)
+// before a place, which is what a target means in the bytes.
+class TListXmlWriter {
+ public:
+  TListXmlWriter(TSWFXmlWriter& xml, const TSWFActionList& list) : FXml(xml), FList(list) {
+    bool jumps = false;
+    FBoundary.reserve(list.Count());
+    size_t b = 0;
+    for (const auto& record : list) {
+      FBoundary.push_back(b);
+      if (record->ActionCode == kActionMarker) {
+        FMarkers.emplace(record.get(), FBoundary.size() - 1);
+      } else {
+        jumps |= record->ActionCode == 0x99 || record->ActionCode == 0x9D;
+        ++b;
+      }
+    }
+    if (!jumps) return;
+    // Labels are named in the order of their places, so that the text follows the bytes.
+    FLabel.assign(b + 1, 0);
+    for (size_t i = 0; i < list.Count(); ++i) {
+      const uint8_t code = list[i].ActionCode;
+      if (code != 0x99 && code != 0x9D) continue;
+      if (const auto target = JumpTarget(static_cast<const TSWFActionJump&>(list[i]), i)) FLabel[*target] = 1;
+    }
+    uint32_t next = 0;
+    for (auto& label : FLabel)
+      if (label) label = ++next;
+    FLabelWritten.assign(FLabel.size(), false);
+  }
+
+  void Run() {
+    size_t index = 0;
+    WriteRange(index, SIZE_MAX, 0);
+    if (!FLabel.empty()) WriteLabel(FLabel.size() - 1);
+  }
+
+ private:
+  // The boundary of a branch's marker when the writer computes the branch's number from it,
+  // or the stored number is the marker's place as the reader found it.
+  std::optional<size_t> Target(const TSWFBranchAction& branch, size_t slot) const {
+    const TSWFOffsetMarker* m = branch.FindMarker(slot);
+    if (!m || (branch.StaticOffset ? m->Active : !m->Active)) return std::nullopt;
+    const auto it = FMarkers.find(m);
+    if (it == FMarkers.end()) return std::nullopt;
+    return FBoundary[it->second];
+  }
+  // A jump of 0 bytes has no marker (the reader places none): its label is the next record's.
+  std::optional<size_t> JumpTarget(const TSWFActionJump& jump, size_t index) const {
+    if (const auto target = Target(jump, 0)) return target;
+    if (jump.StaticOffset && jump.BranchOffset() == 0 && !FMarkers.contains(jump.FindMarker()))
+      return FBoundary[index] + 1;
+    return std::nullopt;
+  }
+  bool AfterRecord(const TSWFBranchAction& branch, size_t slot, size_t index) const {
+    const auto it = FMarkers.find(branch.FindMarker(slot));
+    return it != FMarkers.end() && it->second > index;
+  }
+
+  static std::string LabelName(uint32_t number) { return "L" + std::to_string(number); }
+
+  void WriteLabel(size_t boundary) {
+    if (FLabel.empty() || !FLabel[boundary] || FLabelWritten[boundary]) return;
+    FLabelWritten[boundary] = true;
+    FXml.Open("Label");
+    FXml.String("Name", LabelName(FLabel[boundary]));
+    FXml.Close();
+  }
+
+  // The records from index on whose boundaries lie before end.
+  void WriteRange(size_t& index, size_t end, int depth) {
+    while (index < FList.Count() && FBoundary[index] < end) {
+      const TSWFAction& a = FList[index];
+      const size_t at = index++;
+      WriteLabel(FBoundary[at]);
+      if (a.ActionCode == kActionMarker) continue;
+      if (a.ActionCode == kActionByteCode) {
+        WriteRawXml(FXml, static_cast<const TSWFActionByteCode&>(a));
+        continue;
+      }
+      FXml.Open(RecordName(a.ActionCode));
+      WriteFields(FXml, a);
+      if (IsBranchCode(a.ActionCode)) WriteBranch(static_cast<const TSWFBranchAction&>(a), at, index, end, depth);
+      FXml.Close();
+    }
+  }
+
+  void WriteBranch(const TSWFBranchAction& a, size_t at, size_t& index, size_t end, int depth) {
+    const auto ends = depth < kMaxNesting ? BlockEnds(a, at, end) : std::nullopt;
+    switch (a.ActionCode) {
+      case 0x99:
+      case 0x9D:
+        if (const auto target = FLabel.empty() ? std::nullopt : JumpTarget(static_cast<const TSWFActionJump&>(a), at))
+          FXml.String("Label", LabelName(FLabel[*target]));
+        else FXml.Int("Offset", static_cast<const TSWFActionJump&>(a).BranchOffset());
+        return;
+      case 0x94:
+        if (!ends) {
+          FXml.Int("Size", static_cast<const TSWFActionWith&>(a).BlockSize());
+          return;
+        }
+        WriteRange(index, (*ends)[0], depth + 1);
+        return;
+      case 0x9B:
+      case 0x8E: {
+        if (!ends) {
+          FXml.Int("CodeSize", a.ActionCode == 0x9B ? static_cast<const TSWFActionDefineFunction&>(a).CodeSize()
+                                                    : static_cast<const TSWFActionDefineFunction2&>(a).CodeSize());
+          WriteParameters(FXml, a);
+          return;
+        }
+        WriteParameters(FXml, a);
+        FXml.Open("Body");
+        WriteRange(index, (*ends)[0], depth + 1);
+        FXml.Close();
+        return;
+      }
+      case 0x8F: {
+        const auto& t = static_cast<const TSWFActionTry&>(a);
+        if (!ends) {
+          FXml.Flag("HasCatch", t.HasCatch);
+          FXml.Flag("HasFinally", t.HasFinally);
+          FXml.Int("TrySize", t.TrySize());
+          FXml.Int("CatchSize", t.CatchSize());
+          FXml.Int("FinallySize", t.FinallySize());
+          return;
+        }
+        const bool present[3] = {true, t.HasCatch, t.HasFinally};
+        constexpr std::string_view kBlocks[3] = {"Body", "Catch", "Finally"};
+        for (size_t slot = 0; slot < 3; ++slot) {
+          if (!present[slot]) continue;
+          FXml.Open(kBlocks[slot]);
+          WriteRange(index, (*ends)[slot], depth + 1);
+          FXml.Close();
+        }
+        return;
+      }
+      default: return;
+    }
+  }
+
+  // The end boundaries of the blocks of a record at index, when its bytes come back from the
+  // blocks nested inside the enclosing block that ends at end; nullopt keeps the numbers.
+  std::optional<std::array<size_t, 3>> BlockEnds(const TSWFBranchAction& a, size_t index, size_t end) const {
+    std::array<int64_t, 3> sizes{};  // the stored size of each block
+    std::array<bool, 3> present{true, false, false};
+    switch (a.ActionCode) {
+      case 0x94: sizes[0] = static_cast<const TSWFActionWith&>(a).BlockSize(); break;
+      case 0x9B: sizes[0] = static_cast<const TSWFActionDefineFunction&>(a).CodeSize(); break;
+      case 0x8E: sizes[0] = static_cast<const TSWFActionDefineFunction2&>(a).CodeSize(); break;
+      case 0x8F: {
+        const auto& t = static_cast<const TSWFActionTry&>(a);
+        sizes = {t.TrySize(), t.CatchSize(), t.FinallySize()};
+        present = {true, t.HasCatch, t.HasFinally};
+        break;
+      }
+      default: return std::nullopt;
+    }
+    std::array<size_t, 3> ends{};
+    size_t previous = FBoundary[index] + 1;
+    int64_t distance = 0;
+    for (size_t slot = 0; slot < 3; ++slot) {
+      ends[slot] = previous;
+      if (!present[slot]) {
+        // The writer writes 0 for an absent block: a stored size other than that stays a number.
+        if (a.StaticOffset && sizes[slot] != 0) return std::nullopt;
+        continue;
+      }
+      distance += sizes[slot];
+      if (const auto target = Target(a, slot); target && AfterRecord(a, slot, index)) {
+        ends[slot] = *target;
+      } else if (!(a.StaticOffset && distance == 0)) {
+        return std::nullopt;  // a size that does not end at a record, or no marker to compute it
+      }
+      if (ends[slot] < previous || ends[slot] > end) return std::nullopt;
+      previous = ends[slot];
+    }
+    return ends;
+  }
+
+  TSWFXmlWriter& FXml;
+  const TSWFActionList& FList;
+  std::vector<size_t> FBoundary;                                // of each record
+  std::unordered_map<const TSWFAction*, size_t> FMarkers;      // marker -> its index
+  std::vector<uint32_t> FLabel;                                 // of each boundary; 0: none
+  std::vector<bool> FLabelWritten;
+};
 
 // ---- reading ---------------------------------------------------------------------------------
 
@@ -322,16 +505,6 @@ std::unique_ptr<TSWFAction> ReadRawXml(const TSWFXmlNode& node) {
   return raw;
 }
 
-std::vector<std::string> ReadParameters(const TSWFXmlNode& node) {
-  std::vector<std::string> names;
-  for (const TSWFXmlNode& child : node.Elements()) {
-    if (child.Name() != "Parameter") Unknown(child);
-    if (names.size() == 0xFFFF) child.Fail("a function has more than 65535 parameters");
-    names.push_back(child.CString("Name"));
-  }
-  return names;
-}
-
 std::unique_ptr<TSWFAction> ReadRecordXml(const TSWFXmlNode& node) {
   const std::string_view name = node.Name();
   if (name == kRawRecord || name == kByteCode) return ReadRawXml(node);
@@ -388,16 +561,6 @@ std::unique_ptr<TSWFAction> ReadRecordXml(const TSWFXmlNode& node) {
       for (const TSWFXmlNode& child : node.Elements()) r.Values.push_back(ReadPushValue(child));
       break;
     }
-    case 0x99:
-    case 0x9D: static_cast<TSWFActionJump&>(a).SetBranchOffset(node.Get<int16_t>("Offset")); break;
-    case 0x94: static_cast<TSWFActionWith&>(a).SetBlockSize(node.Get<uint16_t>("Size")); break;
-    case 0x9B: {
-      auto& r = static_cast<TSWFActionDefineFunction&>(a);
-      r.Name = OptionalCString(node, "Name");
-      r.SetCodeSize(node.Get<uint16_t>("CodeSize"));
-      r.Params = ReadParameters(node);
-      break;
-    }
     case 0x8E: {
       auto& r = static_cast<TSWFActionDefineFunction2&>(a);
       r.Name = OptionalCString(node, "Name");
@@ -411,24 +574,14 @@ std::unique_ptr<TSWFAction> ReadRecordXml(const TSWFXmlNode& node) {
       r.SuppressThis = node.Flag("SuppressThis");
       r.PreloadThis = node.Flag("PreloadThis");
       r.PreloadGlobal = node.Flag("PreloadGlobal");
-      r.SetCodeSize(node.Get<uint16_t>("CodeSize"));
-      for (const TSWFXmlNode& child : node.Elements()) {
-        if (child.Name() != "Parameter") Unknown(child);
-        if (r.Params.size() == 0xFFFF) child.Fail("a function has more than 65535 parameters");
-        r.AddParam(child.CString("Name"), child.Get<uint8_t>("Register", 0));
-      }
       break;
     }
+    case 0x9B: static_cast<TSWFActionDefineFunction&>(a).Name = OptionalCString(node, "Name"); break;
     case 0x8F: {
       auto& r = static_cast<TSWFActionTry&>(a);
       r.CatchInRegister = node.Has("CatchRegister");
       if (r.CatchInRegister) r.CatchRegister = node.Get<uint8_t>("CatchRegister");
-      else r.CatchName = node.CString("CatchName");
-      r.HasCatch = node.Flag("HasCatch");
-      r.HasFinally = node.Flag("HasFinally");
-      r.SetTrySize(node.Get<uint16_t>("TrySize"));
-      r.SetCatchSize(node.Get<uint16_t>("CatchSize"));
-      r.SetFinallySize(node.Get<uint16_t>("FinallySize"));
+      else r.CatchName = OptionalCString(node, "CatchName");
       break;
     }
     default: break;
@@ -436,14 +589,184 @@ std::unique_ptr<TSWFAction> ReadRecordXml(const TSWFXmlNode& node) {
   return action;
 }
 
+// Reads a list, blocks and all, into the flat form of the library: a block becomes its record,
+// the records of the block and the marker after them; a label becomes a marker for each branch
+// that needs one of its own (a forward branch), placed once the whole list is known.
+class TListXmlReader {
+ public:
+  void Read(std::span<const TSWFXmlNode> elements, int depth) {
+    for (const TSWFXmlNode& node : elements) Element(node, depth);
+  }
+
+  void Finish(TSWFActionList& list) {
+    struct TInsert {
+      size_t Position;
+      std::unique_ptr<TSWFOffsetMarker> Marker;
+    };
+    std::vector<TInsert> inserts;
+    std::map<std::string_view, TSWFOffsetMarker*> backward;  // one serves every branch after it
+    for (const TRef& ref : FRefs) {
+      const auto label = FLabels.find(ref.Name);
+      if (label == FLabels.end()) ref.Node.Fail("no <Label Name=\"" + ref.Name + "\"> in this action list");
+      const bool isBackward = label->second <= ref.Index;
+      TSWFOffsetMarker* marker = isBackward ? backward[label->first] : nullptr;
+      if (!marker) {
+        auto created = std::make_unique<TSWFOffsetMarker>();
+        created->Backward = isBackward;
+        created->Label = ref.Name;
+        marker = created.get();
+        if (isBackward) backward[label->first] = marker;
+        inserts.push_back({label->second, std::move(created)});
+      }
+      ref.Branch->SetMarker(marker);
+      ref.Branch->StaticOffset = false;
+    }
+    std::stable_sort(inserts.begin(), inserts.end(),
+                     [](const TInsert& x, const TInsert& y) { return x.Position < y.Position; });
+    auto next = inserts.begin();
+    for (size_t k = 0; k <= FItems.size(); ++k) {
+      for (; next != inserts.end() && next->Position == k; ++next) list.Add(std::move(next->Marker));
+      if (k < FItems.size()) list.Add(std::move(FItems[k]));
+    }
+  }
+
+ private:
+  struct TRef {
+    TSWFBranchAction* Branch;
+    size_t Index;  // of the branch
+    std::string Name;
+    TSWFXmlNode Node;
+  };
+
+  void Element(const TSWFXmlNode& node, int depth) {
+    const std::string_view name = node.Name();
+    if (name == "Label") {
+      std::string label = node.String("Name");
+      if (!FLabels.emplace(std::move(label), FItems.size()).second)
+        node.Fail("a second <Label Name=\"" + node.String("Name") + "\">");
+      return;
+    }
+    auto action = ReadRecordXml(node);
+    const uint8_t code = action->ActionCode;
+    auto* branch = IsBranchCode(code) ? static_cast<TSWFBranchAction*>(action.get()) : nullptr;
+    const size_t index = FItems.size();
+    FItems.push_back(std::move(action));
+    if (!branch) return;
+    if (code == 0x99 || code == 0x9D) {
+      if (node.Has("Offset")) static_cast<TSWFActionJump*>(branch)->SetBranchOffset(node.Get<int16_t>("Offset"));
+      else FRefs.push_back({branch, index, node.String("Label"), node});
+      return;
+    }
+    if (depth >= kMaxNesting && !node.Elements().empty()) node.Fail("blocks are nested too deeply");
+    switch (code) {
+      case 0x94:
+        if (node.Has("Size")) {
+          static_cast<TSWFActionWith*>(branch)->SetBlockSize(node.Get<uint16_t>("Size"));
+          NoBlocks(node, "Size");
+          return;
+        }
+        Read(node.Elements(), depth + 1);
+        EndBlock(*branch, 0);
+        return;
+      case 0x9B:
+      case 0x8E: {
+        std::optional<TSWFXmlNode> body;
+        for (const TSWFXmlNode& child : node.Elements()) {
+          if (child.Name() == "Body") {
+            if (body) child.Fail("a second <Body>");
+            body = child;
+          } else if (child.Name() == "Parameter") {
+            Parameter(*branch, child);
+          } else {
+            Unknown(child);
+          }
+        }
+        if (node.Has("CodeSize")) {
+          if (body) body->Fail("a function with a CodeSize has no <Body>");
+          const auto size = node.Get<uint16_t>("CodeSize");
+          if (code == 0x9B) static_cast<TSWFActionDefineFunction*>(branch)->SetCodeSize(size);
+          else static_cast<TSWFActionDefineFunction2*>(branch)->SetCodeSize(size);
+          return;
+        }
+        if (body) Read(body->Elements(), depth + 1);
+        EndBlock(*branch, 0);
+        return;
+      }
+      case 0x8F: {
+        auto& t = static_cast<TSWFActionTry&>(*branch);
+        if (node.Has("TrySize")) {
+          t.HasCatch = node.Flag("HasCatch");
+          t.HasFinally = node.Flag("HasFinally");
+          t.SetTrySize(node.Get<uint16_t>("TrySize"));
+          t.SetCatchSize(node.Get<uint16_t>("CatchSize"));
+          t.SetFinallySize(node.Get<uint16_t>("FinallySize"));
+          NoBlocks(node, "TrySize");
+          return;
+        }
+        constexpr std::string_view kBlocks[3] = {"Body", "Catch", "Finally"};
+        std::array<std::optional<TSWFXmlNode>, 3> blocks;
+        for (const TSWFXmlNode& child : node.Elements()) {
+          const auto it = std::find(std::begin(kBlocks), std::end(kBlocks), child.Name());
+          if (it == std::end(kBlocks)) Unknown(child);
+          auto& block = blocks[static_cast<size_t>(it - std::begin(kBlocks))];
+          if (block) child.Fail("a second <" + std::string(child.Name()) + ">");
+          block = child;
+        }
+        t.HasCatch = blocks[1].has_value();
+        t.HasFinally = blocks[2].has_value();
+        for (size_t slot = 0; slot < 3; ++slot) {
+          if (slot > 0 && !blocks[slot]) continue;
+          if (blocks[slot]) Read(blocks[slot]->Elements(), depth + 1);
+          EndBlock(t, slot);
+        }
+        return;
+      }
+      default: return;
+    }
+  }
+
+  static void NoBlocks(const TSWFXmlNode& node, std::string_view sizeName) {
+    const auto children = node.Elements();
+    if (!children.empty())
+      children.front().Fail("a record with a " + std::string(sizeName) + " holds no blocks");
+  }
+
+  static void Parameter(TSWFBranchAction& function, const TSWFXmlNode& child) {
+    if (function.ActionCode == 0x9B) {
+      auto& f = static_cast<TSWFActionDefineFunction&>(function);
+      if (f.Params.size() == 0xFFFF) child.Fail("a function has more than 65535 parameters");
+      f.Params.push_back(child.CString("Name"));
+      return;
+    }
+    auto& f = static_cast<TSWFActionDefineFunction2&>(function);
+    if (f.Params.size() == 0xFFFF) child.Fail("a function has more than 65535 parameters");
+    f.AddParam(child.CString("Name"), child.Get<uint8_t>("Register", 0));
+  }
+
+  // The marker after a block, from which the writer computes the block's size.
+  void EndBlock(TSWFBranchAction& branch, size_t slot) {
+    auto marker = branch.TakeMarker(slot);
+    marker->Backward = false;
+    marker->Active = true;
+    branch.StaticOffset = false;
+    FItems.push_back(std::move(marker));
+  }
+
+  std::vector<std::unique_ptr<TSWFAction>> FItems;
+  std::map<std::string, size_t, std::less<>> FLabels;  // name -> the position of its place
+  std::vector<TRef> FRefs;
+};
+
 }  // namespace
 
 void WriteActionListXml(TSWFXmlWriter& xml, const TSWFActionList& list) {
-  for (const auto& record : list) WriteRecordXml(xml, *record);
+  TListXmlWriter(xml, list).Run();
 }
 
 void ReadActionListXml(std::span<const TSWFXmlNode> elements, TSWFActionList& list) {
-  for (const TSWFXmlNode& node : elements) list.Add(ReadRecordXml(node));
+  TListXmlReader reader;
+  reader.Read(elements, 0);
+  reader.Finish(list);
 }
 
 void ReadActionListXml(const TSWFXmlNode& parent, TSWFActionList& list) {

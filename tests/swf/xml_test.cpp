@@ -3,6 +3,9 @@
 #include <sstream>
 
 #include "support/testing.h"
+#include "swf/action_branches.h"
+#include "swf/action_push.h"
+#include "swf/action_tags.h"
 #include "swf/control_tags.h"
 #include "swf/stream.h"
 #include "swf/xml_movie.h"
@@ -184,6 +187,205 @@ TEST(XmlEdits, ABadEditNamesTheFileAndLine) {
     } catch (const ESWFXmlError& e) {
       EXPECT_EQ(std::string_view(e.what()).substr(0, c.message.size()), c.message) << e.what();
     }
+  }
+}
+
+// ---- actions ---------------------------------------------------------------------------------
+
+std::string ActionMovie(std::string_view actions) {
+  return std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
+<SWF Version="8" Compressed="false" FrameRate="12" FrameCount="1">
+  <FrameSize Xmin="0" Xmax="8000" Ymin="0" Ymax="6000"/>
+  <DoAction>
+)") + std::string(actions) + R"(  </DoAction>
+  <ShowFrame/>
+  <End/>
+</SWF>
+)";
+}
+
+// Line 5 of the movie is the first line here.
+constexpr std::string_view kActions = R"(    <Push>
+      <String Value="hello"/>
+    </Push>
+    <Trace/>
+    <Push>
+      <Boolean Value="true"/>
+    </Push>
+    <If Label="L1"/>
+    <Push>
+      <String Value="one"/>
+    </Push>
+    <Trace/>
+    <Label Name="L1"/>
+    <Push>
+      <String Value="two"/>
+    </Push>
+    <Trace/>
+    <Label Name="L2"/>
+    <DefineFunction2 Name="f" RegisterCount="2">
+      <Parameter Register="1" Name="x"/>
+      <Body>
+        <Push>
+          <Register Number="1"/>
+        </Push>
+        <Return/>
+      </Body>
+    </DefineFunction2>
+)";
+
+using TEdits = std::vector<std::pair<std::string_view, std::string_view>>;
+
+std::string EditedActions(const TEdits& edits) {
+  std::string text(kActions);
+  for (const auto& [from, to] : edits) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  }
+  return ActionMovie(text);
+}
+
+// The compiled movie read back from its bytes, and the actions of its first DoAction as the
+// library reads them (branch targets are markers placed from the numbers).
+struct TCompiled {
+  std::unique_ptr<TSWFStreamReader> Movie;
+  const TSWFActionList* Actions = nullptr;
+};
+
+TCompiled CompiledActions(const std::string& text) {
+  TCompiled c{std::make_unique<TSWFStreamReader>(Save(*ReadMovieXml(text, "movie.xml")))};
+  c.Movie->ParseTags(true, true);
+  for (const auto& info : c.Movie->TagList)
+    if (auto* action = dynamic_cast<TSWFDoAction*>(info->TagObject()); action && !c.Actions) c.Actions = &action->Actions();
+  return c;
+}
+
+size_t IndexOf(const TSWFActionList& list, const TSWFAction* record) {
+  for (size_t i = 0; i < list.Count(); ++i)
+    if (&list[i] == record) return i;
+  return list.Count();
+}
+
+// "Push two" for a record pushing one string, else the record's name.
+std::string Describe(const TSWFAction& a) {
+  if (a.ActionCode == 0x96) {
+    const auto& values = static_cast<const TSWFActionPush&>(a).Values;
+    if (values.size() == 1 && values[0].ValueType == kPushString)
+      return "Push " + std::get<std::string>(values[0].Value);
+  }
+  return ActionCodeName(a.ActionCode);
+}
+
+// The first record at or after a branch's marker, as the reader placed it from the number.
+std::string TargetOf(const TSWFActionList& list, uint8_t code) {
+  for (const auto& record : list) {
+    if (record->ActionCode != code) continue;
+    const auto* branch = static_cast<const TSWFBranchAction*>(record.get());
+    for (size_t i = IndexOf(list, branch->FindMarker()); i < list.Count(); ++i)
+      if (list[i].ActionCode != kActionMarker) return Describe(list[i]);
+    return "the end";
+  }
+  return "no record";
+}
+
+// The records of a function's body: between the function and its marker.
+std::vector<std::string> BodyOf(const TSWFActionList& list) {
+  std::vector<std::string> body;
+  for (size_t i = 0; i < list.Count(); ++i) {
+    if (list[i].ActionCode != 0x8E) continue;
+    const auto end = IndexOf(list, static_cast<const TSWFBranchAction&>(list[i]).FindMarker());
+    for (size_t k = i + 1; k < end && k < list.Count(); ++k)
+      if (list[k].ActionCode != kActionMarker) body.push_back(Describe(list[k]));
+  }
+  return body;
+}
+
+TEST(XmlActions, HandEditsReachTheCompiledBytes) {
+  struct Case {
+    TEdits edits;
+    std::string firstPush, ifTarget;
+    std::vector<std::string> body;
+  };
+  const std::vector<std::string> plainBody{"Push", "Return"};
+  const Case cases[] = {
+      {{}, "Push hello", "Push two", plainBody},
+      {{{"Value=\"hello\"", "Value=\"caf\xC3\xA9\""}}, "Push caf\xC3\xA9", "Push two", plainBody},
+      // The If goes to another label, one after its old target and one before it.
+      {{{"<If Label=\"L1\"/>", "<If Label=\"L2\"/>"}}, "Push hello", "DefineFunction2", plainBody},
+      {{{"<If Label=\"L1\"/>", "<If Label=\"L0\"/>"}, {"    <Push>\n      <String Value=\"hello\"/>", "    <Label Name=\"L0\"/>\n    <Push>\n      <String Value=\"hello\"/>"}},
+       "Push hello", "Push hello", plainBody},
+      // The function's size follows its body.
+      {{{"<Return/>", "<Trace/><Push><Undefined/></Push><Return/>"}}, "Push hello", "Push two",
+       {"Push", "Trace", "Push", "Return"}},
+  };
+  for (const auto& c : cases) {
+    const std::string text = EditedActions(c.edits);
+    const auto compiled = CompiledActions(text);
+    ASSERT_TRUE(compiled.Actions && compiled.Actions->Count() > 0) << text;
+    const TSWFActionList& list = *compiled.Actions;
+    size_t first = 0;
+    while (first < list.Count() && list[first].ActionCode == kActionMarker) ++first;
+    ASSERT_LT(first, list.Count());
+    EXPECT_EQ(Describe(list[first]), c.firstPush) << text;
+    EXPECT_EQ(TargetOf(list, 0x9D), c.ifTarget) << text;
+    EXPECT_EQ(BodyOf(list), c.body) << text;
+  }
+}
+
+TEST(XmlActions, ABadEditNamesTheFileAndLine) {
+  struct Case {
+    std::string_view from, to, message;
+  };
+  const Case cases[] = {
+      {"<Trace/>", "<Trcae/>", "movie.xml:8: unknown action <Trcae>"},
+      {"<If Label=\"L1\"/>", "<If Label=\"L9\"/>", "movie.xml:12: no <Label Name=\"L9\"> in this action list"},
+      {"<Register Number=\"1\"/>", "<Register Number=\"256\"/>", "movie.xml:27: Number=256 is out of range (0 to 255)"},
+      {"<Parameter Register=\"1\"", "<Parameter Register=\"-1\"", "movie.xml:24: Register=-1 is out of range (0 to 255)"},
+      {"<Label Name=\"L2\"/>", "<Label Name=\"L1\"/>", "movie.xml:22: a second <Label Name=\"L1\">"},
+      {"<Boolean Value=\"true\"/>", "<Boolean Value=\"yes\"/>", "movie.xml:10: Value=\"yes\" is neither true nor false"},
+      {"<String Value=\"one\"/>", "<Strnig Value=\"one\"/>", "movie.xml:14: unknown pushed value <Strnig>"},
+      {"<Trace/>", "<Trace Value=\"x\"/>", "movie.xml:8: unknown attribute Value of <Trace>"},
+      {"RegisterCount=\"2\"", "RegisterCount=\"2\" CodeSize=\"3\"", "movie.xml:25: a function with a CodeSize has no <Body>"},
+      {"<If Label=\"L1\"/>", "<If Offset=\"40000\"/>", "movie.xml:12: Offset=40000 is out of range (-32768 to 32767)"},
+      {"<Return/>", "<Action Code=\"0x07\">AA==</Action>", "movie.xml:29: an action code below 0x80 has no body"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ReadMovieXml(EditedActions({{c.from, c.to}}), "movie.xml");
+      ADD_FAILURE() << "accepted: " << c.to;
+    } catch (const ESWFXmlError& e) {
+      EXPECT_EQ(std::string_view(e.what()).substr(0, c.message.size()), c.message) << e.what();
+    }
+  }
+}
+
+// Forms the corpus lacks come back to the same text through the bytes.
+TEST(XmlActions, RareFormsComeBackExactly) {
+  const std::string_view cases[] = {
+      // A branch into the middle of a record and one out of the list keep their numbers.
+      "    <Jump Offset=\"1\"/>\n    <Push>\n      <Integer Value=\"-2147483648\"/>\n    </Push>\n",
+      "    <If Offset=\"-200\"/>\n",
+      "    <Jump Label=\"L1\"/>\n    <Label Name=\"L1\"/>\n    <Play/>\n",
+      "    <Label Name=\"L1\"/>\n    <Play/>\n    <Jump Label=\"L1\"/>\n    <If Label=\"L1\"/>\n",
+      "    <Push>\n      <Constant Index=\"3\" Wide=\"true\"/>\n      <Constant Index=\"300\"/>\n"
+      "      <Constant Index=\"3\"/>\n      <Float Value=\"0.1\"/>\n      <Float Bits=\"0x7FC00001\"/>\n"
+      "      <Double Bits=\"0x7FF8000000000001\"/>\n      <Double Value=\"-0\"/>\n"
+      "      <Boolean Value=\"2\"/>\n      <Null/>\n      <String Value=\"a\\tb\"/>\n    </Push>\n",
+      "    <Try CatchRegister=\"3\">\n      <Body>\n        <Throw/>\n      </Body>\n      <Catch/>\n"
+      "      <Finally>\n        <Stop/>\n      </Finally>\n    </Try>\n",
+      "    <Try CatchName=\"e\">\n      <Body/>\n      <Finally/>\n    </Try>\n",
+      "    <With>\n      <With>\n        <Play/>\n      </With>\n    </With>\n    <With/>\n",
+      "    <DefineFunction Name=\"g\">\n      <Parameter Name=\"a\"/>\n      <Body/>\n    </DefineFunction>\n",
+      "    <Action Code=\"0x1\"/>\n    <Action Code=\"0x96\">BQ==</Action>\n",
+      "    <GotoFrame2 PlayFlag=\"true\" SceneBias=\"7\"/>\n    <GetURL2 Method=\"2\" LoadTargetFlag=\"true\"/>\n"
+      "    <GetURL URL=\"http://a/\" Target=\"_blank\"/>\n    <WaitForFrame Frame=\"2\" SkipCount=\"1\"/>\n",
+  };
+  for (const auto& actions : cases) {
+    const std::string text = ActionMovie(actions);
+    TSWFStreamReader movie(Save(*ReadMovieXml(text, "movie.xml")));
+    movie.ParseTags(true, true);
+    EXPECT_EQ(ToXml(movie), text);
   }
 }
 

@@ -71,6 +71,41 @@ double ArcSweep(double start, double end, bool anticlockwise) {
   return anticlockwise ? -d : d;
 }
 
+struct TPoint2 {
+  double X = 0, Y = 0;
+};
+
+// Whether segments ab and cd meet (touching counts).
+bool Meet(TPoint2 a, TPoint2 b, TPoint2 c, TPoint2 d) {
+  auto side = [](TPoint2 p, TPoint2 q, TPoint2 r) {
+    const double v = (q.X - p.X) * (r.Y - p.Y) - (q.Y - p.Y) * (r.X - p.X);
+    return (v > 0) - (v < 0);
+  };
+  auto within = [](TPoint2 p, TPoint2 q, TPoint2 r) {  // r on the line pq: between p and q?
+    return std::min(p.X, q.X) <= r.X && r.X <= std::max(p.X, q.X) && std::min(p.Y, q.Y) <= r.Y &&
+           r.Y <= std::max(p.Y, q.Y);
+  };
+  const int d1 = side(c, d, a), d2 = side(c, d, b), d3 = side(a, b, c), d4 = side(a, b, d);
+  if (d1 * d2 < 0 && d3 * d4 < 0) return true;
+  return (d1 == 0 && within(c, d, a)) || (d2 == 0 && within(c, d, b)) ||
+         (d3 == 0 && within(a, b, c)) || (d4 == 0 && within(a, b, d));
+}
+
+// Whether a closed polygon (the last corner joins the first) is a simple curve: no two of its
+// sides meet but neighbours at their shared corner. Beyond kMaxSimpleSides it is taken as not.
+constexpr size_t kMaxSimpleSides = 2048;
+bool Simple(const std::vector<TPoint2>& corners) {
+  const size_t n = corners.size();
+  if (n < 3) return true;  // encloses nothing
+  if (n > kMaxSimpleSides) return false;
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = i + 2; j < n; ++j) {
+      if (i == 0 && j == n - 1) continue;  // neighbours across the closing corner
+      if (Meet(corners[i], corners[(i + 1) % n], corners[j], corners[(j + 1) % n])) return false;
+    }
+  return true;
+}
+
 }  // namespace
 
 // ---- transform and gradients -----------------------------------------------------------------
@@ -129,6 +164,11 @@ TFlashCanvas::TVec TFlashCanvas::ToDevice(double x, double y) const {
 void TFlashCanvas::SetFillStyle(uint32_t color) { FState.FillStyle = color; }
 void TFlashCanvas::SetFillStyle(const TFlashCanvasGradient& gradient) { FState.FillStyle = gradient; }
 void TFlashCanvas::SetStrokeStyle(uint32_t color) { FState.StrokeStyle = color; }
+void TFlashCanvas::SetStrokeStyle(const TFlashCanvasGradient& gradient) { FState.StrokeStyle = gradient; }
+
+void TFlashCanvas::SetMiterLimit(double limit) {
+  if (std::isfinite(limit) && limit > 0) FState.MiterLimit = limit;
+}
 
 void TFlashCanvas::SetLineWidth(double width) {
   if (std::isfinite(width) && width > 0) FState.LineWidth = width;
@@ -315,14 +355,8 @@ void TFlashCanvas::ClosePath() {
 
 // ---- painting --------------------------------------------------------------------------------
 
-void TFlashCanvas::ApplyFill(TFlashShape& shape) const {
-  if (const auto* color = std::get_if<uint32_t>(&FState.FillStyle)) {
-    TSWFRGBA rgba(true);
-    rgba.SetRGBA(*color);
-    shape.SetSolidColor(rgba);
-    return;
-  }
-  const auto& g = std::get<TFlashCanvasGradient>(FState.FillStyle);
+std::unique_ptr<TSWFGradientFill> TFlashCanvas::GradientFill(const TFlashCanvasGradient& g,
+                                                             bool& translucent) const {
   // A gradient spans the square of side 32768 around the origin: the matrix takes that square
   // onto the gradient's line (its x axis from one point to the other) or onto its larger
   // circle, and then through the transform to twips.
@@ -346,30 +380,71 @@ void TFlashCanvas::ApplyFill(TFlashShape& shape) const {
   }
   auto fill = std::make_unique<TSWFGradientFill>();
   fill->FillType = g.IsRadial() ? kFillRadialGradient : kFillLinearGradient;
+  translucent = false;
   for (size_t i = 0; i < stops.size(); ++i) {
     const int record = static_cast<int>(i + 1);
     fill->GradientColor(record).SetRGBA(stops[i].second);
     fill->SetGradientRatio(record, static_cast<uint8_t>(RoundHalfEven(std::clamp(stops[i].first, 0.0, 1.0) * 255)));
-    if ((stops[i].second >> 24) < 255) shape.HasAlpha = true;
+    if ((stops[i].second >> 24) < 255) translucent = true;
   }
   const TCanvasMatrix m = Device() * square;
   auto factor = [](double v) { return std::clamp(v, -kMaxMatrixFactor, kMaxMatrixFactor); };
   fill->Matrix.SetScale(factor(m.A), factor(m.D));
   fill->Matrix.SetSkew(factor(m.C), factor(m.B));
   fill->Matrix.SetTranslate(Twips(m.E), Twips(m.F));
-  shape.AddFillStyle(std::move(fill));
+  return fill;
 }
 
-TFlashShape* TFlashCanvas::Paint(const std::vector<TSubpath>& path, bool fill) {
+void TFlashCanvas::ApplyFill(TFlashShape& shape) const {
+  if (const auto* color = std::get_if<uint32_t>(&FState.FillStyle)) {
+    TSWFRGBA rgba(true);
+    rgba.SetRGBA(*color);
+    shape.SetSolidColor(rgba);
+    return;
+  }
+  bool translucent = false;
+  shape.AddFillStyle(GradientFill(std::get<TFlashCanvasGradient>(FState.FillStyle), translucent));
+  if (translucent) shape.HasAlpha = true;
+}
+
+void TFlashCanvas::ApplyStroke(TFlashShape& shape) const {
+  const TCanvasMatrix d = Device();
+  const double scaled = FState.LineWidth * std::sqrt(std::abs(d.A * d.D - d.B * d.C));
+  const auto width = scaled >= 1 ? static_cast<uint16_t>(std::min(RoundHalfEven(scaled), 65535.0)) : uint16_t{1};
+  const auto* color = std::get_if<uint32_t>(&FState.StrokeStyle);
+  if (color && FState.LineCap == lcRound && FState.LineJoin == ljRound) {
+    TSWFLineStyle& line = shape.AddLineStyle();
+    line.Width = width;
+    line.Color.SetRGBA(*color);
+    if ((*color >> 24) < 255) shape.HasAlpha = true;
+    return;
+  }
+  // Caps, joins and a gradient need a wide line style.
+  auto line = std::make_unique<TSWFLineStyle2>();
+  line->Width = width;
+  line->StartCapStyle = line->EndCapStyle = FState.LineCap;
+  line->JoinStyle = FState.LineJoin;
+  if (FState.LineJoin == ljMiter) line->MiterLimitFactor = static_cast<float>(std::clamp(FState.MiterLimit, 1.0, 255.0));
+  if (color) {
+    line->Color.SetRGBA(*color);
+  } else {
+    bool translucent = false;
+    auto fill = GradientFill(std::get<TFlashCanvasGradient>(FState.StrokeStyle), translucent);
+    line->HasFillFlag = true;
+    line->FillStyle(fill->FillType)->Assign(*fill);
+    line->FillStyle()->HasAlpha = true;  // wide lines write their fills with alpha
+  }
+  shape.AddLineStyle(std::move(line));
+}
+
+TFlashShape* TFlashCanvas::Paint(const std::vector<TSubpath>& path, bool fill, TCanvasFillRule rule) {
   const bool any = std::any_of(path.begin(), path.end(), [](const TSubpath& s) { return !s.Segments.empty(); });
   if (!any) return nullptr;
-  if (fill) {
-    // A gradient without colours, or one without extent, paints nothing.
-    if (const auto* g = std::get_if<TFlashCanvasGradient>(&FState.FillStyle)) {
-      const bool flat = g->IsRadial() ? std::max(g->R0, g->R1) == 0
-                                      : g->X0 == g->X1 && g->Y0 == g->Y1;
-      if (g->Stops().empty() || flat) return nullptr;
-    }
+  // A gradient without colours, or one without extent, paints nothing.
+  if (const auto* g = std::get_if<TFlashCanvasGradient>(fill ? &FState.FillStyle : &FState.StrokeStyle)) {
+    const bool flat = g->IsRadial() ? std::max(g->R0, g->R1) == 0
+                                    : g->X0 == g->X1 && g->Y0 == g->Y1;
+    if (g->Stops().empty() || flat) return nullptr;
   }
   TFlashMovie& movie = Movie();
   uint16_t& maxDepth = FSprite ? FSprite->MaxDepth : movie.MaxDepth;
@@ -379,16 +454,11 @@ TFlashShape* TFlashCanvas::Paint(const std::vector<TSubpath>& path, bool fill) {
   TFlashEdges& edges = shape.Edges();
   edges.NoUnits = true;
   edges.MergeLines = true;
-  if (fill) {
-    ApplyFill(shape);
-  } else {
-    const TCanvasMatrix d = Device();
-    const double width = FState.LineWidth * std::sqrt(std::abs(d.A * d.D - d.B * d.C));
-    TSWFLineStyle& line = shape.AddLineStyle();
-    line.Width = width >= 1 ? static_cast<uint16_t>(std::min(RoundHalfEven(width), 65535.0)) : 1;
-    line.Color.SetRGBA(FState.StrokeStyle);
-    if ((FState.StrokeStyle >> 24) < 255) shape.HasAlpha = true;
-  }
+  if (fill) ApplyFill(shape);
+  else ApplyStroke(shape);
+  // The two rules differ only where the outline winds around a point more than once: never
+  // for one simple closed curve.
+  if (fill && rule == frNonzero) shape.NonzeroWinding = !SimpleOutline(path);
   for (const TSubpath& s : path) {
     if (s.Segments.empty()) continue;
     edges.MoveTo(Twips(s.Start.X), Twips(s.Start.Y));
@@ -410,7 +480,49 @@ TFlashShape* TFlashCanvas::Paint(const std::vector<TSubpath>& path, bool fill) {
   return &shape;
 }
 
-TFlashShape* TFlashCanvas::Fill() { return Paint(FPath, true); }
+bool TFlashCanvas::SimpleOutline(const std::vector<TSubpath>& path) {
+  // Chords per curve: enough to see a curve cross a side in the drawings a canvas makes.
+  constexpr int kChords = 4;
+  struct TBox {
+    double Left, Top, Right, Bottom;
+  };
+  std::vector<TBox> boxes;
+  for (const TSubpath& s : path) {
+    if (s.Segments.empty()) continue;
+    std::vector<TPoint2> corners{{s.Start.X, s.Start.Y}};
+    auto add = [&](TPoint2 p) {
+      if (p.X != corners.back().X || p.Y != corners.back().Y) corners.push_back(p);
+    };
+    TVec from = s.Start;
+    for (const TSegment& e : s.Segments) {
+      if (e.Curve) {
+        for (int i = 1; i < kChords; ++i) {
+          const double t = double(i) / kChords, u = 1 - t;
+          add({u * u * from.X + 2 * u * t * e.Control.X + t * t * e.End.X,
+               u * u * from.Y + 2 * u * t * e.Control.Y + t * t * e.End.Y});
+        }
+      }
+      add({e.End.X, e.End.Y});
+      from = e.End;
+    }
+    if (corners.size() > 1 && corners.back().X == corners.front().X && corners.back().Y == corners.front().Y)
+      corners.pop_back();
+    if (!Simple(corners)) return false;
+    TBox box{corners[0].X, corners[0].Y, corners[0].X, corners[0].Y};
+    for (const TPoint2& p : corners) {
+      box.Left = std::min(box.Left, p.X), box.Right = std::max(box.Right, p.X);
+      box.Top = std::min(box.Top, p.Y), box.Bottom = std::max(box.Bottom, p.Y);
+    }
+    for (const TBox& other : boxes)
+      if (box.Left <= other.Right && other.Left <= box.Right && box.Top <= other.Bottom && other.Top <= box.Bottom)
+        return false;
+    if (boxes.size() == kMaxSimpleSides) return false;
+    boxes.push_back(box);
+  }
+  return true;
+}
+
+TFlashShape* TFlashCanvas::Fill(TCanvasFillRule rule) { return Paint(FPath, true, rule); }
 TFlashShape* TFlashCanvas::Stroke() { return Paint(FPath, false); }
 
 std::vector<TFlashCanvas::TSubpath> TFlashCanvas::RectPath(double x, double y, double width,

@@ -5,9 +5,14 @@
 // paint covers earlier paint as on a canvas. TFSpriteCanvas is a sprite that a canvas draws
 // into.
 //
+// Fills follow the nonzero rule unless asked for even-odd; an outline that is one simple
+// closed curve looks the same under both and is written without the rule (which needs
+// version 8). Strokes take a colour or a gradient; butt or square caps and bevel or miter joins
+// (and strokes in a gradient) are written as wide line styles, also of version 8.
+//
 // Where a SWF shape cannot say what a browser canvas does, the shape does its nearest:
-// - fills follow the even-odd rule (a region wound twice the same way is left empty);
-// - strokes have round caps and joins, and a colour only;
+// - strokes start with round caps and joins (a canvas starts with butt caps and miter joins),
+//   as the plain lines of every version have them;
 // - a radial gradient between circles of different centres is drawn around the end circle's
 //   centre;
 // - a gradient keeps at most 8 colour stops (more are thinned evenly);
@@ -15,10 +20,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <variant>
 #include <vector>
 
 #include "builder/sprite.h"
+
+namespace tw::swf {
+class TSWFGradientFill;
+}
 
 namespace tw::builder {
 
@@ -60,6 +70,11 @@ class TFlashCanvasGradient {
   std::vector<TStop> FStops;  // by offset; equal offsets in the order added
 };
 
+// The values are those of a wide line style's cap and join fields.
+enum TCanvasLineCap : uint8_t { lcRound = 0, lcButt = 1, lcSquare = 2 };
+enum TCanvasLineJoin : uint8_t { ljRound = 0, ljBevel = 1, ljMiter = 2 };
+enum TCanvasFillRule : uint8_t { frNonzero, frEvenOdd };
+
 class TFlashCanvas {
  public:
   // Draws on the movie's own timeline, or into the sprite (whose movie registers the shapes).
@@ -73,9 +88,18 @@ class TFlashCanvas {
   void SetFillStyle(uint32_t color);
   void SetFillStyle(const TFlashCanvasGradient& gradient);
   void SetStrokeStyle(uint32_t color);
+  void SetStrokeStyle(const TFlashCanvasGradient& gradient);
   // In the canvas's units; a width that is not above zero is ignored.
   void SetLineWidth(double width);
   double LineWidth() const { return FState.LineWidth; }
+  void SetLineCap(TCanvasLineCap cap) { FState.LineCap = cap; }
+  void SetLineJoin(TCanvasLineJoin join) { FState.LineJoin = join; }
+  // How far a miter join may reach, in line widths from the corner's inside to its tip; a
+  // value that is not above zero is ignored, the file holds 1 to 255.
+  void SetMiterLimit(double limit);
+  TCanvasLineCap LineCap() const { return FState.LineCap; }
+  TCanvasLineJoin LineJoin() const { return FState.LineJoin; }
+  double MiterLimit() const { return FState.MiterLimit; }
 
   // ---- the state stack: transform and styles (the path is not part of it)
   void Save();
@@ -113,7 +137,7 @@ class TFlashCanvas {
 
   // ---- painting: each makes one shape of the current path (or rectangle), registered in the
   // movie and placed at the next depth of the timeline; null when there is nothing to paint.
-  TFlashShape* Fill();
+  TFlashShape* Fill(TCanvasFillRule rule = frNonzero);
   TFlashShape* Stroke();
   TFlashShape* FillRect(double x, double y, double width, double height);
   TFlashShape* StrokeRect(double x, double y, double width, double height);
@@ -135,8 +159,11 @@ class TFlashCanvas {
   struct TState {
     TCanvasMatrix Matrix;
     TPaint FillStyle = uint32_t{0xFF000000};
-    uint32_t StrokeStyle = 0xFF000000;
+    TPaint StrokeStyle = uint32_t{0xFF000000};
     double LineWidth = 1;
+    TCanvasLineCap LineCap = lcRound;
+    TCanvasLineJoin LineJoin = ljRound;
+    double MiterLimit = 10;
   };
 
   TFlashMovie& Movie() const;
@@ -156,8 +183,16 @@ class TFlashCanvas {
               double sweep);
   // The path of a rectangle alone; the current path stays as it is.
   std::vector<TSubpath> RectPath(double x, double y, double width, double height);
-  TFlashShape* Paint(const std::vector<TSubpath>& path, bool fill);
+  TFlashShape* Paint(const std::vector<TSubpath>& path, bool fill, TCanvasFillRule rule = frEvenOdd);
+  // Whether the filled path winds around no point more than once: its subpaths simple closed
+  // curves (curves taken as a few chords) with boxes apart.
+  static bool SimpleOutline(const std::vector<TSubpath>& path);
+  // The gradient as a fill style through the current transform; translucent tells whether a
+  // colour of it is below full alpha.
+  std::unique_ptr<swf::TSWFGradientFill> GradientFill(const TFlashCanvasGradient& g,
+                                                      bool& translucent) const;
   void ApplyFill(TFlashShape& shape) const;
+  void ApplyStroke(TFlashShape& shape) const;
 
   TFlashMovie* FMovie = nullptr;   // the movie of a movie canvas; refers to
   TFlashSprite* FSprite = nullptr; // the sprite of a sprite canvas; refers to

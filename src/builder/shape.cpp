@@ -45,6 +45,22 @@ class TLent {
   T& FBorrower;
 };
 
+bool IsWide(const std::unique_ptr<TSWFLineStyle>& line) {
+  return dynamic_cast<const TSWFLineStyle2*>(line.get()) != nullptr;
+}
+
+// Plain line styles turned into wide ones of the same width and colour (round caps and
+// joins, as plain lines are drawn).
+void Widen(TLineStyleList& lines) {
+  for (auto& line : lines) {
+    if (IsWide(line)) continue;
+    auto wide = std::make_unique<TSWFLineStyle2>();
+    wide->Assign(*line);
+    wide->Color.SetHasAlpha(true);
+    line = std::move(wide);
+  }
+}
+
 }  // namespace
 
 TFlashShape::TFlashShape(TFlashMovie* owner)
@@ -510,23 +526,43 @@ void TFlashShape::BuildDashed(TShapeRecordList& records, TLineStyleList& lines) 
 void TFlashShape::WriteToStream(TBitsEngine& be) {
   uint16_t widest = 0;
   for (const auto& line : LineStyles) widest = std::max(widest, line->Width);
+  const bool shape4 = NeedsShape4();
   std::unique_ptr<TSWFDefineShape> tag;
-  if (HasAlpha) tag = std::make_unique<TSWFDefineShape3>();
-  else tag = std::make_unique<TSWFDefineShape2>();
+  if (shape4) {
+    auto tag4 = std::make_unique<TSWFDefineShape4>();
+    tag4->EdgeBounds.Assign(Bounds);
+    tag4->UsesFillWindingRule = NonzeroWinding;
+    tag = std::move(tag4);
+  } else if (HasAlpha) {
+    tag = std::make_unique<TSWFDefineShape3>();
+  } else {
+    tag = std::make_unique<TSWFDefineShape2>();
+  }
   tag->ID = CharacterId();
   const int32_t half = widest / 2;
   tag->ShapeBounds.SetRect(
       {Bounds.XMin() - half, Bounds.YMin() - half, Bounds.XMax() + half, Bounds.YMax() + half});
   // The styles and records are lent to the tag, not copied: they go back when it is written.
   TLent fills(FillStyles, tag->FillStyles);
-  if (!Dashed()) {
-    TLent lines(LineStyles, tag->LineStyles);
-    TLent records(Records, tag->Edges);
+  if (Dashed()) {
+    BuildDashed(tag->Edges, tag->LineStyles);
+    if (shape4) Widen(tag->LineStyles);
+    tag->WriteToStream(be);
+    return;
+  }
+  TLent records(Records, tag->Edges);
+  if (shape4 && !std::all_of(LineStyles.begin(), LineStyles.end(), IsWide)) {
+    tag->LineStyles = CloneLineStyles(LineStyles);
+    Widen(tag->LineStyles);
     tag->WriteToStream(be);
   } else {
-    BuildDashed(tag->Edges, tag->LineStyles);
+    TLent lines(LineStyles, tag->LineStyles);
     tag->WriteToStream(be);
   }
+}
+
+bool TFlashShape::NeedsShape4() const {
+  return NonzeroWinding || std::any_of(LineStyles.begin(), LineStyles.end(), IsWide);
 }
 
 void TFlashShape::Assign(const TBasedSWFObject& source) {
@@ -536,6 +572,7 @@ void TFlashShape::Assign(const TBasedSWFObject& source) {
   if (s.FFill1Index) SetFill1(s.FFill1Index);
   if (s.FLineStyleIndex) SetLineStyle(s.FLineStyleIndex);
   HasAlpha = s.HasAlpha;
+  NonzeroWinding = s.NonzeroWinding;
 }
 
 }  // namespace tw::builder

@@ -1,6 +1,7 @@
 // TFlashShape: the builder's vector shape, an outline of shape records with fill and line styles
-// and bounds, written as DefineShape2 or (with alpha) DefineShape3. TFlashLineStyle is the dash
-// pattern of a dashed outline.
+// and bounds, written as DefineShape2, (with alpha) DefineShape3, or (with wide line styles or
+// the nonzero winding rule) DefineShape4. TFlashLineStyle is the dash pattern of a dashed
+// outline.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,8 @@ class TFlashShape : public TFlashVisualObject {
   swf::TFillStyleList FillStyles;
   swf::TLineStyleList LineStyles;
   bool HasAlpha = false;          // a colour below full alpha: written as DefineShape3
+  // Filled where the outline winds around a point at all, not only an odd number of times.
+  bool NonzeroWinding = false;
   bool DashGapsTransparent = true;
 
   TFlashEdges& Edges() { return *FEdges; }
@@ -107,7 +110,10 @@ class TFlashShape : public TFlashVisualObject {
 
   // Copies the placement origin, the style indices and HasAlpha, not records or styles.
   void Assign(const swf::TBasedSWFObject& source) override;
-  int MinVersion() const override { return HasAlpha ? 3 : 2; }
+  // A wide line style (swf::TSWFLineStyle2: caps, joins, a fill) or the nonzero rule needs
+  // DefineShape4 and version 8; its other line styles are then written wide as well.
+  bool NeedsShape4() const;
+  int MinVersion() const override { return NeedsShape4() ? 8 : HasAlpha ? 3 : 2; }
   void WriteToStream(swf::TBitsEngine& be) override;
   void ChangeOwner() override;
 

@@ -3,6 +3,7 @@
 // button is in while its scripts trace the events.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 
@@ -111,6 +112,67 @@ TEST(ButtonInFlash, ShowsItsStatesAndRunsItsScripts) {
     EXPECT_TRUE(Near(run.Samples[i][2], kWhite)) << Text(run.Samples[i][2]);
   }
   EXPECT_EQ(run.Traces, (std::vector<std::string>{"over", "press", "release 42", "out"}));
+}
+
+// A button whose up state is a text of an embedded font and whose over (and down) state is
+// another: hovering draws the other string where FreeType draws it, pressing runs the script.
+TEST(ButtonInFlash, TextStatesChangeOnHover) {
+  TempDir dir;
+  TFlashMovie movie(0, 0, 300, 100, 24, TSystemCoord::Pix);
+  movie.SetVersion(8);
+  movie.BgColor() = {255, 255, 255};
+  TFlashFont& font = movie.AddFont();
+  font.Name = "DejaVu Sans";
+  font.Device = false;
+  font.SetSize(32);
+  const std::u16string up = u"Play", over = u"Stop now";
+  TFlashText& upText = movie.AddText(up, 0xFF000000, &font, {20, 10}, 0);
+  TFlashText& overText = movie.AddText(over, 0xFF000000, &font, {20, 10}, 0);
+  // The hit area: the whole stage, so the pointer is over the button wherever the glyphs are.
+  TFlashShape& area = movie.AddRectangle(0, 0, 300, 100);
+  area.SetSolidColor(TSWFRGB{0, 0, 0});
+  TFlashButton& button = movie.AddButton();
+  button.AddRecord(upText, bsUp);
+  button.AddRecord(overText, bsOver | bsDown);
+  button.AddRecord(area, bsHitTest);
+  ASSERT_TRUE(button.CompileActions("on(press) { trace(\"pressed\"); }")) << movie.ErrorText();
+  movie.PlaceObject(button, 1);
+  movie.ShowFrame();
+  movie.BuildBody();
+  const fs::path file = dir / "text-button.swf";
+  movie.SaveToFile(file);
+
+  const fs::path shots = fs::path(TW_SCREENSHOT_DIR) / "text-button";
+  fs::create_directories(shots);
+  const struct {
+    const char* State;
+    std::string Step;
+    std::u16string Text;
+  } states[] = {
+      {"up", "", up},
+      {"over", "move:150,50", over},
+      {"down", "down", over},
+  };
+  std::vector<std::string> steps;
+  for (const auto& s : states) {
+    if (!s.Step.empty()) steps.push_back(s.Step);
+    steps.push_back("shot:" + (shots / (std::string(s.State) + ".png")).string());
+  }
+  const TPointerRun run = RunPointer(file, "150,50", steps);
+  EXPECT_TRUE(run.Errors.empty()) << run.Errors.front();
+  EXPECT_EQ(run.Traces, (std::vector<std::string>{"pressed"}));
+
+  const TPlatformFont face(TLogFont{"DejaVu Sans"});
+  const double ascentPx = std::nearbyint(face.Ascent() / 1024.0 * 640) / 20;
+  const TInk upInk = FreeTypeInk(face.FileName(), up, 32, 20, 10 + ascentPx);
+  const TInk overInk = FreeTypeInk(face.FileName(), over, 32, 20, 10 + ascentPx);
+  ASSERT_GT(overInk.Right - upInk.Right, 40);  // the strings tell apart by their width
+  for (const auto& s : states) {
+    SCOPED_TRACE(s.State);
+    const TRGBAImage shot = DecodeWithFFmpeg(shots / (std::string(s.State) + ".png"), 300, 100);
+    ASSERT_FALSE(shot.Pixels.empty());
+    ExpectInkNear(DarkInk(shot, 0, 100), FreeTypeInk(face.FileName(), s.Text, 32, 20, 10 + ascentPx), s.State);
+  }
 }
 
 }  // namespace

@@ -553,6 +553,134 @@ TEST(Canvas, GradientLimitsAndEmptyPaints) {
   for (int i = 2; i <= 8; ++i) EXPECT_GT(fill->Record(i).Ratio, fill->Record(i - 1).Ratio);
 }
 
+// A stroke keeps the plain line of every version while its caps and joins are round and its
+// style a colour; butt or square caps, bevel or miter joins (the limit held to 1 to 255) and
+// a gradient make a wide line style of DefineShape4.
+TEST(Canvas, StrokeCapsJoinsAndGradientsAreWideLines) {
+  const uint32_t red = MakeRGBA(255, 0, 0, 255), blue = MakeRGBA(0, 0, 255, 255);
+  struct TCase {
+    const char* name;
+    std::function<void(TFlashCanvas&)> style;
+    int tag, cap, join;
+    float miter;
+    bool gradient;
+  } cases[] = {
+      {"round and a colour", [](TFlashCanvas&) {}, 22, 0, 0, 0, false},
+      {"butt caps", [](TFlashCanvas& c) { c.SetLineCap(lcButt); }, 83, 1, 0, 0, false},
+      {"square caps, bevel joins", [](TFlashCanvas& c) { c.SetLineCap(lcSquare), c.SetLineJoin(ljBevel); },
+       83, 2, 1, 0, false},
+      {"miter joins of the canvas's limit", [](TFlashCanvas& c) { c.SetLineJoin(ljMiter); }, 83, 0, 2, 10, false},
+      {"a limit of 2.5; zero and NaN ignored",
+       [](TFlashCanvas& c) { c.SetLineJoin(ljMiter), c.SetMiterLimit(2.5), c.SetMiterLimit(0), c.SetMiterLimit(NAN); },
+       83, 0, 2, 2.5f, false},
+      {"a limit beyond the file's", [](TFlashCanvas& c) { c.SetLineJoin(ljMiter), c.SetMiterLimit(1000); }, 83, 0, 2, 255, false},
+      {"caps restored with the state",
+       [](TFlashCanvas& c) { c.Save(), c.SetLineCap(lcButt), c.SetLineJoin(ljBevel), c.Restore(); }, 22, 0, 0, 0, false},
+      {"a gradient",
+       [&](TFlashCanvas& c) {
+         auto g = TFlashCanvasGradient::Linear(0, 0, 100, 0);
+         g.AddColorStop(0, red);
+         g.AddColorStop(1, blue);
+         c.SetStrokeStyle(g);
+       },
+       83, 0, 0, 0, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TCanvasMovie movie;
+    TFlashCanvas& canvas = movie.Canvas();
+    canvas.SetLineWidth(4);
+    c.style(canvas);
+    canvas.MoveTo(10, 10);
+    canvas.LineTo(60, 10);
+    canvas.LineTo(60, 40);
+    ASSERT_TRUE(canvas.Stroke());
+    const TReadBack r = Read(movie);
+    ASSERT_EQ(r.Shapes.size(), 1u);
+    EXPECT_EQ(r.Shapes[0]->TagID, c.tag);
+    if (c.tag == 83) {
+      EXPECT_GE(r.Reader->Version(), 8);
+    }
+    ASSERT_EQ(r.Shapes[0]->LineStyles.size(), 1u);
+    EXPECT_EQ(r.Shapes[0]->LineStyles[0]->Width, 80);
+    EXPECT_EQ(OutlineOf(*r.Shapes[0]).Ends.size(), 2u);
+    if (c.tag != 83) continue;
+    const auto* line = dynamic_cast<const TSWFLineStyle2*>(r.Shapes[0]->LineStyles[0].get());
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->StartCapStyle, c.cap);
+    EXPECT_EQ(line->EndCapStyle, c.cap);
+    EXPECT_EQ(line->JoinStyle, c.join);
+    EXPECT_FLOAT_EQ(line->MiterLimitFactor, c.miter);
+    EXPECT_EQ(line->HasFillFlag, c.gradient);
+    if (!c.gradient) {
+      EXPECT_EQ(line->Color.GetRGBA(), MakeRGBA(0, 0, 0, 255));
+      continue;
+    }
+    const auto* fill = dynamic_cast<const TSWFGradientFill*>(line->FillStyle());
+    ASSERT_TRUE(fill);
+    EXPECT_EQ(fill->FillType, kFillLinearGradient);
+    ASSERT_EQ(fill->Count, 2);
+    EXPECT_EQ(fill->Record(1).Color.GetRGBA(), red);
+    EXPECT_EQ(fill->Record(2).Color.GetRGBA(), blue);
+    // The gradient's square spans its line from (0, 0) to (100, 0) pixels.
+    EXPECT_NEAR(Through(fill->Matrix, -16384, 0).X, 0, 2);
+    EXPECT_NEAR(Through(fill->Matrix, 16384, 0).X, 2000, 2);
+  }
+}
+
+// A fill follows the nonzero rule by default. Where no point is wound around twice (one simple
+// closed curve, or such curves with boxes apart) both rules fill alike and the shape stays
+// DefineShape2; a star crossing itself, overlapping or nested subpaths get the rule's flag.
+TEST(Canvas, NonzeroRuleWhereTheOutlineWindsTwice) {
+  using TDraw = std::function<void(TFlashCanvas&)>;
+  auto star = [](TFlashCanvas& c) {
+    for (int i = 0; i < 5; ++i) {
+      const double a = -kPi / 2 + i * 4 * kPi / 5;
+      if (i == 0) c.MoveTo(100 + 80 * std::cos(a), 100 + 80 * std::sin(a));
+      else c.LineTo(100 + 80 * std::cos(a), 100 + 80 * std::sin(a));
+    }
+    c.ClosePath();
+  };
+  struct TCase {
+    const char* name;
+    TDraw draw;
+    TCanvasFillRule rule;
+    bool flagged;
+  } cases[] = {
+      {"a rectangle", [](TFlashCanvas& c) { c.Rect(10, 10, 50, 50); }, frNonzero, false},
+      {"a circle", [](TFlashCanvas& c) { c.Arc(100, 100, 50, 0, 2 * kPi); }, frNonzero, false},
+      {"a concave arrow", [](TFlashCanvas& c) {
+         c.MoveTo(0, 0), c.LineTo(100, 50), c.LineTo(0, 100), c.LineTo(40, 50);
+       }, frNonzero, false},
+      {"two rectangles apart", [](TFlashCanvas& c) { c.Rect(10, 10, 50, 50), c.Rect(100, 10, 50, 50); },
+       frNonzero, false},
+      {"a five-pointed star", star, frNonzero, true},
+      {"the star, even-odd", star, frEvenOdd, false},
+      {"two overlapping rectangles", [](TFlashCanvas& c) { c.Rect(10, 10, 100, 60), c.Rect(50, 40, 100, 60); },
+       frNonzero, true},
+      {"a hole inside a rectangle", [](TFlashCanvas& c) { c.Rect(10, 10, 100, 100), c.Rect(40, 40, 20, 20); },
+       frNonzero, true},
+      {"a curve crossing a side", [](TFlashCanvas& c) {
+         c.MoveTo(0, 0), c.LineTo(100, 0), c.LineTo(100, 100), c.QuadraticCurveTo(50, -150, 0, 100);
+       }, frNonzero, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TCanvasMovie movie;
+    TFlashCanvas& canvas = movie.Canvas();
+    c.draw(canvas);
+    TFlashShape* shape = canvas.Fill(c.rule);
+    ASSERT_TRUE(shape);
+    EXPECT_EQ(shape->NonzeroWinding, c.flagged);
+    const TReadBack r = Read(movie);
+    ASSERT_EQ(r.Shapes.size(), 1u);
+    EXPECT_EQ(r.Shapes[0]->TagID, c.flagged ? 83 : 22);
+    if (const auto* shape4 = dynamic_cast<const TSWFDefineShape4*>(r.Shapes[0])) {
+      EXPECT_TRUE(shape4->UsesFillWindingRule);
+    }
+  }
+}
+
 // Bad values never break the movie: non-finite points are ignored, negative radii and stop
 // offsets outside 0 to 1 are refused with a message, far points are held to what a shape
 // can carry, and a canvas can run out of depths.

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -222,6 +223,14 @@ void ExpectColour(const TRGBAImage& shot, int x, int y, TColour c, int tolerance
   EXPECT_NEAR(p[0], c.R, tolerance);
   EXPECT_NEAR(p[1], c.G, tolerance);
   EXPECT_NEAR(p[2], c.B, tolerance);
+}
+
+TInk DarkInk(const TRGBAImage& picture, int fromRow, int toRow) {
+  TInk ink;
+  for (int y = std::max(fromRow, 0); y < std::min(toRow, picture.Height); ++y)
+    for (int x = 0; x < picture.Width; ++x)
+      if (picture.At(x, y)[1] < 128) ink.Add(x, y);
+  return ink;
 }
 
 // The stage as the runtime drew it after a short while.

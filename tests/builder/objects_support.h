@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "builder/movie.h"
+#include "support/glyph_ink.h"
 #include "support/testing.h"
 #include "swf/stream.h"
 
@@ -20,6 +21,9 @@ struct TRGBAImage {
   std::vector<uint8_t> Pixels;
   const uint8_t* At(int x, int y) const { return Pixels.data() + (size_t(y) * Width + x) * 4; }
 };
+
+// The box of the dark pixels (green below 128) of the picture between two rows.
+TInk DarkInk(const TRGBAImage& picture, int fromRow, int toRow);
 
 // A test picture of the size: every pixel a different colour that changes sharply from one to
 // the next (so row padding or a swapped channel shows), alpha 255.

@@ -79,7 +79,8 @@ std::unique_ptr<TSWFDefineShape> ReadBack(TFlashShape& shape) {
   EXPECT_EQ(tags.size(), 1u);
   if (tags.empty()) return nullptr;
   std::unique_ptr<TSWFDefineShape> tag;
-  if (tags[0].Code == 32) tag = ReadTag<TSWFDefineShape3>(tags[0].Body);
+  if (tags[0].Code == 83) tag = ReadTag<TSWFDefineShape4>(tags[0].Body);
+  else if (tags[0].Code == 32) tag = ReadTag<TSWFDefineShape3>(tags[0].Body);
   else if (tags[0].Code == 22) tag = ReadTag<TSWFDefineShape2>(tags[0].Body);
   else ADD_FAILURE() << "tag code " << tags[0].Code;
   return tag;
@@ -266,6 +267,62 @@ TEST(Shape, LineStylesWidenTheWrittenBounds) {
   ASSERT_EQ(tag->LineStyles.size(), 1u);
   EXPECT_EQ(tag->LineStyles[0]->Width, 40);
   EXPECT_EQ(shape.Bounds.XMin(), 200);  // the shape's own bounds stay
+}
+
+// A wide line style (caps, joins, a fill) and the nonzero winding rule exist only in
+// DefineShape4; a shape with either is written as one, and only then.
+TEST(Shape, WideLinesAndTheNonzeroRuleNeedDefineShape4) {
+  struct Case {
+    const char* name;
+    bool wideLine, nonzero;
+    int tagId, version;
+  };
+  const Case cases[] = {
+      {"plain line, even-odd", false, false, 22, 2},
+      {"wide line", true, false, 83, 8},
+      {"nonzero rule", false, true, 83, 8},
+      {"both", true, true, 83, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TPixelMovie movie(8);
+    TFlashShape& shape = movie.AddRectangle(10, 10, 60, 40);
+    shape.SetSolidColor(TSWFRGB{255, 0, 0});
+    if (c.wideLine) {
+      auto wide = std::make_unique<TSWFLineStyle2>();
+      wide->Width = 80;
+      wide->JoinStyle = 2;
+      wide->MiterLimitFactor = 3;
+      wide->StartCapStyle = wide->EndCapStyle = 2;
+      wide->Color.SetRGBA(0xFF0000FF);
+      shape.AddLineStyle(std::move(wide));
+    } else {
+      shape.AddLineStyle(4, TSWFRGB{0, 0, 0});
+    }
+    shape.NonzeroWinding = c.nonzero;
+    EXPECT_EQ(shape.MinVersion(), c.version);
+    auto tag = ReadBack(shape);
+    ASSERT_TRUE(tag);
+    EXPECT_EQ(tag->TagID, c.tagId);
+    EXPECT_EQ(Describe(tag->Edges), "S m200,200 L1000,0 L0,600 L-1000,0 L0,-600 E");
+    ASSERT_EQ(tag->LineStyles.size(), 1u);
+    ASSERT_EQ(tag->FillStyles.size(), 1u);
+    if (c.tagId != 83) continue;
+    const auto& shape4 = static_cast<const TSWFDefineShape4&>(*tag);
+    EXPECT_EQ(shape4.UsesFillWindingRule, c.nonzero);
+    // The edge bounds leave out the lines, the shape bounds take them in.
+    EXPECT_EQ(shape4.EdgeBounds.XMin(), 200);
+    EXPECT_EQ(shape4.EdgeBounds.YMax(), 800);
+    EXPECT_EQ(shape4.ShapeBounds.XMin(), 160);
+    const auto* line = dynamic_cast<const TSWFLineStyle2*>(tag->LineStyles[0].get());
+    ASSERT_TRUE(line);
+    if (!c.wideLine) continue;
+    EXPECT_EQ(line->Width, 80);
+    EXPECT_EQ(line->JoinStyle, 2);
+    EXPECT_FLOAT_EQ(line->MiterLimitFactor, 3);
+    EXPECT_EQ(line->StartCapStyle, 2);
+    EXPECT_EQ(line->Color.GetRGBA(), 0xFF0000FFu);
+  }
 }
 
 TEST(Shape, ImageFillsCorrectedUpToVersion7) {

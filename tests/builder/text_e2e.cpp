@@ -17,15 +17,6 @@ namespace {
 using namespace tw::swf;
 using namespace tw::test;
 
-// The dark pixels of the screenshot between two rows.
-TInk InkOf(const TRGBAImage& shot, int fromRow, int toRow) {
-  TInk ink;
-  for (int y = fromRow; y < std::min(toRow, shot.Height); ++y)
-    for (int x = 0; x < shot.Width; ++x)
-      if (shot.At(x, y)[1] < 128) ink.Add(x, y);
-  return ink;
-}
-
 TEST(TextsInFlash, DrawnWhereAndAsLargeAsFreeTypeDrawsThem) {
   TempDir dir;
   TFlashMovie movie(0, 0, 400, 200, 12, TSystemCoord::Pix);
@@ -57,10 +48,10 @@ TEST(TextsInFlash, DrawnWhereAndAsLargeAsFreeTypeDrawsThem) {
   const double ascentPx = std::nearbyint(face.Ascent() / 1024.0 * 640) / 20;
   const TRGBAImage shot = Screenshot(file, 400, 200);
   ASSERT_FALSE(shot.Pixels.empty());
-  ExpectInkNear(InkOf(shot, 0, 65), FreeTypeInk(face.FileName(), still, 32, 20, 10 + ascentPx), "static text");
+  ExpectInkNear(DarkInk(shot, 0, 65), FreeTypeInk(face.FileName(), still, 32, 20, 10 + ascentPx), "static text");
   // An edit text keeps a gutter of 2 pixels inside its bounds.
-  ExpectInkNear(InkOf(shot, 66, 125), FreeTypeInk(face.FileName(), edit, 32, 22, 72 + ascentPx), "edit text");
-  ExpectInkNear(InkOf(shot, 126, 200), FreeTypeInk(face.FileName(), shown, 32, 22, 132 + ascentPx),
+  ExpectInkNear(DarkInk(shot, 66, 125), FreeTypeInk(face.FileName(), edit, 32, 22, 72 + ascentPx), "edit text");
+  ExpectInkNear(DarkInk(shot, 126, 200), FreeTypeInk(face.FileName(), shown, 32, 22, 132 + ascentPx),
                 "dynamic text");
 }
 

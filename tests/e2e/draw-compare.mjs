@@ -5,10 +5,12 @@
 //   node draw-compare.mjs MOVIE.swf DRAWING.json FLASH.png CANVAS.png
 //
 // DRAWING.json is an array of commands: {"op": NAME, "args": [numbers]} calls the canvas's
-// method of that name; the styles are {"op": "fillStyle" | "strokeStyle", "color": [r, g, b, a]}
-// or {"op": "fillStyle", "gradient": "linear" | "radial", "args": [...], "stops": [[offset,
-// [r, g, b, a]], ...]}, and {"op": "lineWidth", "args": [w]}. Strokes have round caps and
-// joins, as the lines of a SWF shape have. Exit 0 when both were written, 2 when not.
+// method of that name, with "text" after the numbers when given ({"op": "fill", "text":
+// "evenodd"}); the styles are {"op": "fillStyle" | "strokeStyle", "color": [r, g, b, a]} or
+// {"op": "fillStyle" | "strokeStyle", "gradient": "linear" | "radial", "args": [...], "stops":
+// [[offset, [r, g, b, a]], ...]}; {"op": "lineWidth" | "miterLimit", "args": [v]} and
+// {"op": "lineCap" | "lineJoin", "text": NAME} set those properties. Strokes start with round
+// caps and joins, as the lines of a SWF shape have. Exit 0 when both were written, 2 when not.
 import fs from "node:fs";
 import { withHarness } from "./harness.mjs";
 
@@ -41,10 +43,12 @@ function drawOnCanvas({ commands, width, height }) {
         }
       }
       ctx[c.op] = style;
-    } else if (c.op === "lineWidth") {
-      ctx.lineWidth = c.args[0];
+    } else if (c.op === "lineWidth" || c.op === "miterLimit") {
+      ctx[c.op] = c.args[0];
+    } else if (c.op === "lineCap" || c.op === "lineJoin") {
+      ctx[c.op] = c.text;
     } else if (typeof ctx[c.op] === "function") {
-      ctx[c.op](...(c.args ?? []));
+      ctx[c.op](...(c.args ?? []), ...(c.text === undefined ? [] : [c.text]));
     } else {
       throw new Error(`no canvas command ${c.op}`);
     }

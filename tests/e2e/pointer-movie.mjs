@@ -4,10 +4,12 @@
 //   node tests/e2e/pointer-movie.mjs MOVIE POINTS STEP...
 //
 // POINTS are stage positions "X,Y;X,Y..."; a STEP is "move:X,Y" (the mouse to a stage
-// position), "down" or "up" (the left button). The colours are taken once before the first step
-// and once after each, when the stage has had time to redraw. Prints one line per sample,
+// position), "down" or "up" (the left button), or "shot:FILE" (a PNG of the stage as it stands
+// written to FILE; not a sample). The colours are taken once before the first step and once
+// after each other step, when the stage has had time to redraw. Prints one line per sample,
 // "colors R,G,B R,G,B ..." (a colour per point), then "trace LINE" per traced line and
 // "error LINE" per error Ruffle reported.
+import fs from "node:fs";
 import path from "node:path";
 import { withHarness } from "./harness.mjs";
 
@@ -31,6 +33,7 @@ const points = pointsText.split(";").map(point);
 const steps = stepTexts.map((s) => {
   if (s === "down" || s === "up") return { kind: s };
   if (s.startsWith("move:")) return { kind: "move", at: point(s.slice(5)) };
+  if (s.startsWith("shot:") && s.length > 5) return { kind: "shot", file: s.slice(5) };
   return usage(`unknown step "${s}"`);
 });
 
@@ -49,6 +52,10 @@ const result = await withHarness(async (h) => {
     await sleep(SETTLE_MS);
     colors.push(await session.stageColors(points));
     for (const step of steps) {
+      if (step.kind === "shot") {
+        fs.writeFileSync(step.file, await session.screenshot());
+        continue;
+      }
       if (step.kind === "move") {
         const p = await session.stageToPage(step.at.x, step.at.y);
         await session.page.mouse.move(p.x, p.y, { steps: 4 });

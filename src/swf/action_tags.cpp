@@ -11,9 +11,17 @@ void TSWFDoAction::Assign(const TBasedSWFObject& source) {
   const auto& s = SourceAs<TSWFDoAction>(source);
   ParseActions = s.ParseActions;
   EndCode = s.EndCode;
-  if (&s.Actions() == &Actions()) return;
-  Actions().Clear();
-  CopyActionList(s.Actions(), Actions());
+  if (s.FActions == FActions) return;
+  FActions->Clear();
+  FPending = s.FPending;
+  if (FPending) {  // an undecoded source stays undecoded in its copy
+    FBody = s.FBody;
+    FBodyParsed = s.FBodyParsed;
+    FBodyEndCode = s.FBodyEndCode;
+    return;
+  }
+  FBody.clear();
+  CopyActionList(*s.FActions, *FActions);
 }
 
 int TSWFDoAction::MinVersion() const { return std::max(3, Actions().MinVersion()); }
@@ -23,19 +31,35 @@ void TSWFDoAction::SetReadContext(const TSWFReadContext& context) {
 }
 
 void TSWFDoAction::ReadActions(TBitsEngine& be) {
-  Actions().Clear();
+  FActions->Clear();
   const auto bytes = be.ReadBytes(be.Stream.Remaining());
-  if (ParseActions) {
-    EndCode = ReadTagActions(bytes, Actions(), true);
+  FBody.assign(bytes.begin(), bytes.end());
+  FBodyParsed = ParseActions;
+  FBodyEndCode = EndCode = TagActionsEndCode(bytes, ParseActions);
+  FPending = true;
+}
+
+void TSWFDoAction::Decode() const {
+  FPending = false;
+  const std::vector<uint8_t> body = std::move(FBody);
+  FBody = {};
+  if (FBodyParsed) {
+    ReadTagActions(body, *FActions, true);
   } else {
-    Actions().Add(RawActions(bytes));  // without its final End code, which EndCode keeps
-    EndCode = !bytes.empty() && bytes.back() == kActionEnd;
+    FActions->Add(RawActions(body));  // without its final End code, which EndCode keeps
   }
 }
 
 void TSWFDoAction::ReadFromStream(TBitsEngine& be) { ReadActions(be); }
 
-void TSWFDoAction::WriteTagBody(TBitsEngine& be) { WriteTagActions(be, Actions(), EndCode); }
+void TSWFDoAction::WriteTagBody(TBitsEngine& be) {
+  if (FPending && EndCode == FBodyEndCode) {
+    be.FlushBits(true);
+    be.WriteBytes(FBody);
+    return;
+  }
+  WriteTagActions(be, Actions(), EndCode);
+}
 
 void TSWFDoAction::Describe(TSWFFields& f) const {
   size_t records = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "swf/actions.h"
 #include "swf/tag.h"
@@ -22,8 +23,18 @@ class TSWFDoAction : public TSWFObject {
   // builder's lists always have it).
   bool EndCode = true;
 
-  TSWFActionList& Actions() { return *FActions; }
-  const TSWFActionList& Actions() const { return *FActions; }
+  // The records, decoded on the first call after a read (const or not). Until then the tag
+  // keeps the bytes it read and writes them back as they were: a movie that is only copied
+  // never builds its scripts' records.
+  TSWFActionList& Actions() {
+    if (FPending) Decode();
+    return *FActions;
+  }
+  const TSWFActionList& Actions() const {
+    if (FPending) Decode();
+    return *FActions;
+  }
+  bool ActionsDecoded() const { return !FPending; }
   bool OwnsActions() const { return FOwnedActions != nullptr; }
 
   // Copies ParseActions and the records (CopyActionList) into this tag's list.
@@ -45,8 +56,16 @@ class TSWFDoAction : public TSWFObject {
   void ReadActions(TBitsEngine& be);
 
  private:
+  void Decode() const;
+
   std::unique_ptr<TSWFActionList> FOwnedActions;
   TSWFActionList* FActions;
+  // The action bytes as read while they are not decoded, with the mode and End code they were
+  // read with.
+  mutable std::vector<uint8_t> FBody;
+  mutable bool FPending = false;
+  bool FBodyParsed = false;
+  bool FBodyEndCode = false;
 };
 
 class TSWFDoInitAction : public TSWFDoAction {

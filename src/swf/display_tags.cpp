@@ -181,16 +181,19 @@ bool EndsWithEndCode(std::span<const uint8_t> b) {
 
 }  // namespace
 
+bool TagActionsEndCode(std::span<const uint8_t> bytes, bool parse) {
+  return parse ? EndsWithEndCode(bytes) : !bytes.empty() && bytes.back() == kActionEnd;
+}
+
 bool ReadTagActions(std::span<const uint8_t> bytes, TSWFActionList& list, bool parse) {
   if (parse) {
     TMemoryStream view = TMemoryStream::View(bytes);
     TBitsEngine be(view);
     ReadActionList(be, list, bytes.size());
-    return EndsWithEndCode(bytes);
+  } else if (auto raw = RawActions(bytes); !raw->RawData.empty()) {
+    list.Add(std::move(raw));  // a raw record never holds the final End code: the writer adds it
   }
-  // A raw record never holds the final End code: the writer adds it.
-  if (auto raw = RawActions(bytes); !raw->RawData.empty()) list.Add(std::move(raw));
-  return !bytes.empty() && bytes.back() == kActionEnd;
+  return TagActionsEndCode(bytes, parse);
 }
 
 void WriteTagActions(TBitsEngine& be, TSWFActionList& list, bool endCode) {

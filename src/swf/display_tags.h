@@ -261,6 +261,8 @@ class TSWFRemoveObject2 : public TSWFObject {
 // the End code; writing writes the End code only then, so that a list read without one comes
 // back as it was.
 bool ReadTagActions(std::span<const uint8_t> bytes, TSWFActionList& list, bool parse);
+// What ReadTagActions tells of the bytes, without building the records.
+bool TagActionsEndCode(std::span<const uint8_t> bytes, bool parse);
 void WriteTagActions(TBitsEngine& be, TSWFActionList& list, bool endCode);
 
 // A colour transform as the file holds it. The record's setters clamp to the range a builder

@@ -47,6 +47,55 @@ TEST(DoAction, ReadsDecodedOrRawAndWritesBack) {
   }
 }
 
+// A copied movie never looks at its scripts: a tag decodes its records only when they are asked
+// for, writes the bytes it read until then, and from then on writes its records.
+TEST(DoAction, DecodesOnlyWhenItsActionsAreAskedFor) {
+  struct Case {
+    const char* name;
+    const char* body;
+    bool parse;
+    const char* shape;
+    bool endCode;
+    const char* withStop;  // written after a Stop is added
+  };
+  const Case cases[] = {
+      {"decoded", "96 03 00 00 61 00 1C 00", true, "96 1C", true, "96 03 00 00 61 00 1C 07 00"},
+      {"decoded: a jump past an inner End code", "99 02 00 02 00 07 00 06 00", true,
+       "99 07 [00] M 06", true, "99 02 00 02 00 07 00 06 07 00"},
+      {"decoded: without End code", "07", true, "07", false, "07 07"},
+      {"raw", "07 06 00", false, "[07 06]", true, "07 06 07 00"},
+      {"raw: without End code", "07 00 07", false, "[07 00 07]", false, "07 00 07 07"},
+      {"empty", "", true, "", false, "07"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes body = Hex(c.body);
+    auto tag = ReadTag<TSWFDoAction>(body, Parse(c.parse));
+    EXPECT_FALSE(tag->ActionsDecoded());
+    EXPECT_EQ(tag->EndCode, c.endCode);
+    EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(body));
+    auto copy = CloneTag(*tag);
+    auto& copied = static_cast<TSWFDoAction&>(*copy);
+    EXPECT_FALSE(tag->ActionsDecoded()) << "copying decoded the source";
+    EXPECT_FALSE(copied.ActionsDecoded());
+    EXPECT_EQ(ToHex(WriteBody(copied)), ToHex(body));
+
+    // Asked through a const view, the records are those an eager read gives.
+    const TSWFDoAction& view = *tag;
+    EXPECT_EQ(Shape(view.Actions()), c.shape);
+    EXPECT_TRUE(tag->ActionsDecoded());
+    EXPECT_EQ(ToHex(WriteBody(*tag)), ToHex(body));
+
+    // A change to the records is written, not the bytes read.
+    copied.Actions().Add<TSWFActionStop>();
+    EXPECT_EQ(ToHex(WriteBody(copied)), ToHex(Hex(c.withStop)));
+  }
+  // So is a changed End code of a tag never decoded.
+  auto tag = ReadTag<TSWFDoAction>(Hex("07 06 00"), Parse(true));
+  tag->EndCode = false;
+  EXPECT_EQ(ToHex(WriteBody(*tag)), "07 06");
+}
+
 TEST(DoAction, MinVersionIsTheLargestOfItsRecordsAndAtLeastThree) {
   TSWFDoAction tag;
   EXPECT_EQ(tag.MinVersion(), 3);

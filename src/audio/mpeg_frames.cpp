@@ -197,18 +197,21 @@ uint64_t SkipStackedId3v2Tags(TSourceStream& stream, uint64_t offset) {
   }
 }
 
-std::optional<uint64_t> FindFrameForward(TSourceStream& stream, uint64_t offset) {
+std::optional<uint64_t> FindFrameForward(TSourceStream& stream, uint64_t offset, uint64_t limit,
+                                         const std::function<void()>& progress) {
   // Blocks overlap by the longest frame and a header, so that a frame near the end of a block
   // is checked against its successor in the same buffer.
   constexpr size_t kBlock = 64 * 1024, kOverlap = kLongestFrame + 4;
   std::vector<uint8_t> buffer(kBlock + kOverlap);
   const uint64_t size = stream.Size();
-  for (uint64_t base = offset; base < size; base += kBlock) {
+  const uint64_t stop = limit == 0 ? size : std::min(size, limit + 1);
+  for (uint64_t base = offset; base < stop; base += kBlock) {
     stream.Seek(base);
     const size_t have = stream.ReadZeroFilled(buffer.data(), buffer.size());
-    const size_t end = std::min(have, kBlock);
+    const size_t end = static_cast<size_t>(std::min<uint64_t>({have, kBlock, stop - base}));
     for (size_t p = 0; p < end; ++p)
       if (buffer[p] == 0xFF && ConfirmedFrameLength(buffer, p) != 0) return base + p;
+    if (progress) progress();
   }
   return std::nullopt;
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -87,7 +88,11 @@ uint64_t SkipStackedId3v2Tags(TSourceStream& stream, uint64_t offset);
 
 // The file offset of the first frame at or after offset whose successor, one frame length later,
 // agrees with it; nothing when the rest of the file holds none. Reads the file once, forward.
-std::optional<uint64_t> FindFrameForward(TSourceStream& stream, uint64_t offset);
+// A limit other than 0 ends the search at headers that start beyond it; progress, when set, is
+// called after each block of the scan, so that a window can stay responsive.
+std::optional<uint64_t> FindFrameForward(TSourceStream& stream, uint64_t offset,
+                                         uint64_t limit = 0,
+                                         const std::function<void()>& progress = {});
 
 struct TVBRHeader {
   bool Found = false;

@@ -5,11 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <vector>
+#include <optional>
 
 #include "audio/genres.h"
 #include "audio/id3.h"
@@ -22,12 +21,6 @@ namespace {
 
 constexpr size_t kTextLimit = 30;
 
-// This class numbers versions 1 (MPEG 1), 2 (MPEG 2), 3 (MPEG 2.5) and layers 1 to 3; the
-// tables are kept by header codes.
-uint8_t VersionCodeOf(uint8_t version) {
-  return version == 1 ? kMPEG1 : version == 2 ? kMPEG2 : version == 3 ? kMPEG25 : kMPEGReserved;
-}
-uint8_t LayerCodeOf(uint8_t layer) { return layer >= 1 && layer <= 3 ? 4 - layer : 0; }
 
 std::string ClipText(std::string_view s) {
   return std::string(TruncateUtf16(ToUtf8(s), kTextLimit));
@@ -73,34 +66,6 @@ std::string VolumeLabelOf(dev_t device) {
 uint32_t BigEndian32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
-
-// Reads the file byte by byte through a block, for the header scan.
-class TByteScanner {
- public:
-  explicit TByteScanner(TSourceStream& stream) : FStream(stream) {}
-  // The next byte at the scan position, or -1 at the end of the file.
-  int Next() {
-    if (FIndex == FLength) {
-      FStream.Seek(FPosition);
-      FLength = FStream.Read(FBlock.data(), FBlock.size());
-      FIndex = 0;
-      if (FLength == 0) return -1;
-    }
-    ++FPosition;
-    return FBlock[FIndex++];
-  }
-  uint64_t Position() const { return FPosition; }
-  void Seek(uint64_t position) {
-    FPosition = position;
-    FIndex = FLength = 0;
-  }
-
- private:
-  TSourceStream& FStream;
-  std::array<uint8_t, 4096> FBlock{};
-  size_t FIndex = 0, FLength = 0;
-  uint64_t FPosition = 0;
-};
 
 }  // namespace
 
@@ -159,33 +124,20 @@ void TMPEGAudio::ResetValues() {
   FVolumeLabel.clear();
 }
 
-bool TMPEGAudio::DecodeHeader(uint32_t h) {
+void TMPEGAudio::TakeHeader(const TMPEGFrameHeader& h) {
   ResetHeader();
-  if (h < 0xFFE00000u) return false;
   static constexpr uint8_t kVersions[4] = {3, 0, 2, 1};
-  FVersion = kVersions[(h >> 19) & 3];
-  if (FVersion != 0) {
-    const unsigned layerBits = (h >> 17) & 3;
-    FLayer = layerBits == 0 ? 0 : static_cast<uint8_t>(4 - layerBits);
-    FSampleRate = FrameSampleRate(VersionCodeOf(FVersion), (h >> 10) & 3);
-    FErrorProtection = (h >> 16) & 1;
-    FPadding = (h >> 9) & 1;
-    FMode = (h >> 6) & 3;
-    FCopyright = (h >> 3) & 1;
-    FOriginal = (h >> 2) & 1;
-    FBitRate = FrameBitRate(VersionCodeOf(FVersion), LayerCodeOf(FLayer), (h >> 12) & 15);
-  }
-  if (FBitRate > 0) FDuration = static_cast<uint32_t>(FLength * 8 / (uint64_t(FBitRate) * 1000));
-  if (FSampleRate > 0) {
-    // The frame reader's lengths: Layer I counts in 4-byte slots.
-    const uint8_t bytes[4] = {static_cast<uint8_t>(h >> 24), static_cast<uint8_t>(h >> 16),
-                              static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(h)};
-    TMPEGFrameHeader header;
-    header.Decode(bytes);
-    FFrameLength = header.FrameLength();
-  }
-  return FLength > 5 && FVersion != 0 && FLayer != 0 && (FBitRate == -1 || FBitRate > 0) &&
-         FSampleRate > 0;
+  FVersion = kVersions[h.VersionCode & 3];
+  FLayer = h.LayerCode == 0 ? 0 : static_cast<uint8_t>(4 - h.LayerCode);
+  FSampleRate = h.SampleRate();
+  FBitRate = h.BitRate();
+  // The protection bit as it stands: 1 when no CRC follows the header.
+  FErrorProtection = !h.HasCRC;
+  FPadding = h.Padding;
+  FMode = h.ChannelMode;
+  FCopyright = h.Copyright;
+  FOriginal = h.Original;
+  FFrameLength = h.FrameLength();
 }
 
 int TMPEGAudio::ReadFileInfo() {
@@ -221,56 +173,27 @@ int TMPEGAudio::ReadFileInfo() {
 }
 
 int TMPEGAudio::Analyse(TSourceStream& stream) {
-  TByteScanner scan(stream);
-  auto readWord = [&](uint32_t& h) {
-    h = 0;
-    for (int i = 0; i < 4; ++i) {
-      const int b = scan.Next();
-      if (b < 0) return false;
-      h = (h << 8) | static_cast<uint32_t>(b);
-    }
-    return true;
-  };
   // The scan starts behind the ID3v2 tags: their texts and pictures hold sync patterns, some
   // in pairs a frame length apart.
-  scan.Seek(SkipStackedId3v2Tags(stream, 0));
-  uint32_t h = 0;
-  if (!readWord(h)) return -1;
-  TMPEGAudio probe;
-  for (;;) {
-    while (!DecodeHeader(h)) {
-      if (scan.Position() >= FLength) return -1;
-      if (SearchLimit != 0 && scan.Position() > SearchLimit) return -1;
-      const int b = scan.Next();
-      if (b < 0) return -1;
-      h = (h << 8) | static_cast<uint32_t>(b);
-      if (OnProcessMessages && scan.Position() % 300 == 0) OnProcessMessages();
-    }
-    FHeaderPosition = scan.Position() - 4;
-    const int64_t room = static_cast<int64_t>(FLength) + 2 * int64_t{FErrorProtection} -
-                         static_cast<int64_t>(FHeaderPosition) - int64_t{FFrameLength};
-    if (room <= 0) {
-      ResetHeader();
-      return -1;
-    }
-    uint8_t next[4];
-    stream.Seek(FHeaderPosition + FFrameLength);
-    stream.ReadZeroFilled(next, 4);
-    // The second header has to be valid and of the same stream; the values are those of the
-    // first.
-    probe.FLength = FLength;
-    const uint8_t first[4] = {static_cast<uint8_t>(h >> 24), static_cast<uint8_t>(h >> 16),
-                              static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(h)};
-    if (probe.DecodeHeader(BigEndian32(next)) && FramesAgree(first, next)) break;
-    const uint64_t resume = FHeaderPosition + 1;
-    ResetHeader();
-    scan.Seek(resume);
-    if (!readWord(h)) return -1;
-  }
+  const std::optional<uint64_t> found =
+      FindFrameForward(stream, SkipStackedId3v2Tags(stream, 0), SearchLimit, OnProcessMessages);
+  if (!found) return -1;
+  uint8_t bytes[4];
+  stream.Seek(*found);
+  stream.ReadZeroFilled(bytes, 4);
+  TMPEGFrameHeader first;
+  first.Decode(bytes);
+  TakeHeader(first);
+  FHeaderPosition = *found;
+  // The second frame agrees with the first (the scan saw to that); an "Info" header takes its
+  // values.
+  stream.Seek(FHeaderPosition + FFrameLength);
+  stream.ReadZeroFilled(bytes, 4);
+  TMPEGFrameHeader second;
+  second.Decode(bytes);
 
-  const unsigned offset = FVersion == 1 ? (FMode == 3 ? 21 : 36) : (FMode == 3 ? 13 : 21);
   uint8_t xing[120];
-  stream.Seek(FHeaderPosition + offset);
+  stream.Seek(FHeaderPosition + VBRHeaderOffset(first.VersionCode, first.ChannelMode));
   stream.ReadZeroFilled(xing, sizeof xing);
   if (FLength > 128) ReadID3v1(stream);
   // The bytes before the first frame (an ID3v2 tag) and an ID3v1 tag are not sound.
@@ -282,29 +205,21 @@ int TMPEGAudio::Analyse(TSourceStream& stream) {
   // that holds it may have a higher bit rate than the sound frames, so these take theirs.
   const bool isInfo = std::memcmp(xing, "Info", 4) == 0;
   if (isXing || isInfo) {
-    const uint8_t* p = xing + 4;
-    const uint32_t flags = BigEndian32(p);
-    p += 4;
-    uint32_t frames = 0;
-    if (flags & 1) {
-      frames = BigEndian32(p);
-      p += 4;
-    }
-    if (flags & 2) p += 4;
-    if (flags & 4) p += 100;
+    const uint32_t flags = BigEndian32(xing + 4);
+    const uint32_t frames = flags & 1 ? BigEndian32(xing + 8) : 0;
     // Without a frame count the header says nothing about the length: the estimate from the
     // bit rate stands.
     if (frames > 0) {
-      const uint16_t samples = FrameSamples(VersionCodeOf(FVersion), LayerCodeOf(FLayer));
+      const uint16_t samples = first.SamplesPerFrame();
       FDuration = static_cast<uint32_t>(
           std::nearbyint(static_cast<double>(samples) / FSampleRate * frames));
       if (isXing) {
         FBitRate = -1;
         FFrameLength = static_cast<uint32_t>(FLength / frames);
       } else {
-        FBitRate = probe.FBitRate;
-        FFrameLength = probe.FFrameLength;
-        FPadding = probe.FPadding;
+        FBitRate = second.BitRate();
+        FFrameLength = second.FrameLength();
+        FPadding = second.Padding;
       }
     }
   }

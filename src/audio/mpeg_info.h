@@ -1,5 +1,5 @@
 // TMPEGAudio: track information of an MP3 file for the music list and the tag editor. It finds
-// the first frame pair by a byte scan, estimates the duration from the file size and bit rate
+// the first frame pair by the frame reader's scan and header decoder, estimates the duration from the file size and bit rate
 // (or from a Xing header), reads the ID3v1 tag, and writes or removes ID3v1 tags.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "audio/mpeg_frames.h"
 #include "audio/source_stream.h"
 
 namespace tw::audio {
@@ -75,13 +76,13 @@ class TMPEGAudio {
   std::string DefaultTitle, DefaultArtist;
   // Called when the analysis fails; its result replaces the result code (4 retries).
   std::function<int(TMPEGAudio&)> OnReadError;
-  // Called every 300 bytes of the header scan, so that a window can stay responsive.
+  // Called after each block of the header scan, so that a window can stay responsive.
   std::function<void()> OnProcessMessages;
 
  private:
   void ResetValues();
   void ResetHeader();
-  bool DecodeHeader(uint32_t h);
+  void TakeHeader(const TMPEGFrameHeader& h);
   int Analyse(TSourceStream& stream);
   void ReadID3v1(TSourceStream& stream);
 

@@ -120,6 +120,32 @@ TEST(MpegInfo, ScanFromTheStart) {
   EXPECT_EQ(a.FrameLength(), 417u);
 }
 
+TEST(MpegInfo, SearchLimitEndsTheScan) {
+  TempDir dir;
+  const fs::path file = dir / "late.mp3";
+  WriteBytes(file, Concat({Bytes(3000, 0x11), Frames(10)}));
+  struct Case {
+    uint64_t limit;
+    bool found;
+  };
+  for (const Case c : {Case{0, true}, Case{3000, true}, Case{2999, false}}) {
+    SCOPED_TRACE(c.limit);
+    TMPEGAudio a;
+    a.AutoLoad = false;
+    a.SearchLimit = c.limit;
+    int blocks = 0;
+    a.OnProcessMessages = [&] { ++blocks; };
+    a.SetFileName(file.string());
+    a.ReadFileInfo();
+    EXPECT_EQ(a.Failed(), !c.found);
+    EXPECT_EQ(a.HeaderPosition(), c.found ? 3000u : 0u);
+    // A scan that ends empty-handed let the window's messages run on its way.
+    if (!c.found) {
+      EXPECT_GT(blocks, 0);
+    }
+  }
+}
+
 TEST(MpegInfo, LayerOneFramesCountInFourByteSlots) {
   TempDir dir;
   // MPEG 1 Layer I, 288 kbit/s, 44100 Hz: 78 slots of 4 bytes.

@@ -163,6 +163,7 @@ void TSWFDefineFontInfo::Assign(const TBasedSWFObject& source) {
   WideCodes = s.WideCodes;
   FontId = s.FontId;
   FontName = s.FontName;
+  FReadVersion = s.FReadVersion;
 }
 
 uint8_t TSWFDefineFontInfo::FlagsByte(bool wideCodes) const {

@@ -46,15 +46,20 @@ class TSWFDefineFontInfo : public TSWFObject {
   std::string FontName;  // the bytes of the file
 
   void Assign(const TBasedSWFObject& source) override;
+  // How long the name is in the file depends on the version (UTF-8 from 6 on).
+  void SetReadContext(const TSWFReadContext& context) override { FReadVersion = context.Version; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(FontId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFDefineFontInfo(uint16_t tagID) : TSWFObject(tagID) {}
   uint8_t FlagsByte(bool wideCodes) const;
   void SetFlags(uint8_t flags);
+  uint8_t FReadVersion = 5;  // the version of the movie being read
 };
 
 class TSWFDefineFontInfo2 : public TSWFDefineFontInfo {
@@ -68,6 +73,8 @@ class TSWFDefineFontInfo2 : public TSWFDefineFontInfo {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // A glyph's bounds as stored. Authoring tools mark a glyph without outline by an inverted
@@ -150,6 +157,8 @@ class TSWFDefineFontAlignZones : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(FontId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFDefineFontName : public TSWFObject {
@@ -166,6 +175,8 @@ class TSWFDefineFontName : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(FontId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 }  // namespace tw::swf

@@ -123,6 +123,8 @@ class TSWFDefineEditText : public TSWFObject {
     if (HasFont) visit(FontID);
   }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  private:
   TSWFRGBA FTextColor{true};
@@ -148,6 +150,8 @@ class TSWFCSMTextSettings : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(TextID); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 }  // namespace tw::swf

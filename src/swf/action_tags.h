@@ -34,6 +34,8 @@ class TSWFDoAction : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFDoAction(uint16_t tagID)
@@ -59,6 +61,8 @@ class TSWFDoInitAction : public TSWFDoAction {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(SpriteID); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 }  // namespace tw::swf

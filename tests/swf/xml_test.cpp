@@ -173,7 +173,7 @@ TEST(XmlEdits, ABadEditNamesTheFileAndLine) {
        "movie.xml:2: <SWF> lacks its <FrameSize> element"},
       {"<ShowFrame/>", "<ShowFrame>text</ShowFrame>", "movie.xml:6: unexpected text in <ShowFrame>"},
       {"<End/>", "<RawTag Code=\"2000\">AAAA</RawTag>", "movie.xml:7: Code=2000 is out of range"},
-      {"<End/>", "<DoAction><Body>AA=A</Body></DoAction>", "movie.xml:7: <Body> does not hold base64 data"},
+      {"<End/>", "<DoAction><Action Code=\"0x96\">AA=A</Action></DoAction>", "movie.xml:7: <Action> does not hold base64 data"},
       {"<End/>", "<DefineShape><Body>AQA=</Body></DefineShape>", "movie.xml:7: the body of <DefineShape> cannot be read"},
   };
   for (const auto& c : cases) {

@@ -5,8 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <optional>
 
 #include "swf/font_tags.h"
+#include "swf/xml_records.h"
 #include "swf/text_tags.h"
 #include "swf/xml.h"
 #include "util/text.h"
@@ -353,6 +356,112 @@ void TSWFDefineFontName::ReadXml(const TSWFXmlNode& node) {
   FontId = node.Get<uint16_t>("FontId");
   FontName = node.CString("FontName");
   FontCopyright = node.CString("FontCopyright");
+}
+
+
+// ---- DefineText, DefineText2 -----------------------------------------------------------------
+
+namespace {
+
+void WriteTextRecordXml(TSWFXmlWriter& xml, const TSWFTextRecord& record, bool hasAlpha) {
+  xml.Open("TextRecord");
+  if (record.HasFont) {
+    xml.Int("FontId", record.FontId());
+    xml.Int("TextHeight", record.TextHeight());
+  }
+  if (record.HasColor) WriteColorXml(xml, "TextColor", record.GetTextColor(), hasAlpha);
+  if (record.HasXOffset) xml.Int("XOffset", static_cast<int16_t>(record.XOffset()));
+  if (record.HasYOffset) xml.Int("YOffset", static_cast<int16_t>(record.YOffset()));
+  for (const auto& g : record.GlyphEntries) {
+    xml.Open("Glyph");
+    xml.Int("Index", g.GlyphIndex);
+    xml.Int("Advance", g.GlyphAdvance);
+    xml.Close();
+  }
+  xml.Close();
+}
+
+// glyphCount: the glyphs of the record's font when the movie defined it before, else nullopt.
+void ReadTextRecordXml(const TSWFXmlNode& node, TSWFTextRecord& record, bool hasAlpha,
+                       const std::map<uint16_t, size_t>& fontGlyphs, std::optional<uint16_t>& font) {
+  record.HasAlpha = hasAlpha;
+  if (node.Has("FontId") || node.Has("TextHeight")) {
+    record.SetFontId(node.Get<uint16_t>("FontId"));
+    record.SetTextHeight(node.Get<uint16_t>("TextHeight"));
+    font = record.FontId();
+  }
+  if (node.Has("TextColor")) ReadColorXml(node, "TextColor", record.TextColor(), hasAlpha);
+  if (node.Has("XOffset")) record.SetXOffset(node.Get<int16_t>("XOffset"));
+  if (node.Has("YOffset")) record.SetYOffset(node.Get<int16_t>("YOffset"));
+  // A record without a font draws with the font of the records before it.
+  const auto known = font ? fontGlyphs.find(*font) : fontGlyphs.end();
+  for (const TSWFXmlNode& glyph : node.Elements()) {
+    if (glyph.Name() != "Glyph") glyph.Fail("unknown element <" + std::string(glyph.Name()) + ">");
+    if (record.GlyphEntries.size() == 255) glyph.Fail("a text record holds at most 255 glyphs");
+    TSWFGlyphEntry& g = record.GlyphEntries.emplace_back();
+    g.GlyphIndex = glyph.Get<uint16_t>("Index");
+    g.GlyphAdvance = glyph.Get<int32_t>("Advance");
+    if (known != fontGlyphs.end() && g.GlyphIndex >= known->second)
+      glyph.Fail("Index=" + std::to_string(g.GlyphIndex) + " is beyond the " +
+                 std::to_string(known->second) + " glyphs of font " + std::to_string(*font));
+  }
+}
+
+}  // namespace
+
+void TSWFDefineText::SetReadContext(const TSWFReadContext& context) {
+  FFontGlyphs = context.FontGlyphs;
+}
+
+void TSWFDefineText::WriteXml(TSWFXmlWriter& xml) {
+  const auto [glyphBits, advanceBits] = NeededBits();
+  xml.Int("CharacterId", CharacterId);
+  if (GlyphBits > glyphBits) xml.Int("GlyphBits", GlyphBits);
+  if (AdvanceBits > advanceBits) xml.Int("AdvanceBits", AdvanceBits);
+  WriteRectXml(xml, "TextBounds", TextBounds);
+  WriteMatrixXml(xml, "TextMatrix", TextMatrix);
+  for (const auto& r : TextRecords) WriteTextRecordXml(xml, r, HasAlpha);
+}
+
+void TSWFDefineText::ReadXml(const TSWFXmlNode& node) {
+  CharacterId = node.Get<uint16_t>("CharacterId");
+  ReadRectXml(node.Child("TextBounds"), TextBounds);
+  TextMatrix = TSWFMatrix();
+  ReadMatrixXml(node.Child("TextMatrix"), TextMatrix);
+  TextRecords.clear();
+  std::optional<uint16_t> font;
+  for (const TSWFXmlNode& child : node.Elements()) {
+    if (child.Name() == "TextBounds" || child.Name() == "TextMatrix") continue;
+    if (child.Name() != "TextRecord") child.Fail("unknown element <" + std::string(child.Name()) + ">");
+    ReadTextRecordXml(child, TextRecords.emplace_back(), HasAlpha, FFontGlyphs, font);
+  }
+  FFontGlyphs.clear();
+  // As the writer writes them: never narrower than the entries need.
+  const auto [glyphBits, advanceBits] = NeededBits();
+  GlyphBits = std::max(node.Get<uint8_t>("GlyphBits", 0), glyphBits);
+  AdvanceBits = std::max(node.Get<uint8_t>("AdvanceBits", 0), advanceBits);
+}
+
+// ---- DefineFont4 -----------------------------------------------------------------------------
+
+void TSWFDefineFont4::WriteXml(TSWFXmlWriter& xml) {
+  xml.Int("FontID", FontID);
+  xml.String("FontName", FontName);
+  xml.Flag("HasFontData", HasFontData);
+  xml.Flag("Italic", Italic);
+  xml.Flag("Bold", Bold);
+  if (Reserved != 0) xml.Int("Reserved", Reserved);
+  xml.DataElement("FontData", FontData);
+}
+
+void TSWFDefineFont4::ReadXml(const TSWFXmlNode& node) {
+  FontID = node.Get<uint16_t>("FontID");
+  FontName = node.CString("FontName");
+  HasFontData = node.Flag("HasFontData");
+  Italic = node.Flag("Italic");
+  Bold = node.Flag("Bold");
+  Reserved = node.Has("Reserved") ? static_cast<uint8_t>(node.Int("Reserved", 0, 31)) : 0;
+  FontData = node.DataElement("FontData");
 }
 
 }  // namespace tw::swf

@@ -105,6 +105,32 @@ TEST(XmlText, FormsTheCorpusLacksCompileToAMovieWhoseXmlIsTheTextAgain) {
 )"},
       {9, R"(  <DefineFontName FontId="1" FontName="Sans" FontCopyright="(c) someone\nline two"/>
 )"},
+      // Widths wider than the entries need are kept; records of every form; alpha in DefineText2.
+      {6, R"(  <DefineText CharacterId="8" GlyphBits="9" AdvanceBits="20">
+    <TextBounds Xmin="0" Xmax="400" Ymin="-200" Ymax="40"/>
+    <TextMatrix TranslateX="0" TranslateY="0"/>
+    <TextRecord FontId="1" TextHeight="240" TextColor="#FF0000" XOffset="-20" YOffset="200">
+      <Glyph Index="0" Advance="120"/>
+      <Glyph Index="3" Advance="-7"/>
+    </TextRecord>
+    <TextRecord XOffset="10"/>
+    <TextRecord TextColor="#00FF00">
+      <Glyph Index="1" Advance="0"/>
+    </TextRecord>
+  </DefineText>
+  <DefineText2 CharacterId="9">
+    <TextBounds Xmin="0" Xmax="400" Ymin="-200" Ymax="40"/>
+    <TextMatrix TranslateX="20" TranslateY="40"/>
+    <TextRecord FontId="1" TextHeight="240" TextColor="#00000080">
+      <Glyph Index="2" Advance="100"/>
+    </TextRecord>
+  </DefineText2>
+)"},
+      {10, R"(  <DefineFont4 FontID="4" FontName="Sans" HasFontData="true" Bold="true" Reserved="17">
+    <FontData>T1RUTwAJAIAAAwAQQ0ZGIA==</FontData>
+  </DefineFont4>
+  <DefineFont4 FontID="5" FontName="Device" Italic="true"/>
+)"},
   };
   for (const auto& c : cases) {
     const std::string text = MovieXml(c.version, c.tags);
@@ -132,6 +158,26 @@ TEST(XmlText, HandEditsReachTheCompiledMovie) {
   EXPECT_TRUE(edit.HasText);
   EXPECT_EQ(edit.InitialText, "Gr\xC3\xBC\xC3\x9F" "e & more\n");
   EXPECT_EQ(edit.VariableName, "title");
+}
+
+TEST(XmlText, AnEditedTextRecordColourReachesTheCompiledMovie) {
+  const std::string text = MovieXml(6, R"(  <DefineText2 CharacterId="9">
+    <TextBounds Xmin="0" Xmax="400" Ymin="-200" Ymax="40"/>
+    <TextMatrix TranslateX="0" TranslateY="0"/>
+    <TextRecord FontId="1" TextHeight="240" TextColor="#000000FF">
+      <Glyph Index="2" Advance="100"/>
+    </TextRecord>
+  </DefineText2>
+)");
+  std::string edited = text;
+  edited.replace(edited.find("#000000FF"), 9, "#3366997F");
+  auto movie = CompiledAndRead(edited);
+  const auto& records = FirstTag<TSWFDefineText2>(*movie).TextRecords;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_TRUE(records[0].HasColor);
+  EXPECT_EQ(records[0].GetTextColor().GetRGBA(), MakeRGBA(0x33, 0x66, 0x99, 0x7F));
+  EXPECT_EQ(records[0].FontId(), 1);
+  EXPECT_EQ(records[0].GlyphEntries, (std::vector<TSWFGlyphEntry>{{100, 2}}));
 }
 
 TEST(XmlText, BadEditsNameTheFileAndLine) {
@@ -169,6 +215,21 @@ TEST(XmlText, BadEditsNameTheFileAndLine) {
        "movie.xml:6: AlignmentCoordinate=0.1 is not a half-precision number"},
       {8, "  <DefineFontAlignZones FontId=\"1\" CSMTableHint=\"0\">\n    <Zone/>\n  </DefineFontAlignZones>\n",
        "movie.xml:5: unknown element <Zone>"},
+      // Font 1 has two glyphs; a later record without a font still draws with it.
+      {6, "  <DefineFont FontId=\"1\">\n    <Body>AQAEAAYAEAAQAA==</Body>\n  </DefineFont>\n"
+          "  <DefineText CharacterId=\"2\">\n    <TextBounds Xmin=\"0\" Xmax=\"1\" Ymin=\"0\" Ymax=\"1\"/>\n"
+          "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n"
+          "    <TextRecord FontId=\"1\" TextHeight=\"20\">\n      <Glyph Index=\"1\" Advance=\"0\"/>\n    </TextRecord>\n"
+          "    <TextRecord XOffset=\"5\">\n      <Glyph Index=\"2\" Advance=\"0\"/>\n    </TextRecord>\n  </DefineText>\n",
+       "movie.xml:15: Index=2 is beyond the 2 glyphs of font 1"},
+      {6, "  <DefineText CharacterId=\"2\">\n    <TextBounds Xmin=\"0\" Xmax=\"1\" Ymin=\"0\" Ymax=\"1\"/>\n"
+          "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n    <TextRecord FontId=\"1\"/>\n  </DefineText>\n",
+       "movie.xml:7: <TextRecord> lacks the attribute TextHeight"},
+      {6, "  <DefineText2 CharacterId=\"2\">\n    <TextBounds Xmin=\"0\" Xmax=\"1\" Ymin=\"0\" Ymax=\"1\"/>\n"
+          "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n    <TextRecord TextColor=\"#FFFFFF\"/>\n  </DefineText2>\n",
+       "movie.xml:7: TextColor=\"#FFFFFF\" is not a colour #RRGGBBAA"},
+      {10, "  <DefineFont4 FontID=\"1\" FontName=\"Sans\" Reserved=\"32\"/>\n",
+       "movie.xml:4: Reserved=32 is out of range (0 to 31)"},
   };
   for (const auto& c : cases) {
     try {

@@ -221,7 +221,7 @@ TEST(XmlText, BadEditsNameTheFileAndLine) {
           "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n"
           "    <TextRecord FontId=\"1\" TextHeight=\"20\">\n      <Glyph Index=\"1\" Advance=\"0\"/>\n    </TextRecord>\n"
           "    <TextRecord XOffset=\"5\">\n      <Glyph Index=\"2\" Advance=\"0\"/>\n    </TextRecord>\n  </DefineText>\n",
-       "movie.xml:15: Index=2 is beyond the 2 glyphs of font 1"},
+       "movie.xml:14: Index=2 is beyond the 2 glyphs of font 1"},
       {6, "  <DefineText CharacterId=\"2\">\n    <TextBounds Xmin=\"0\" Xmax=\"1\" Ymin=\"0\" Ymax=\"1\"/>\n"
           "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n    <TextRecord FontId=\"1\"/>\n  </DefineText>\n",
        "movie.xml:7: <TextRecord> lacks the attribute TextHeight"},

@@ -74,6 +74,7 @@ std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
     case 73: return std::make_unique<TSWFDefineFontAlignZones>();
     case 75: return std::make_unique<TSWFDefineFont3>();
     case 88: return std::make_unique<TSWFDefineFontName>();
+    case 91: return std::make_unique<TSWFDefineFont4>();
     // texts
     case 11: return std::make_unique<TSWFDefineText>();
     case 33: return std::make_unique<TSWFDefineText2>();

@@ -163,6 +163,7 @@ void TSWFDefineFontInfo::Assign(const TBasedSWFObject& source) {
   WideCodes = s.WideCodes;
   FontId = s.FontId;
   FontName = s.FontName;
+  FReadVersion = s.FReadVersion;
 }
 
 uint8_t TSWFDefineFontInfo::FlagsByte(bool wideCodes) const {
@@ -512,6 +513,47 @@ void TSWFDefineFontName::Describe(TSWFFields& f) const {
   std::string copyright = FontCopyright.substr(0, FontCopyright.find_first_of("\r\n"));
   if (copyright.size() > 60) copyright = std::string(TruncateUtf16(ToUtf8(copyright), 57)) + "...";
   f.emplace_back("copyright", Quoted(copyright));
+}
+
+// ---- DefineFont4 -----------------------------------------------------------------------------
+
+void TSWFDefineFont4::Assign(const TBasedSWFObject& source) {
+  TSWFObject::Assign(source);
+  const auto& s = SourceAs<TSWFDefineFont4>(source);
+  FontID = s.FontID;
+  HasFontData = s.HasFontData;
+  Italic = s.Italic;
+  Bold = s.Bold;
+  Reserved = s.Reserved;
+  FontName = s.FontName;
+  FontData = s.FontData;
+}
+
+void TSWFDefineFont4::ReadFromStream(TBitsEngine& be) {
+  FontID = be.ReadWord();
+  const uint8_t flags = be.ReadByte();
+  Reserved = flags >> 3;
+  HasFontData = flags & 0x04;
+  Italic = flags & 0x02;
+  Bold = flags & 0x01;
+  FontName = be.ReadString();
+  const auto data = be.ReadBytes(be.Stream.Remaining());
+  FontData.assign(data.begin(), data.end());
+}
+
+void TSWFDefineFont4::WriteTagBody(TBitsEngine& be) {
+  be.WriteWord(FontID);
+  be.WriteByte(static_cast<uint8_t>((Reserved & 31) << 3 | (HasFontData ? 0x04 : 0) |
+                                    (Italic ? 0x02 : 0) | (Bold ? 0x01 : 0)));
+  be.WriteString(FontName, true);
+  if (!FontData.empty()) be.WriteBytes(FontData);
+}
+
+void TSWFDefineFont4::Describe(TSWFFields& f) const {
+  f.emplace_back("id", std::to_string(FontID));
+  f.emplace_back("name", Quoted(FontName));
+  f.emplace_back("flags", FlagList({{HasFontData, "HasFontData"}, {Italic, "Italic"}, {Bold, "Bold"}}));
+  f.emplace_back("data", std::to_string(FontData.size()));
 }
 
 }  // namespace tw::swf

@@ -21,10 +21,15 @@ class TSWFDefineFont : public TSWFObject {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(FontId); }
+  // The texts that follow may use the font's glyphs.
+  void UpdateReadContext(TSWFReadContext& context) const override {
+    context.FontGlyphs[FontId] = GlyphCount();
+  }
   void Describe(TSWFFields& fields) const override;
 
  protected:
   explicit TSWFDefineFont(uint16_t tagID) : TSWFObject(tagID) {}
+  virtual size_t GlyphCount() const { return GlyphShapeTable.size(); }
   // Reads the glyphs at the given offsets from the offset table at position table; a glyph ends
   // where the next begins, the last one at end (all positions in the body).
   static void ReadGlyphs(TBitsEngine& be, size_t table, const std::vector<uint32_t>& offsets,
@@ -46,15 +51,20 @@ class TSWFDefineFontInfo : public TSWFObject {
   std::string FontName;  // the bytes of the file
 
   void Assign(const TBasedSWFObject& source) override;
+  // How long the name is in the file depends on the version (UTF-8 from 6 on).
+  void SetReadContext(const TSWFReadContext& context) override { FReadVersion = context.Version; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(FontId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFDefineFontInfo(uint16_t tagID) : TSWFObject(tagID) {}
   uint8_t FlagsByte(bool wideCodes) const;
   void SetFlags(uint8_t flags);
+  uint8_t FReadVersion = 5;  // the version of the movie being read
 };
 
 class TSWFDefineFontInfo2 : public TSWFDefineFontInfo {
@@ -68,6 +78,8 @@ class TSWFDefineFontInfo2 : public TSWFDefineFontInfo {
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 // A glyph's bounds as stored. Authoring tools mark a glyph without outline by an inverted
@@ -115,6 +127,7 @@ class TSWFDefineFont2 : public TSWFDefineFont {
 
  protected:
   explicit TSWFDefineFont2(uint16_t tagID) : TSWFDefineFont(tagID) {}
+  size_t GlyphCount() const override { return CodeTable.size(); }
 };
 
 class TSWFDefineFont3 : public TSWFDefineFont2 {
@@ -150,6 +163,8 @@ class TSWFDefineFontAlignZones : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(FontId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 class TSWFDefineFontName : public TSWFObject {
@@ -166,6 +181,29 @@ class TSWFDefineFontName : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(FontId); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
+};
+
+// A font in the compact font format of the text engine of later players, kept as its bytes.
+class TSWFDefineFont4 : public TSWFObject {
+ public:
+  TSWFDefineFont4() : TSWFObject(91) {}
+
+  uint16_t FontID = 0;
+  bool HasFontData = false, Italic = false, Bold = false;
+  uint8_t Reserved = 0;  // the five bits above the flags, kept as read
+  std::string FontName;  // the bytes of the file
+  std::vector<uint8_t> FontData;
+
+  void Assign(const TBasedSWFObject& source) override;
+  int MinVersion() const override { return 10; }
+  void ReadFromStream(TBitsEngine& be) override;
+  void WriteTagBody(TBitsEngine& be) override;
+  void VisitDefinedIDs(const TIDVisitor& visit) override { visit(FontID); }
+  void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 }  // namespace tw::swf

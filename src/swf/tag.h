@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,6 +24,8 @@ struct TSWFReadContext {
   bool ParseActions = false;      // decode action records or keep them as raw bytes
   uint8_t StreamSoundFormat = 0;  // compression of the last SoundStreamHead read
   int SpriteNesting = 0;          // how deep in sprites the tag lies
+  // The glyph count of each font read so far, by font id: an edited text is checked against it.
+  std::map<uint16_t, size_t> FontGlyphs{};
 };
 
 // Visits character ids in place, so that renumbering can change them.

@@ -98,6 +98,7 @@ void TSWFDefineText::Assign(const TBasedSWFObject& source) {
 }
 
 void TSWFDefineText::ReadFromStream(TBitsEngine& be) {
+  FFontGlyphs.clear();
   const size_t start = be.Stream.Position();
   CharacterId = be.ReadWord();
   TextBounds.Read(be);
@@ -113,16 +114,23 @@ void TSWFDefineText::ReadFromStream(TBitsEngine& be) {
   be.Stream.SetPosition(start + static_cast<size_t>(std::max(BodySize, 0)));
 }
 
-void TSWFDefineText::WriteTagBody(TBitsEngine& be) {
-  // The widths are written as set, but never narrower than the entries need: a narrower field
-  // would cut their values.
-  uint8_t glyphBits = GlyphBits, advanceBits = AdvanceBits;
+std::pair<uint8_t, uint8_t> TSWFDefineText::NeededBits() const {
+  uint8_t glyphBits = 0, advanceBits = 0;
   for (const auto& r : TextRecords) {
     for (const auto& g : r.GlyphEntries) {
       glyphBits = std::max(glyphBits, BitsNeeded(g.GlyphIndex));
       advanceBits = std::max(advanceBits, SignedBits(g.GlyphAdvance));
     }
   }
+  return {glyphBits, advanceBits};
+}
+
+void TSWFDefineText::WriteTagBody(TBitsEngine& be) {
+  // The widths are written as set, but never narrower than the entries need: a narrower field
+  // would cut their values.
+  const auto [neededGlyphBits, neededAdvanceBits] = NeededBits();
+  const uint8_t glyphBits = std::max(GlyphBits, neededGlyphBits);
+  const uint8_t advanceBits = std::max(AdvanceBits, neededAdvanceBits);
   be.WriteWord(CharacterId);
   TextBounds.Write(be);
   TextMatrix.Write(be);

@@ -2,7 +2,9 @@
 // DefineEditText and CSMTextSettings.
 #pragma once
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "swf/tag.h"
@@ -61,15 +63,24 @@ class TSWFDefineText : public TSWFObject {
   TSWFMatrix TextMatrix;
   std::vector<TSWFTextRecord> TextRecords;
 
+  // The widths the glyph entries need: the writer never writes narrower fields.
+  std::pair<uint8_t, uint8_t> NeededBits() const;
+
   void Assign(const TBasedSWFObject& source) override;
+  void SetReadContext(const TSWFReadContext& context) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void VisitDefinedIDs(const TIDVisitor& visit) override { visit(CharacterId); }
   void VisitReferencedIDs(const TIDVisitor& visit) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFDefineText(uint16_t tagID) : TSWFObject(tagID) {}
+
+ private:
+  std::map<uint16_t, size_t> FFontGlyphs;  // the fonts before the tag, while it is read
 };
 
 class TSWFDefineText2 : public TSWFDefineText {
@@ -123,6 +134,8 @@ class TSWFDefineEditText : public TSWFObject {
     if (HasFont) visit(FontID);
   }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  private:
   TSWFRGBA FTextColor{true};
@@ -148,6 +161,8 @@ class TSWFCSMTextSettings : public TSWFObject {
   void WriteTagBody(TBitsEngine& be) override;
   void VisitReferencedIDs(const TIDVisitor& visit) override { visit(TextID); }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 };
 
 }  // namespace tw::swf

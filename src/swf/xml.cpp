@@ -275,7 +275,11 @@ void TSWFXmlWriter::Color(std::string_view name, const TSWFRGBA& color) {
 void TSWFXmlWriter::Text(std::string_view bytes) {
   EndStartTag();
   std::string out;
-  AppendMarkupEscaped(out, EscapeXmlString(bytes), false);
+  std::string escaped = EscapeXmlString(bytes);
+  // A parser drops text that is only blanks: its first space goes as an escape.
+  if (!escaped.empty() && escaped.find_first_not_of(' ') == std::string::npos)
+    escaped.replace(0, 1, "\\x20");
+  AppendMarkupEscaped(out, escaped, false);
   FOut << out;
   FHasText = true;
 }

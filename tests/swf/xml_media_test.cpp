@@ -214,7 +214,7 @@ TEST(XmlMediaEdits, ABadEditNamesTheFileAndLine) {
       {"<ClipActionRecord EventFlags=\"EnterFrame\"", "<ClipActionRecord EventFlags=\"EnterFrame,Jump\"",
        "movie.xml:16: EventFlags: \"Jump\" is none of KeyUp, KeyDown"},
       {"<ClipActionRecord EventFlags=\"EnterFrame\"", "<ClipActionRecord EventFlags=\"none\"", "movie.xml:16: a <ClipActionRecord> needs at least one event"},
-      {"<Stop/>", "<Stop/><Jump/>", "movie.xml:17: <Jump> lacks the attribute Offset"},
+      {"<Stop/>", "<Stop/><Jump/>", "movie.xml:17: <Jump> lacks the attribute Label"},
       {" ButtonStateUp=\"true\"", "", "movie.xml:22: a <ButtonRecord> shows its character in no state"},
       {"<ColorTransform/>", "", "movie.xml:22: <ButtonRecord> lacks its <ColorTransform> element"},
       {"BitmapFormat=\"5\"", "BitmapFormat=\"3\"", "movie.xml:10: <DefineBitsLossless> lacks the attribute BitmapColorTableSize"},

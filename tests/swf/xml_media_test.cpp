@@ -173,10 +173,10 @@ TEST(XmlMediaEdits, AnEditedFieldReachesTheCompiledMovie) {
       EXPECT_EQ(sound.Data, Bytes({0xFF, 0xFB}));
     });
   }
-  for (const auto& [depth, value] : {std::pair{"1", 1}, {"300", 300}, {"65535", 65535}}) {
-    CheckCompiled<TSWFPlaceObject2>(Edited("Depth=\"1\"", std::string("Depth=\"") + depth + "\""), 3,
+  for (const auto& d : {std::pair{"1", 1}, {"300", 300}, {"65535", 65535}}) {
+    CheckCompiled<TSWFPlaceObject2>(Edited("Depth=\"1\"", std::string("Depth=\"") + d.first + "\""), 3,
                                     [&](TSWFPlaceObject2& place) {
-                                      EXPECT_EQ(place.Depth, value);
+                                      EXPECT_EQ(place.Depth, d.second);
                                       EXPECT_EQ(place.CharacterId, 2);
                                       ASSERT_NE(place.FindMatrix(), nullptr);
                                       EXPECT_EQ(place.FindMatrix()->TranslateY, 200);

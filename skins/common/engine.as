@@ -26,6 +26,11 @@ twState.volume = 80;
 twState.seconds = 0;
 twState.duration = 0;
 twState.ended = false;
+twState.loadPercent = -1;  // of the song that loads, -1 while its size is unknown
+twState.failures = 0;      // songs that failed one after the other since one last played
+twState.notice = "";       // a short text for the listener: a song that failed
+twState.noticeUntil = 0;   // getTimer() when the notice goes, -1 never
+twState.shownTime = "";
 
 function twReadTrackList(x) {
   var list = new Array();
@@ -133,6 +138,7 @@ function twStart(pos) {
   twState.wait = 0;
   twState.ended = false;
   twState.mode = "loading";
+  twState.loadPercent = -1;
   var track = twCurrent();
   var file = track.file;
   var ext = twExtension(file);
@@ -156,6 +162,11 @@ function twStart(pos) {
       if (twState.sound != s) return;
       if (ok) {
         twState.loaded = true;
+        // A runtime that takes a stream whole has had nothing to start before it all arrived.
+        if (twState.mode == "playing" && s.position == 0) {
+          s.stop();
+          s.start(0);
+        }
       } else {
         twFail("cannot load " + file);
       }
@@ -163,7 +174,9 @@ function twStart(pos) {
     s.onSoundComplete = function() {
       if (twState.sound == s) twState.ended = true;
     };
-    s.loadSound(file, false);
+    // Streamed, so that it can start before all of it arrived; held until the play percent has.
+    s.loadSound(file, true);
+    s.stop();
   } else if (ext == "flv") {
     twState.kind = "flv";
     twClip.createEmptyMovieClip("song", 10);
@@ -193,11 +206,54 @@ function twStart(pos) {
   twHooks.update();
 }
 
+// A song that cannot be played is skipped with a notice; when none of the list could be played
+// one after the other, the player stops rather than going round for ever.
 function twFail(message) {
+  var track = twCurrent();
   twLog("error " + twIndex() + " " + message);
   twRelease();
-  twState.mode = "stopped";
-  twHooks.update();
+  twState.failures++;
+  if (twState.failures >= twState.order.length) {
+    twState.mode = "stopped";
+    twSay(twState.order.length == 1 ? "Cannot play " + twName(track) : "No song could be played", -1);
+    twLog("stopped");
+    twHooks.update();
+    return;
+  }
+  twSay("Cannot play " + twName(track), 4000);
+  twAdvance();
+}
+
+function twName(track) {
+  return track.title != "" ? track.title : track.file;
+}
+
+// Shows a notice for ms milliseconds (-1: until the listener starts a song).
+function twSay(text, ms) {
+  twState.notice = text;
+  twState.noticeUntil = ms < 0 ? -1 : getTimer() + ms;
+  twLog("notice " + text);
+}
+
+// What the skin shows in its text line beside the title: a notice, the loading state, or "".
+function twNotice() {
+  if (twState.notice != "") return twState.notice;
+  if (twState.mode != "loading") return "";
+  var text = "Loading" + String.fromCharCode(0x2026);
+  if (twState.loadPercent >= 0) text += " " + Math.floor(twState.loadPercent) + "%";
+  return text;
+}
+
+// The time line "0:12 / 3:04", or the time that remains "-2:52 / 3:04", into a text field.
+function twShowTime(field, remaining) {
+  // What remains is rounded up: a song that just started shows all of its length, not a second less.
+  var shown = remaining ? Math.ceil(twState.duration - twState.seconds) : twState.seconds;
+  var text = (remaining ? "-" : "") + twClock(shown) + " / " + twClock(twState.duration);
+  if (text != twState.shownTime) {
+    twState.shownTime = text;
+    twLog("time " + text);
+  }
+  field.text = text;
 }
 
 // Percent of the current song that has arrived; -1 while nothing is known yet.
@@ -222,26 +278,44 @@ function twLoadedPercent() {
 
 function twBeginPlaying() {
   twState.mode = "playing";
-  if (twState.kind == "mp3") twState.sound.start(0);
-  else if (twState.kind == "flv") twState.stream.pause(false);
-  else twClip.song.play();
+  twState.failures = 0;
+  if (twState.noticeUntil < 0) twState.notice = "";
+  if (twState.kind == "mp3") {
+    twState.sound.stop();
+    twState.sound.start(0);
+  } else if (twState.kind == "flv") {
+    twState.stream.pause(false);
+  } else {
+    twClip.song.play();
+  }
   twApplyVolume();
   twLog("playing " + twIndex() + " " + twCurrent().title);
   twHooks.update();
 }
 
 function twTick() {
+  if (twState.notice != "" && twState.noticeUntil >= 0 && getTimer() >= twState.noticeUntil) {
+    twState.notice = "";
+    twHooks.update();
+  }
   if (twState.mode == "loading") {
     var percent = twLoadedPercent();
-    // A loaded movie starts itself: hold it until enough has arrived.
+    // A loaded movie or a streamed sound starts itself: hold it until enough has arrived.
     if (twState.kind == "swf" && twClip.song._totalframes > 0) twClip.song.stop();
-    // An MP3 is taken whole (as an event sound), so it can start only when it is complete.
-    if (twState.kind == "mp3" && !twState.loaded) percent = -1;
-    if (percent >= twState.playPercent || (percent >= 100)) {
+    if (twState.kind == "mp3") twState.sound.stop();
+    var ready = percent >= 0 && percent >= twState.playPercent;
+    // Bytes of a sound are no song until some of them could be read as one: an error page is not.
+    if (twState.kind == "mp3" && !twState.loaded && !(twState.sound.duration > 0)) ready = false;
+    if (ready) {
       twBeginPlaying();
     } else if (percent < 0) {
       twState.wait++;
+      // A sound that cannot be fetched says so through its onLoad.
       if (twState.kind != "mp3" && twState.wait > twState.maxWait) twFail("nothing arrived from " + twCurrent().file);
+    }
+    if (twState.mode == "loading" && percent != twState.loadPercent) {
+      twState.loadPercent = percent;
+      twHooks.update();
     }
     return;
   }
@@ -280,22 +354,29 @@ function twAdvance() {
   }
 }
 
+// A song the listener chose: the whole list may be tried again.
+function twChoose(pos) {
+  twState.failures = 0;
+  if (twState.noticeUntil < 0) twState.notice = "";
+  twStart(pos);
+}
+
 function twNext() {
   var n = twState.order.length;
   if (n == 0) return;
-  twStart((twState.pos + 1) % n);
+  twChoose((twState.pos + 1) % n);
 }
 
 function twPrevious() {
   var n = twState.order.length;
   if (n == 0) return;
-  twStart((twState.pos - 1 + n) % n);
+  twChoose((twState.pos - 1 + n) % n);
 }
 
 function twPlayIndex(index) {
   for (var p = 0; p < twState.order.length; p++) {
     if (twState.order[p] == index) {
-      twStart(p);
+      twChoose(p);
       return;
     }
   }
@@ -331,7 +412,7 @@ function twToggle() {
   if (twState.mode == "playing") twPause();
   else if (twState.mode == "paused") twResume();
   else if (twState.mode == "idle" || twState.mode == "stopped") {
-    if (twState.order.length > 0) twStart(twState.pos < 0 ? 0 : twState.pos);
+    if (twState.order.length > 0) twChoose(twState.pos < 0 ? 0 : twState.pos);
   }
 }
 

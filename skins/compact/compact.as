@@ -3,13 +3,13 @@
 function cbShow() {
   var track = twCurrent();
   titleText.text = track == null ? "" : track.title;
-  artistText.text = track == null ? "" : track.artist;
-  var playing = twState.mode == "playing" || twState.mode == "loading";
-  playIcon._visible = !playing;
-  pauseIcon._visible = playing;
-  var shown = twState.seconds;
-  if (cbRemaining) shown = twState.duration - twState.seconds;
-  timeText.text = (cbRemaining ? "-" : "") + twClock(shown) + " / " + twClock(twState.duration);
+  var notice = twNotice();
+  artistText.text = notice != "" ? notice : track == null ? "" : track.artist;
+  // A song that loads shows a dimmed play icon, not a pause icon at 0:00.
+  pauseIcon._visible = twState.mode == "playing";
+  playIcon._visible = !pauseIcon._visible;
+  playIcon._alpha = twState.mode == "loading" ? 40 : 100;
+  twShowTime(timeText, cbRemaining);
   var fraction = twState.duration > 0 ? twState.seconds / twState.duration : 0;
   if (fraction > 1) fraction = 1;
   seekFill._xscale = Math.max(fraction * 100, 0.1);

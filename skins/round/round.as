@@ -1,9 +1,10 @@
 // The round button: the ring shows how far the song has gone (drawn at run time).
 
 function rdShow() {
-  var playing = twState.mode == "playing" || twState.mode == "loading";
-  playIcon._visible = !playing;
-  pauseIcon._visible = playing;
+  // A song that loads shows a dimmed play icon, not a pause icon at 0:00.
+  pauseIcon._visible = twState.mode == "playing";
+  playIcon._visible = !pauseIcon._visible;
+  playIcon._alpha = twState.mode == "loading" ? 40 : 100;
   var fraction = twState.duration > 0 ? twState.seconds / twState.duration : 0;
   if (fraction > 1) fraction = 1;
   var steps = Math.round(fraction * 48);

@@ -306,12 +306,15 @@ function twTick() {
     var ready = percent >= 0 && percent >= twState.playPercent;
     // Bytes of a sound are no song until some of them could be read as one: an error page is not.
     if (twState.kind == "mp3" && !twState.loaded && !(twState.sound.duration > 0)) ready = false;
+    if (twState.kind == "swf" && !(twClip.song._totalframes > 0)) ready = false;
     if (ready) {
       twBeginPlaying();
-    } else if (percent < 0) {
+    } else if (percent < 0 || percent >= 100) {
       twState.wait++;
-      // A sound that cannot be fetched says so through its onLoad.
-      if (twState.kind != "mp3" && twState.wait > twState.maxWait) twFail("nothing arrived from " + twCurrent().file);
+      // A sound that cannot be fetched or read says so through its onLoad.
+      if (twState.kind != "mp3" && twState.wait > twState.maxWait) {
+        twFail((percent < 0 ? "nothing arrived from " : "cannot read ") + twCurrent().file);
+      }
     }
     if (twState.mode == "loading" && percent != twState.loadPercent) {
       twState.loadPercent = percent;

@@ -244,10 +244,12 @@ function twNotice() {
   return text;
 }
 
-// The time line "0:12 / 3:04", or the time that remains "-2:52 / 3:04", into a text field.
-function twShowTime(field, remaining) {
+// The time line "0:12 / 3:04", or the time that remains "-2:52 / 3:04", into a text field; at
+// the song's position unless another is given (where a held seek bar would go).
+function twShowTime(field, remaining, at) {
+  if (at == undefined) at = twState.seconds;
   // What remains is rounded up: a song that just started shows all of its length, not a second less.
-  var shown = remaining ? Math.ceil(twState.duration - twState.seconds) : twState.seconds;
+  var shown = remaining ? Math.ceil(twState.duration - at) : at;
   var text = (remaining ? "-" : "") + twClock(shown) + " / " + twClock(twState.duration);
   if (text != twState.shownTime) {
     twState.shownTime = text;

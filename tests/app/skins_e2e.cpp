@@ -198,13 +198,13 @@ TEST(SkinsInFlash, ThePlayersFollowTheirButtonsAndTheirList) {
     std::string what;
     Player player;
     int waitMs;  // at least; then until the expected lines came
-    std::vector<std::string> clicks;  // "X,Y@MS"
+    std::vector<std::string> clicks;  // as run-movie takes them: "X,Y@MS", "X,Y@/REGEX/", drags
     std::vector<std::string> expected;
     Never never;
   };
   const std::vector<std::pair<std::string, std::string>> noLoop = {{"Py.Loop", "No"}};
   // A song fails inside the movie when it is not exported, beside it when it is not there or
-  // holds no sound.
+  // holds no song.
   const std::vector<Song> gap = {{"first song", "Alpha"}, {"second", "Bravo Ü", Source::Missing}, {"third", "Charlie"}};
   const std::vector<Song> beside = {{"one", "One", Source::Mp3},
                                     {"gone", "Gone", Source::Missing},
@@ -282,7 +282,7 @@ TEST(SkinsInFlash, ThePlayersFollowTheirButtonsAndTheirList) {
         "tw: notice Cannot play Bravo Ü", "tw: loading 3 third.swf", "tw: playing 3 Charlie", "tw: ended 3",
         "tw: stopped"},
        {"", "tw: playing 2"}},
-      // Outer songs of a second.
+      // Outer songs of a second, each played once half of it arrived.
       {"songs beside the movie stream; a missing and an unreadable one are skipped",
        {"playlist.swf", beside, 0, noLoop, false, true, 50},
        1000,

@@ -43,31 +43,23 @@ int HexValue(char c) {
   return -1;
 }
 
-// XML markup characters of already escaped text.
-void AppendMarkupEscaped(std::string& out, std::string_view text, bool attribute) {
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"':
-        if (attribute) out += "&quot;";
-        else out += c;
-        break;
-      default: out += c;
-    }
-  }
-}
-
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-}  // namespace
-
-std::string EscapeXmlString(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
+// Appends the escaped form of a string field (see EscapeXmlString); with `markup`, XML's own
+// characters are written as entities too (and the double quote where `attribute`), so that the
+// text goes straight into the document in one pass.
+void AppendEscaped(std::string& out, std::string_view bytes, bool markup, bool attribute) {
+  const auto plain = [&](char c) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b < 0x20 || b >= 0x7F || c == '\\') return false;
+    return !markup || (c != '&' && c != '<' && c != '>' && (c != '"' || !attribute));
+  };
   size_t i = 0;
   while (i < bytes.size()) {
+    // Runs of characters that stand for themselves go in one piece.
+    size_t run = i;
+    while (run < bytes.size() && plain(bytes[run])) ++run;
+    out.append(bytes.data() + i, run - i);
+    i = run;
+    if (i == bytes.size()) break;
     const char c = bytes[i];
     const auto b = static_cast<uint8_t>(c);
     if (c == '\\') {
@@ -81,6 +73,18 @@ std::string EscapeXmlString(std::string_view bytes) {
       ++i;
     } else if (c == '\t') {
       out += "\\t";
+      ++i;
+    } else if (c == '&') {
+      out += "&amp;";
+      ++i;
+    } else if (c == '<') {
+      out += "&lt;";
+      ++i;
+    } else if (c == '>') {
+      out += "&gt;";
+      ++i;
+    } else if (c == '"') {
+      out += "&quot;";
       ++i;
     } else if (b < 0x20 || b == 0x7F) {
       out += "\\x";
@@ -97,6 +101,45 @@ std::string EscapeXmlString(std::string_view bytes) {
       ++i;
     }
   }
+}
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The value of each base64 digit; -1 for bytes that are none.
+constexpr std::array<int8_t, 256> kBase64Value = [] {
+  std::array<int8_t, 256> table{};
+  table.fill(-1);
+  for (int i = 0; i < 64; ++i) table[static_cast<uint8_t>(kBase64[i])] = static_cast<int8_t>(i);
+  return table;
+}();
+
+void AppendBase64(std::string& out, std::span<const uint8_t> bytes) {
+  const size_t at = out.size();
+  out.resize(at + (bytes.size() + 2) / 3 * 4);
+  char* o = out.data() + at;
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
+    *o++ = kBase64[v >> 18];
+    *o++ = kBase64[(v >> 12) & 63];
+    *o++ = kBase64[(v >> 6) & 63];
+    *o++ = kBase64[v & 63];
+  }
+  if (const size_t rest = bytes.size() - i; rest > 0) {
+    const uint32_t v = (bytes[i] << 16) | (rest == 2 ? bytes[i + 1] << 8 : 0);
+    *o++ = kBase64[v >> 18];
+    *o++ = kBase64[(v >> 12) & 63];
+    *o++ = rest == 2 ? kBase64[(v >> 6) & 63] : '=';
+    *o++ = '=';
+  }
+}
+
+}  // namespace
+
+std::string EscapeXmlString(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  AppendEscaped(out, bytes, false, false);
   return out;
 }
 
@@ -130,22 +173,7 @@ std::optional<std::string> UnescapeXmlString(std::string_view text) {
 
 std::string EncodeBase64(std::span<const uint8_t> bytes) {
   std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    const uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    out += kBase64[v >> 18];
-    out += kBase64[(v >> 12) & 63];
-    out += kBase64[(v >> 6) & 63];
-    out += kBase64[v & 63];
-  }
-  if (const size_t rest = bytes.size() - i; rest > 0) {
-    const uint32_t v = (bytes[i] << 16) | (rest == 2 ? bytes[i + 1] << 8 : 0);
-    out += kBase64[v >> 18];
-    out += kBase64[(v >> 12) & 63];
-    out += rest == 2 ? kBase64[(v >> 6) & 63] : '=';
-    out += '=';
-  }
+  AppendBase64(out, bytes);
   return out;
 }
 
@@ -161,9 +189,9 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text) {
       continue;
     }
     if (pad > 0) return std::nullopt;  // data after padding
-    const char* at = std::strchr(kBase64, c);
-    if (c == '\0' || at == nullptr) return std::nullopt;
-    acc = (acc << 6) | static_cast<uint32_t>(at - kBase64);
+    const int value = kBase64Value[static_cast<uint8_t>(c)];
+    if (value < 0) return std::nullopt;
+    acc = (acc << 6) | static_cast<uint32_t>(value);
     bits += 6;
     if (bits >= 8) {
       bits -= 8;
@@ -178,57 +206,78 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text) {
 
 // ---- TSWFXmlWriter ---------------------------------------------------------------------------
 
+namespace {
+// The text goes to the stream in pieces of about this size: few stream calls, little memory.
+constexpr size_t kSpillSize = 1 << 16;
+}  // namespace
+
 TSWFXmlWriter::TSWFXmlWriter(std::ostream& out, const TSWFWriteContext& context)
     : Context(context), FOut(out) {
-  FOut << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  FBuffer.reserve(kSpillSize + 4096);
+  FBuffer += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 }
 
-void TSWFXmlWriter::Indent() {
-  for (size_t i = 0; i < FOpen.size(); ++i) FOut << "  ";
+TSWFXmlWriter::~TSWFXmlWriter() {
+  try {
+    Spill();
+  } catch (...) {
+    // A stream that throws on writing has reported its failure already to whoever wrote last.
+  }
 }
+
+void TSWFXmlWriter::Spill() {
+  if (FBuffer.empty()) return;
+  FOut.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
+  FBuffer.clear();
+}
+
+void TSWFXmlWriter::Indent() { FBuffer.append(2 * FDepth, ' '); }
 
 void TSWFXmlWriter::EndStartTag() {
   if (FStartTagOpen) {
-    FOut << '>';
+    FBuffer += '>';
     FStartTagOpen = false;
   }
 }
 
 void TSWFXmlWriter::Open(std::string_view element) {
   if (FStartTagOpen) {
-    FOut << ">\n";
+    FBuffer += ">\n";
     FStartTagOpen = false;
   }
   Indent();
-  FOut << '<' << element;
-  FOpen.emplace_back(element);
+  FBuffer += '<';
+  FBuffer += element;
+  // The names of closed elements keep their strings, so that the next ones reuse the memory.
+  if (FDepth == FOpen.size()) FOpen.emplace_back(element);
+  else FOpen[FDepth].assign(element);
+  ++FDepth;
   FStartTagOpen = true;
   FHasText = false;
 }
 
 void TSWFXmlWriter::Close() {
-  if (FOpen.empty()) return;
-  const std::string name = std::move(FOpen.back());
-  FOpen.pop_back();
+  if (FDepth == 0) return;
+  --FDepth;
   if (FStartTagOpen) {
-    FOut << "/>\n";
+    FBuffer += "/>\n";
     FStartTagOpen = false;
   } else {
     if (!FHasText) Indent();
-    FOut << "</" << name << ">\n";
+    FBuffer += "</";
+    FBuffer += FOpen[FDepth];
+    FBuffer += ">\n";
   }
   FHasText = false;
+  if (FBuffer.size() >= kSpillSize) Spill();
 }
 
 void TSWFXmlWriter::RawAttr(std::string_view name, std::string_view value) {
-  std::string out;
-  out.reserve(name.size() + value.size() + 4);
-  out += ' ';
-  out += name;
-  out += "=\"";
-  AppendMarkupEscaped(out, value, true);
-  out += '"';
-  FOut << out;
+  FBuffer += ' ';
+  FBuffer += name;
+  FBuffer += "=\"";
+  FBuffer += value;
+  FBuffer += '"';
 }
 
 void TSWFXmlWriter::Int(std::string_view name, int64_t value) {
@@ -255,7 +304,11 @@ void TSWFXmlWriter::Bool(std::string_view name, bool value) {
 }
 
 void TSWFXmlWriter::String(std::string_view name, std::string_view bytes) {
-  RawAttr(name, EscapeXmlString(bytes));
+  FBuffer += ' ';
+  FBuffer += name;
+  FBuffer += "=\"";
+  AppendEscaped(FBuffer, bytes, true, true);
+  FBuffer += '"';
 }
 
 void TSWFXmlWriter::Color(std::string_view name, const TSWFRGB& color) {
@@ -274,13 +327,12 @@ void TSWFXmlWriter::Color(std::string_view name, const TSWFRGBA& color) {
 
 void TSWFXmlWriter::Text(std::string_view bytes) {
   EndStartTag();
-  std::string out;
-  std::string escaped = EscapeXmlString(bytes);
   // A parser drops text that is only blanks: its first space goes as an escape.
-  if (!escaped.empty() && escaped.find_first_not_of(' ') == std::string::npos)
-    escaped.replace(0, 1, "\\x20");
-  AppendMarkupEscaped(out, escaped, false);
-  FOut << out;
+  if (!bytes.empty() && bytes.find_first_not_of(' ') == std::string_view::npos) {
+    FBuffer += "\\x20";
+    bytes.remove_prefix(1);
+  }
+  AppendEscaped(FBuffer, bytes, true, false);
   FHasText = true;
 }
 
@@ -289,14 +341,16 @@ void TSWFXmlWriter::Base64(std::span<const uint8_t> bytes) {
   // Lines of 76 characters keep large payloads readable in an editor.
   constexpr size_t kLine = 57;
   if (bytes.size() <= kLine) {
-    FOut << EncodeBase64(bytes);
+    AppendBase64(FBuffer, bytes);
     FHasText = true;
     return;
   }
-  FOut << '\n';
+  FBuffer += '\n';
   for (size_t i = 0; i < bytes.size(); i += kLine) {
     Indent();
-    FOut << EncodeBase64(bytes.subspan(i, std::min(kLine, bytes.size() - i))) << '\n';
+    AppendBase64(FBuffer, bytes.subspan(i, std::min(kLine, bytes.size() - i)));
+    FBuffer += '\n';
+    if (FBuffer.size() >= kSpillSize) Spill();
   }
   FHasText = false;
 }
@@ -309,7 +363,8 @@ void TSWFXmlWriter::DataElement(std::string_view element, std::span<const uint8_
 }
 
 void TSWFXmlWriter::Finish() {
-  while (!FOpen.empty()) Close();
+  while (FDepth > 0) Close();
+  Spill();
   FOut.flush();
 }
 

@@ -48,6 +48,7 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text);
 class TSWFXmlWriter {
  public:
   explicit TSWFXmlWriter(std::ostream& out, const TSWFWriteContext& context = {});
+  ~TSWFXmlWriter();  // hands what is still buffered to the stream
   TSWFXmlWriter(const TSWFXmlWriter&) = delete;
   TSWFXmlWriter& operator=(const TSWFXmlWriter&) = delete;
 
@@ -80,9 +81,14 @@ class TSWFXmlWriter {
   void EndStartTag();
   void Indent();
   void RawAttr(std::string_view name, std::string_view value);
+  void Spill();  // the buffered text to the stream
 
   std::ostream& FOut;
-  std::vector<std::string> FOpen;
+  // The text is built here and handed to the stream in large pieces: a stream call per
+  // attribute would cost more than building the attribute.
+  std::string FBuffer;
+  std::vector<std::string> FOpen;  // the open elements are the first FDepth
+  size_t FDepth = 0;
   bool FStartTagOpen = false;  // "<Name attr..." written, ">" not yet
   bool FHasText = false;       // the innermost element holds text: no indentation inside
 };

@@ -374,6 +374,14 @@ namespace {
 
 pugi::xml_node Node(pugi::xml_node_struct* n) { return pugi::xml_node(n); }
 
+// Whether the parser's zero-terminated name is this one, without measuring it first: names are
+// compared once per attribute looked for, the hottest loop of compiling a text.
+bool NameIs(const char* name, std::string_view wanted) {
+  for (const char c : wanted)
+    if (*name++ != c) return false;
+  return *name == '\0';
+}
+
 }  // namespace
 
 std::string_view TSWFXmlNode::Name() const { return Node(FNode).name(); }
@@ -384,13 +392,13 @@ void TSWFXmlNode::Fail(const std::string& message) const { FDocument->Fail(Line(
 
 bool TSWFXmlNode::Has(std::string_view attribute) const {
   for (auto a : Node(FNode).attributes())
-    if (attribute == a.name()) return true;
+    if (NameIs(a.name(), attribute)) return true;
   return false;
 }
 
 std::string_view TSWFXmlNode::Attribute(std::string_view name) const {
   for (auto a : Node(FNode).attributes()) {
-    if (name == a.name()) {
+    if (NameIs(a.name(), name)) {
       FDocument->MarkRead(a.internal_object());
       return a.value();
     }
@@ -452,17 +460,23 @@ std::string TSWFXmlNode::CString(std::string_view attribute) const {
 
 namespace {
 
-// "#RRGGBB" or "#RRGGBBAA" into its bytes; empty when it is neither.
-std::vector<uint8_t> ParseColor(std::string_view text) {
+struct TColorBytes {
+  std::array<uint8_t, 4> bytes{};
+  size_t size = 0;
+  uint8_t operator[](size_t i) const { return bytes[i]; }
+};
+
+// "#RRGGBB" or "#RRGGBBAA" into its bytes; none when it is neither.
+TColorBytes ParseColor(std::string_view text) {
   if (text.size() != 7 && text.size() != 9) return {};
   if (text[0] != '#') return {};
-  std::vector<uint8_t> bytes;
+  TColorBytes color;
   for (size_t i = 1; i < text.size(); i += 2) {
     const int hi = HexValue(text[i]), lo = HexValue(text[i + 1]);
     if (hi < 0 || lo < 0) return {};
-    bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    color.bytes[color.size++] = static_cast<uint8_t>(hi * 16 + lo);
   }
-  return bytes;
+  return color;
 }
 
 }  // namespace
@@ -470,7 +484,7 @@ std::vector<uint8_t> ParseColor(std::string_view text) {
 void TSWFXmlNode::Color(std::string_view attribute, TSWFRGB& color) const {
   const std::string_view text = Attribute(attribute);
   const auto bytes = ParseColor(text);
-  if (bytes.size() != 3)
+  if (bytes.size != 3)
     Fail(std::string(attribute) + "=\"" + std::string(text) + "\" is not a colour #RRGGBB");
   color.SetRGB({bytes[0], bytes[1], bytes[2]});
 }
@@ -478,32 +492,38 @@ void TSWFXmlNode::Color(std::string_view attribute, TSWFRGB& color) const {
 void TSWFXmlNode::Color(std::string_view attribute, TSWFRGBA& color) const {
   const std::string_view text = Attribute(attribute);
   const auto bytes = ParseColor(text);
-  if (bytes.size() != (color.HasAlpha ? 4u : 3u))
+  if (bytes.size != (color.HasAlpha ? 4u : 3u))
     Fail(std::string(attribute) + "=\"" + std::string(text) + "\" is not a colour " +
          (color.HasAlpha ? "#RRGGBBAA" : "#RRGGBB"));
   color.SetRGB({bytes[0], bytes[1], bytes[2]});
   if (color.HasAlpha) color.A = bytes[3];
 }
 
-std::string TSWFXmlNode::RawText() const {
-  std::string raw;
+std::string_view TSWFXmlNode::RawText(std::string& storage) const {
+  std::string_view raw;
+  int pieces = 0;
   for (auto child : Node(FNode).children()) {
     if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
       FDocument->MarkRead(child.internal_object());
-      raw += child.value();
+      // One piece, the usual case, is read where the parser holds it.
+      if (++pieces == 2) storage.assign(raw);
+      if (pieces == 1) raw = child.value();
+      else storage += child.value();
     }
   }
-  return raw;
+  return pieces > 1 ? std::string_view(storage) : raw;
 }
 
 std::string TSWFXmlNode::Text() const {
-  auto value = UnescapeXmlString(RawText());
+  std::string storage;
+  auto value = UnescapeXmlString(RawText(storage));
   if (!value) Fail("<" + std::string(Name()) + "> has a broken escape (write \\\\ for a backslash)");
   return std::move(*value);
 }
 
 std::vector<uint8_t> TSWFXmlNode::Base64() const {
-  auto bytes = DecodeBase64(RawText());
+  std::string storage;
+  auto bytes = DecodeBase64(RawText(storage));
   if (!bytes) Fail("<" + std::string(Name()) + "> does not hold base64 data");
   return std::move(*bytes);
 }
@@ -521,7 +541,7 @@ std::vector<TSWFXmlNode> TSWFXmlNode::Elements() const {
 std::optional<TSWFXmlNode> TSWFXmlNode::FindChild(std::string_view element) const {
   std::optional<TSWFXmlNode> found;
   for (auto child : Node(FNode).children()) {
-    if (child.type() != pugi::node_element || element != child.name()) continue;
+    if (child.type() != pugi::node_element || !NameIs(child.name(), element)) continue;
     if (found) TSWFXmlNode(*FDocument, child.internal_object()).Fail("a second <" + std::string(element) + ">");
     FDocument->MarkRead(child.internal_object());
     found.emplace(*FDocument, child.internal_object());
@@ -543,10 +563,8 @@ std::vector<uint8_t> TSWFXmlNode::DataElement(std::string_view element) const {
 // ---- TSWFXmlDocument -------------------------------------------------------------------------
 
 TSWFXmlDocument::TSWFXmlDocument(std::string_view text, std::string fileName)
-    : FDocument(std::make_unique<pugi::xml_document>()), FFileName(std::move(fileName)) {
-  FLineStarts.push_back(0);
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\n') FLineStarts.push_back(i + 1);
+    : FDocument(std::make_unique<pugi::xml_document>()), FFileName(std::move(fileName)),
+      FText(text) {
   // Escapes are the only translation: line ends and attribute whitespace stay as written, and
   // the writer never puts raw control characters into values.
   const unsigned options = pugi::parse_cdata | pugi::parse_escapes;
@@ -566,6 +584,13 @@ TSWFXmlNode TSWFXmlDocument::Root() const {
 
 int TSWFXmlDocument::LineOf(ptrdiff_t offset) const {
   if (offset < 0) return 1;
+  // Lines are counted only when a message needs one.
+  if (FLineStarts.empty()) {
+    FLineStarts.push_back(0);
+    for (const char* p = FText.data(), *end = p + FText.size();
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))));)
+      FLineStarts.push_back(static_cast<size_t>(++p - FText.data()));
+  }
   const auto it = std::upper_bound(FLineStarts.begin(), FLineStarts.end(), static_cast<size_t>(offset));
   return static_cast<int>(it - FLineStarts.begin());
 }

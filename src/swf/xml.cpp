@@ -391,13 +391,13 @@ int TSWFXmlNode::Line() const { return FDocument->LineOf(Node(FNode).offset_debu
 void TSWFXmlNode::Fail(const std::string& message) const { FDocument->Fail(Line(), message); }
 
 bool TSWFXmlNode::Has(std::string_view attribute) const {
-  for (auto a : Node(FNode).attributes())
+  for (pugi::xml_attribute a = Node(FNode).first_attribute(); a; a = a.next_attribute())
     if (NameIs(a.name(), attribute)) return true;
   return false;
 }
 
 std::string_view TSWFXmlNode::Attribute(std::string_view name) const {
-  for (auto a : Node(FNode).attributes()) {
+  for (pugi::xml_attribute a = Node(FNode).first_attribute(); a; a = a.next_attribute()) {
     if (NameIs(a.name(), name)) {
       FDocument->MarkRead(a.internal_object());
       return a.value();

@@ -43,14 +43,28 @@ int HexValue(char c) {
   return -1;
 }
 
+// The escape of a character that has one of its own; empty for the others.
+std::string_view NamedEscape(char c, bool markup, bool attribute) {
+  switch (c) {
+    case '\\': return "\\\\";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    case '&': return markup ? "&amp;" : "";
+    case '<': return markup ? "&lt;" : "";
+    case '>': return markup ? "&gt;" : "";
+    case '"': return markup && attribute ? "&quot;" : "";
+    default: return "";
+  }
+}
+
 // Appends the escaped form of a string field (see EscapeXmlString); with `markup`, XML's own
 // characters are written as entities too (and the double quote where `attribute`), so that the
 // text goes straight into the document in one pass.
 void AppendEscaped(std::string& out, std::string_view bytes, bool markup, bool attribute) {
   const auto plain = [&](char c) {
     const auto b = static_cast<uint8_t>(c);
-    if (b < 0x20 || b >= 0x7F || c == '\\') return false;
-    return !markup || (c != '&' && c != '<' && c != '>' && (c != '"' || !attribute));
+    return b >= 0x20 && b < 0x7F && NamedEscape(c, markup, attribute).empty();
   };
   size_t i = 0;
   while (i < bytes.size()) {
@@ -60,38 +74,12 @@ void AppendEscaped(std::string& out, std::string_view bytes, bool markup, bool a
     out.append(bytes.data() + i, run - i);
     i = run;
     if (i == bytes.size()) break;
-    const char c = bytes[i];
-    const auto b = static_cast<uint8_t>(c);
-    if (c == '\\') {
-      out += "\\\\";
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    if (const std::string_view named = NamedEscape(bytes[i], markup, attribute); !named.empty()) {
+      out += named;
       ++i;
-    } else if (c == '\n') {
-      out += "\\n";
-      ++i;
-    } else if (c == '\r') {
-      out += "\\r";
-      ++i;
-    } else if (c == '\t') {
-      out += "\\t";
-      ++i;
-    } else if (c == '&') {
-      out += "&amp;";
-      ++i;
-    } else if (c == '<') {
-      out += "&lt;";
-      ++i;
-    } else if (c == '>') {
-      out += "&gt;";
-      ++i;
-    } else if (c == '"') {
-      out += "&quot;";
-      ++i;
-    } else if (b < 0x20 || b == 0x7F) {
-      out += "\\x";
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-      ++i;
-    } else if (const size_t n = Utf8SequenceLength(bytes.substr(i)); n > 0) {
+    } else if (const size_t n = b < 0x20 || b == 0x7F ? 0 : Utf8SequenceLength(bytes.substr(i));
+               n > 0) {
       out.append(bytes.substr(i, n));
       i += n;
     } else {

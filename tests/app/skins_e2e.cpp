@@ -223,5 +223,122 @@ TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
   }
 }
 
+// Twelve songs of ten seconds: more than the playlist player shows at once.
+std::vector<Song> TwelveSongs() {
+  std::vector<Song> songs;
+  for (int i = 1; i <= 12; ++i) songs.push_back({"s" + std::to_string(i), "Song " + std::to_string(i)});
+  return songs;
+}
+
+// The controls followed by the pointer: drags ("X1,Y1>X2,Y2@MS": pressed, moved, released),
+// the wheel ("X,Y~DY@MS") and clicks, with the lines the player must trace in order and lines
+// it must not trace. Songs of ten seconds: a drag to the middle of a seek bar is five seconds
+// in whichever pixel it ends.
+TEST(SkinsInFlash, TheControlsFollowThePointer) {
+  struct Case {
+    std::string name, skin;
+    std::vector<Song> songs;
+    std::vector<std::string> gestures, expected, absent;
+  };
+  const std::vector<Case> cases = {
+      // The seek bar (116..286 at y 44) follows a drag and seeks once, where it is released.
+      {"compact seek drag", "compact.swf", kSongs, {"130,47>201,47@1500"},
+       {"tw: playing 1 Alpha", "tw: seek 1 5"}, {"tw: seek 1 1"}},
+      // Mute (304,47) and the volume bar (314..354): mute remembers the volume it silenced; a
+      // drag past the bar's end is the full volume.
+      {"compact volume and mute", "compact.swf", kSongs,
+       {"304,47@1200", "304,47@1800", "320,47>359,47@2400", "304,47@3600", "304,47@4200"},
+       {"tw: playing 1 Alpha", "tw: volume 0", "tw: volume 80", "tw: volume 15", "tw: volume 100",
+        "tw: volume 0", "tw: volume 100"},
+       {}},
+      {"playlist seek drag", "playlist.swf", kSongs, {"120,48>181,48@1500"},
+       {"tw: playing 1 Alpha", "tw: seek 1 5"}, {"tw: seek 1 0"}},
+      {"playlist volume and mute", "playlist.swf", kSongs,
+       {"262,48@1200", "262,48@1800", "278,48>319,48@2400"},
+       {"tw: volume 0", "tw: volume 80", "tw: volume 15", "tw: volume 100"}, {}},
+      // Rows of 20 pixels from y 64: the wheel scrolls the list to its end, where the last row
+      // (y 214) is the twelfth song.
+      {"playlist wheel", "playlist.swf", TwelveSongs(), {"160,150~2000@1500", "60,214@2500"},
+       {"tw: playing 1 Song 1", "tw: playing 12 Song 12"}, {"tw: loading 8 "}},
+      // The scroll bar (x 302..312) dragged from its top to its bottom does the same.
+      {"playlist scroll bar drag", "playlist.swf", TwelveSongs(), {"307,70>307,223@1500", "60,214@3000"},
+       {"tw: playing 1 Song 1", "tw: playing 12 Song 12"}, {"tw: loading 8 "}},
+      // Scrolled to the end, the list scrolls back to show the song that next starts: the
+      // second song is then the first row, the third the second.
+      {"playlist follows the song", "playlist.swf", TwelveSongs(),
+       {"160,150~2000@1500", "90,28@2500", "60,94@3500"},
+       {"tw: playing 2 Song 2", "tw: playing 3 Song 3"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path movie = SkinPlayer(dir.path(), c.skin, "controls", c.songs, 240, false, "Yes");
+    const Played p = Play(movie, 5000, c.gestures, c.expected);
+    if (p.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+    EXPECT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
+    for (const std::string& line : c.absent) EXPECT_EQ(p.out.find(line), std::string::npos) << line;
+  }
+}
+
+// A title wider than its field is shortened with an ellipsis that fits inside the field: the
+// ink ends within the field, its last columns are the ellipsis's dots on the baseline (not a
+// letter cut by the field's edge), and it is where FreeType draws the longest start of the
+// title that fits with the ellipsis.
+TEST(SkinsInFlash, ALongTitleEndsInAnEllipsisWithinItsField) {
+  struct Case {
+    std::string skin;
+    int width, height;
+    TInk field;            // the field's pixels
+    bool lightInk;         // light text on a dark ground, else dark on light
+    double penX, top;      // the text's origin: the field's position plus its gutter of 2 pixels
+  };
+  const std::u16string title = u"Wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww";
+  const std::vector<Case> cases = {
+      {"compact.swf", 360, 60, {116, 5, 287, 21}, true, 118, 7},
+      {"playlist.swf", 320, 232, {116, 6, 311, 22}, false, 118, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.skin);
+    TempDir dir;
+    const std::string utf8 = Utf16ToUtf8(title);
+    const fs::path movie = SkinPlayer(dir.path(), c.skin, "long", {{"song", utf8}}, 120, false, "Yes", true);
+    const fs::path png = dir.path() / "long.png";
+    const CommandResult r =
+        RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
+                    "--no-errors", "--expect-trace", "tw: playing 1 " + utf8, "--screenshot", png.string()});
+    if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+    ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
+    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt",
+                          "rgba", (png.string() + ".rgba")}).status, 0);
+    const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 24);
+    ASSERT_EQ(rgba.size(), size_t(c.width) * c.height * 4);
+
+    TInk drawn;
+    std::vector<std::pair<int, int>> pixels;
+    for (int y = c.field.Top; y <= c.field.Bottom; ++y)
+      for (int x = c.field.Left; x <= c.field.Right; ++x)
+        if ((rgba[(size_t(y) * c.width + x) * 4 + 1] >= 128) == c.lightInk) {
+          drawn.Add(x, y);
+          pixels.emplace_back(x, y);
+        }
+    const builder::TPlatformFont face(builder::TLogFont{"DejaVu Sans", 0, 700});
+    const double baseline = c.top + std::nearbyint(face.Ascent() / 1024.0 * 13 * 20) / 20;
+    const int inner = c.field.Right - 2;
+    EXPECT_LE(drawn.Right, inner) << drawn;
+    for (const auto& [x, y] : pixels) {
+      if (x > drawn.Right - 3) {
+        EXPECT_GE(y, baseline - 4) << x << "," << y << " is not a dot of the ellipsis";
+      }
+    }
+
+    TInk expected;
+    for (size_t n = title.size(); n > 0 && expected.Empty(); --n) {
+      const TInk ink = FreeTypeInk(face.FileName(), title.substr(0, n) + u"\u2026", 13, c.penX, baseline);
+      if (ink.Right <= inner) expected = ink;
+    }
+    ExpectInkNear(drawn, expected, "shortened title");
+  }
+}
+
 }  // namespace
 }  // namespace tw::test

@@ -1,19 +1,26 @@
 // The compact bar: tints, texts and bars follow the engine's state.
 
+var cbShown = null;  // the track the texts show
+
 function cbShow() {
   var track = twCurrent();
-  titleText.text = track == null ? "" : track.title;
-  artistText.text = track == null ? "" : track.artist;
+  if (track != cbShown || track == null) {
+    cbShown = track;
+    twFit(titleText, track == null ? "" : track.title);
+    twFit(artistText, twArtistLine(track));
+  }
   var playing = twState.mode == "playing" || twState.mode == "loading";
   playIcon._visible = !playing;
   pauseIcon._visible = playing;
-  var shown = twState.seconds;
-  if (cbRemaining) shown = twState.duration - twState.seconds;
+  var fraction = twShownFraction();
+  // While the seek bar is held the time shows where the song would go.
+  var at = twState.seekHeld >= 0 ? fraction * twState.duration : twState.seconds;
+  var shown = cbRemaining ? twState.duration - at : at;
   timeText.text = (cbRemaining ? "-" : "") + twClock(shown) + " / " + twClock(twState.duration);
-  var fraction = twState.duration > 0 ? twState.seconds / twState.duration : 0;
-  if (fraction > 1) fraction = 1;
   seekFill._xscale = Math.max(fraction * 100, 0.1);
   volFill._xscale = Math.max(twState.volume, 0.1);
+  waves._visible = twState.volume > 0;
+  muted._visible = twState.volume == 0;
 }
 
 twHooks.update = cbShow;
@@ -32,6 +39,9 @@ twTint(prevIcon, cbBg);
 twTint(playIcon, cbBg);
 twTint(pauseIcon, cbBg);
 twTint(nextIcon, cbBg);
+twTint(speaker, cbText);
+twTint(waves, cbText);
+twTint(muted, cbText);
 twTint(seekFill, cbButton);
 twTint(volFill, cbButton);
 twTint(seekTrack, cbText);

@@ -193,9 +193,9 @@ TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
       // The title field: 172 x 19 pixels at (116, 5), white on the dark bar; the artist's line
       // begins below row 25.
       {"compact.swf", 360, 60, {116, 5, 287, 24}, true, 700, 13, 118, 7, title},
-      // The first row: a field of 296 x 18 pixels at (4, 1) in the row at (8, 64), dark on the
-      // marked row of the current song.
-      {"playlist.swf", 320, 232, {12, 65, 307, 82}, false, 400, 12, 14, 67, u"1. " + title},
+      // The first row's title: a field of 152 x 18 pixels at (4, 1) in the row at (8, 64), dark
+      // on the marked row of the current song; the artist's field follows at x 164.
+      {"playlist.swf", 320, 232, {12, 65, 163, 82}, false, 400, 12, 14, 67, u"1. " + title},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.skin);

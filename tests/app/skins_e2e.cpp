@@ -4,6 +4,8 @@
 // trace lines what it plays; the buttons are clicked where the skin draws them.
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <cstdio>
 
 #include "app/app_support.h"
 #include "app/player_movie.h"
@@ -278,6 +280,40 @@ TEST(SkinsInFlash, TheControlsFollowThePointer) {
     EXPECT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
     for (const std::string& line : c.absent) EXPECT_EQ(p.out.find(line), std::string::npos) << line;
   }
+}
+
+// The round player has no room for a title but while the pointer is over its button: a light
+// band then covers the dark ring's lower part (at 14,64) and holds the title in dark ink.
+TEST(SkinsInFlash, TheRoundPlayerShowsTheTitleWhileThePointerIsOverIt) {
+  TempDir dir;
+  const fs::path movie = SkinPlayer(dir.path(), "round.swf", "round", kSongs, 240, false, "Yes");
+  const fs::path png = dir.path() / "over.png";
+  const CommandResult r =
+      RunCommand({"node", (fs::path(TW_SOURCE_DIR) / "tests/e2e/pointer-movie.mjs").string(), movie.string(),
+                  "14,64", "move:40,20", "shot:" + png.string(), "move:79,2"});
+  if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<int> green;  // the green channel at 14,64: before, over the button, after
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    int red = 0, g = 0, blue = 0;
+    if (std::sscanf(line.c_str(), "colors %d,%d,%d", &red, &g, &blue) == 3) green.push_back(g);
+  }
+  ASSERT_EQ(green.size(), 3u) << r.out;
+  EXPECT_LT(green[0], 80) << "the ring";
+  EXPECT_GT(green[1], 180) << "the band";
+  EXPECT_LT(green[2], 80) << "the ring again";
+  EXPECT_NE(r.out.find("trace tw: playing 1 Alpha"), std::string::npos) << r.out;
+
+  ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt", "rgba",
+                        (png.string() + ".rgba")}).status, 0);
+  const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 20);
+  ASSERT_EQ(rgba.size(), size_t(80) * 80 * 4);
+  TInk ink;  // dark pixels on the band
+  for (int y = 58; y <= 70; ++y)
+    for (int x = 6; x <= 74; ++x)
+      if (rgba[(size_t(y) * 80 + x) * 4 + 1] < 100) ink.Add(x, y);
+  EXPECT_FALSE(ink.Empty()) << "no title on the band";
 }
 
 // A title wider than its field is shortened with an ellipsis that fits inside the field: the

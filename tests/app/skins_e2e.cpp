@@ -128,6 +128,22 @@ Played Play(const fs::path& movie, int waitMs, const std::vector<std::string>& c
   return {r.status, r.out, r.err};
 }
 
+// The movie played until it traced `line` (or for 1.5 seconds, whichever is later), with a
+// screenshot at the end written to png.
+CommandResult PlayAndShoot(const fs::path& movie, const std::string& line, const fs::path& png) {
+  return RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
+                     "--until-expected", "--no-errors", "--expect-trace", line, "--screenshot", png.string()});
+}
+
+// A PNG's pixels as RGBA bytes, read by ffmpeg; empty when it cannot read it.
+std::vector<uint8_t> RgbaOf(const fs::path& png) {
+  const std::string raw = png.string() + ".rgba";
+  if (RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt", "rgba", raw})
+          .status != 0)
+    return {};
+  return ReadWholeFile(raw, 1u << 24);
+}
+
 const std::vector<Song> kSongs = {{"first song", "Alpha"}, {"second", "Bravo Ü"}, {"third", "Charlie"}};
 
 TEST(SkinsInFlash, CompactBarListsPlaysAndFollowsItsButtons) {
@@ -177,6 +193,30 @@ TEST(SkinsInFlash, TheEndOfTheLastSongWrapsWithLoopAndStopsWithout) {
   }
 }
 
+// A screenshot (RGBA, width x height) of a skin's player, staged as publishing stages it,
+// playing one song with this title.
+void ShootTitle(const std::string& skin, const std::u16string& title, int width, int height,
+                std::vector<uint8_t>& rgba) {
+  TempDir dir;
+  const std::string utf8 = Utf16ToUtf8(title);
+  const fs::path movie = SkinPlayer(dir.path(), skin, "title", {{"song", utf8}}, 120, false, "Yes", true);
+  const fs::path png = dir.path() / "title.png";
+  const CommandResult r = PlayAndShoot(movie, "tw: playing 1 " + utf8, png);
+  if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+  ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
+  rgba = RgbaOf(png);
+  ASSERT_EQ(rgba.size(), size_t(width) * height * 4);
+}
+
+// The pixels of a box of a screenshot that are ink: light (green at least 128) or dark.
+std::vector<std::pair<int, int>> InkIn(const std::vector<uint8_t>& rgba, int width, const TInk& box, bool light) {
+  std::vector<std::pair<int, int>> ink;
+  for (int y = box.Top; y <= box.Bottom; ++y)
+    for (int x = box.Left; x <= box.Right; ++x)
+      if ((rgba[(size_t(y) * width + x) * 4 + 1] >= 128) == light) ink.emplace_back(x, y);
+  return ink;
+}
+
 // The bundled skins carry the glyphs of their texts: an accented title is drawn in the skin's
 // own DejaVu Sans, where and as large as FreeType draws it, in the fields the skin defines and in
 // the playlist's rows, which its script makes at run time. The players are embedded as publishing
@@ -203,24 +243,11 @@ TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.skin);
-    TempDir dir;
-    const std::string utf8 = Utf16ToUtf8(title);
-    const fs::path movie = SkinPlayer(dir.path(), c.skin, "title", {{"song", utf8}}, 120, false, "Yes", true);
-    const fs::path png = dir.path() / "title.png";
-    const CommandResult r =
-        RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
-                    "--no-errors", "--expect-trace", "tw: playing 1 " + utf8, "--screenshot", png.string()});
-    if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-    ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
-    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt",
-                          "rgba", (png.string() + ".rgba")}).status, 0);
-    const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 24);
-    ASSERT_EQ(rgba.size(), size_t(c.width) * c.height * 4);
+    std::vector<uint8_t> rgba;
+    ASSERT_NO_FATAL_FAILURE(ShootTitle(c.skin, title, c.width, c.height, rgba));
 
     TInk drawn;
-    for (int y = c.field.Top; y <= c.field.Bottom; ++y)
-      for (int x = c.field.Left; x <= c.field.Right; ++x)
-        if ((rgba[(size_t(y) * c.width + x) * 4 + 1] >= 128) == c.lightInk) drawn.Add(x, y);
+    for (const auto& [x, y] : InkIn(rgba, c.width, c.field, c.lightInk)) drawn.Add(x, y);
     const builder::TPlatformFont face(builder::TLogFont{"DejaVu Sans", 0, c.weight});
     const double ascent = std::nearbyint(face.Ascent() / 1024.0 * c.size * 20) / 20;
     ExpectInkNear(drawn, FreeTypeInk(face.FileName(), c.shown, c.size, c.penX, c.top + ascent), "title");
@@ -308,9 +335,7 @@ TEST(SkinsInFlash, TheRoundPlayerShowsTheTitleWhileThePointerIsOverIt) {
   EXPECT_LT(green[2], 80) << "the ring again";
   EXPECT_NE(r.out.find("trace tw: playing 1 Alpha"), std::string::npos) << r.out;
 
-  ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt", "rgba",
-                        (png.string() + ".rgba")}).status, 0);
-  const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 20);
+  const std::vector<uint8_t> rgba = RgbaOf(png);
   ASSERT_EQ(rgba.size(), size_t(80) * 80 * 4);
   TInk ink;  // dark pixels on the band
   for (int y = 58; y <= 70; ++y)
@@ -338,28 +363,12 @@ TEST(SkinsInFlash, ALongTitleEndsInAnEllipsisWithinItsField) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.skin);
-    TempDir dir;
-    const std::string utf8 = Utf16ToUtf8(title);
-    const fs::path movie = SkinPlayer(dir.path(), c.skin, "long", {{"song", utf8}}, 120, false, "Yes", true);
-    const fs::path png = dir.path() / "long.png";
-    const CommandResult r =
-        RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
-                    "--no-errors", "--expect-trace", "tw: playing 1 " + utf8, "--screenshot", png.string()});
-    if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-    ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
-    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt",
-                          "rgba", (png.string() + ".rgba")}).status, 0);
-    const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 24);
-    ASSERT_EQ(rgba.size(), size_t(c.width) * c.height * 4);
+    std::vector<uint8_t> rgba;
+    ASSERT_NO_FATAL_FAILURE(ShootTitle(c.skin, title, c.width, c.height, rgba));
 
     TInk drawn;
-    std::vector<std::pair<int, int>> pixels;
-    for (int y = c.field.Top; y <= c.field.Bottom; ++y)
-      for (int x = c.field.Left; x <= c.field.Right; ++x)
-        if ((rgba[(size_t(y) * c.width + x) * 4 + 1] >= 128) == c.lightInk) {
-          drawn.Add(x, y);
-          pixels.emplace_back(x, y);
-        }
+    const std::vector<std::pair<int, int>> pixels = InkIn(rgba, c.width, c.field, c.lightInk);
+    for (const auto& [x, y] : pixels) drawn.Add(x, y);
     const builder::TPlatformFont face(builder::TLogFont{"DejaVu Sans", 0, 700});
     const double baseline = c.top + std::nearbyint(face.Ascent() / 1024.0 * 13 * 20) / 20;
     const int inner = c.field.Right - 2;

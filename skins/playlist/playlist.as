@@ -59,7 +59,9 @@ function plScrollTo(first) {
   var last = twState.tracks.length - plRows;
   if (first > last) first = last;
   if (first < 0) first = 0;
-  plFirst = Math.round(first);
+  first = Math.round(first);
+  if (first != plFirst) twLog("scroll " + (first + 1));
+  plFirst = first;
   plDrawRows();
 }
 
@@ -134,12 +136,13 @@ function plShow() {
 
   // When the song changes, the list scrolls just far enough to show its row.
   var current = twState.pos < 0 ? -1 : twState.order[twState.pos];
+  var first = plFirst;
   if (current != plFollowed) {
     plFollowed = current;
-    if (current >= 0 && current < plFirst) plFirst = current;
-    if (current >= plFirst + plRows) plFirst = current - plRows + 1;
+    if (current >= 0 && current < first) first = current;
+    if (current >= first + plRows) first = current - plRows + 1;
   }
-  plScrollTo(plFirst);
+  plScrollTo(first);
 }
 
 if (ParamsValue != undefined) twReadParams(ParamsValue);

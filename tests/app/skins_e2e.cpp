@@ -288,18 +288,18 @@ TEST(SkinsInFlash, TheControlsFollowThePointer) {
       {"playlist volume and mute", "playlist.swf", kSongs,
        {"262,48@/^tw: playing 1 /", "262,48@/^tw: volume 0$/", "278,48>319,48@/^tw: volume 80$/"},
        {"tw: volume 0", "tw: volume 80", "tw: volume 15", "tw: volume 100"}, {}},
-      // Rows of 20 pixels from y 64: the wheel scrolls the list to its end, where the last row
-      // (y 214) is the twelfth song.
-      {"playlist wheel", "playlist.swf", TwelveSongs(), {"160,150~2000@1500", "60,214@2500"},
-       {"tw: playing 1 Song 1", "tw: playing 12 Song 12"}, {"tw: loading 8 "}},
+      // Rows of 20 pixels from y 64: the wheel scrolls the list to its end, where the first row
+      // is the fifth song and the last row (y 214) the twelfth.
+      {"playlist wheel", "playlist.swf", TwelveSongs(), {"160,150~2000@/^tw: playing 1 /", "60,214@/^tw: scroll 5$/"},
+       {"tw: playing 1 Song 1", "tw: scroll 5", "tw: playing 12 Song 12"}, {"tw: loading 8 "}},
       // The scroll bar (x 302..312) dragged from its top to its bottom does the same.
-      {"playlist scroll bar drag", "playlist.swf", TwelveSongs(), {"307,70>307,223@1500", "60,214@3000"},
-       {"tw: playing 1 Song 1", "tw: playing 12 Song 12"}, {"tw: loading 8 "}},
+      {"playlist scroll bar drag", "playlist.swf", TwelveSongs(), {"307,70>307,223@/^tw: playing 1 /", "60,214@/^tw: scroll 5$/"},
+       {"tw: playing 1 Song 1", "tw: scroll 5", "tw: playing 12 Song 12"}, {"tw: loading 8 "}},
       // Scrolled to the end, the list scrolls back to show the song that next starts: the
       // second song is then the first row, the third the second.
       {"playlist follows the song", "playlist.swf", TwelveSongs(),
-       {"160,150~2000@1500", "90,28@2500", "60,94@3500"},
-       {"tw: playing 2 Song 2", "tw: playing 3 Song 3"}, {}},
+       {"160,150~2000@/^tw: playing 1 /", "90,28@/^tw: scroll 5$/", "60,94@/^tw: scroll 2$/"},
+       {"tw: scroll 5", "tw: loading 2 s2.swf", "tw: scroll 2", "tw: playing 3 Song 3"}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

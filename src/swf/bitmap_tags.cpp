@@ -176,23 +176,31 @@ void TSWFDefineBitsJPEG3::Assign(const TBasedSWFObject& source) {
   }
 }
 
-void TSWFDefineBitsJPEG3::ReadFromStream(TBitsEngine& be) {
+void TSWFDefineBitsJPEG3::ReadFromStream(TBitsEngine& be) { ReadParts(be, nullptr); }
+
+void TSWFDefineBitsJPEG3::WriteTagBody(TBitsEngine& be) { WriteParts(be, nullptr); }
+
+void TSWFDefineBitsJPEG3::ReadParts(TBitsEngine& be, uint16_t* deblockParam) {
   ID = be.ReadWord();
   const uint32_t alphaDataOffset = be.ReadDWord();
+  if (deblockParam) *deblockParam = be.ReadWord();
   ReadJPEGPart(be, alphaDataOffset, Data, DataAsIs);
   const auto alpha = be.ReadBytes(be.Stream.Remaining());
   AlphaData.assign(alpha.begin(), alpha.end());
 }
 
-void TSWFDefineBitsJPEG3::WriteTagBody(TBitsEngine& be) {
+void TSWFDefineBitsJPEG3::WriteParts(TBitsEngine& be, const uint16_t* deblockParam) {
   const size_t start = be.Stream.Position();
   be.WriteWord(ID);
   be.WriteDWord(0u);
+  if (deblockParam) be.WriteWord(*deblockParam);
+  const size_t image = be.Stream.Position();
   WriteJPEGPart(be, *this, DataAsIs);
   be.FlushBits(true);
   const size_t end = be.Stream.Position();
+  // The offset counts the image bytes alone.
   be.Stream.SetPosition(start + 2);
-  be.WriteDWord(static_cast<uint32_t>(end - start - 6));
+  be.WriteDWord(static_cast<uint32_t>(end - image));
   be.Stream.SetPosition(end);
   if (OnAlphaDataWrite) OnAlphaDataWrite(*this, be);
   else be.WriteBytes(AlphaData);
@@ -201,6 +209,16 @@ void TSWFDefineBitsJPEG3::WriteTagBody(TBitsEngine& be) {
 void TSWFDefineBitsJPEG3::Describe(TSWFFields& f) const {
   TSWFDefineBitsJPEG2::Describe(f);
   f.emplace_back("alphabytes", std::to_string(AlphaData.size()));
+}
+
+void TSWFDefineBitsJPEG4::Assign(const TBasedSWFObject& source) {
+  TSWFDefineBitsJPEG3::Assign(source);
+  DeblockParam = SourceAs<TSWFDefineBitsJPEG4>(source).DeblockParam;
+}
+
+void TSWFDefineBitsJPEG4::Describe(TSWFFields& f) const {
+  TSWFDefineBitsJPEG3::Describe(f);
+  f.emplace_back("deblock", std::to_string(DeblockParam));
 }
 
 // ---- DefineBitsLossless, DefineBitsLossless2 -------------------------------------------------

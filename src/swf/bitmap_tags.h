@@ -1,5 +1,5 @@
-// Bitmap tags: DefineBits, JPEGTables, DefineBitsJPEG2, DefineBitsJPEG3, DefineBitsLossless and
-// DefineBitsLossless2. The image bytes are opaque blocks: nothing here decodes or compresses.
+// Bitmap tags: DefineBits, JPEGTables, DefineBitsJPEG2, DefineBitsJPEG3, DefineBitsJPEG4,
+// DefineBitsLossless and DefineBitsLossless2. The image bytes are opaque blocks: nothing here decodes or compresses.
 #pragma once
 
 #include <span>
@@ -76,6 +76,29 @@ class TSWFDefineBitsJPEG3 : public TSWFDefineBitsJPEG2 {
   int MinVersion() const override { return 3; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
+  void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
+
+ protected:
+  using TSWFDefineBitsJPEG2::TSWFDefineBitsJPEG2;
+  // The body; deblockParam, when given, is the field between the alpha offset and the image.
+  void ReadParts(TBitsEngine& be, uint16_t* deblockParam);
+  void WriteParts(TBitsEngine& be, const uint16_t* deblockParam);
+  void WriteXmlParts(TSWFXmlWriter& xml, const uint16_t* deblockParam);
+};
+
+// DefineBitsJPEG3 with the strength of the deblocking filter the player applies to the image.
+class TSWFDefineBitsJPEG4 : public TSWFDefineBitsJPEG3 {
+ public:
+  TSWFDefineBitsJPEG4() : TSWFDefineBitsJPEG3(90) {}
+
+  uint16_t DeblockParam = 0;  // 8.8 fixed point (0 to 1 in use), kept as stored
+
+  void Assign(const TBasedSWFObject& source) override;
+  int MinVersion() const override { return 10; }
+  void ReadFromStream(TBitsEngine& be) override { ReadParts(be, &DeblockParam); }
+  void WriteTagBody(TBitsEngine& be) override { WriteParts(be, &DeblockParam); }
   void Describe(TSWFFields& fields) const override;
   void WriteXml(TSWFXmlWriter& xml) override;
   void ReadXml(const TSWFXmlNode& node) override;

@@ -50,6 +50,7 @@ std::unique_ptr<TSWFObject> CreateTagObject(uint16_t tagCode) {
     case 20: return std::make_unique<TSWFDefineBitsLossless>();
     case 21: return std::make_unique<TSWFDefineBitsJPEG2>();
     case 35: return std::make_unique<TSWFDefineBitsJPEG3>();
+    case 90: return std::make_unique<TSWFDefineBitsJPEG4>();
     case 36: return std::make_unique<TSWFDefineBitsLossless2>();
     // display list and sprites
     case 4: return std::make_unique<TSWFPlaceObject>();

@@ -69,32 +69,30 @@ void TSWFDefineFont::ReadGlyphs(TBitsEngine& be, size_t table,
   }
 }
 
+TSWFDefineFont::TFill1Selection::TFill1Selection(TShapeRecordList& glyph, bool select)
+    : FGlyph(glyph) {
+  if (!select || glyph.empty() || glyph.front()->Kind != TShapeRecordKind::StyleChange) return;
+  const auto& first = static_cast<const TSWFStyleChangeRecord&>(*glyph.front());
+  if ((first.StateFillStyle0 || first.StateFillStyle1) &&
+      !(first.StateFillStyle1 && first.Fill1() == 0))
+    return;
+  auto copy = std::make_unique<TSWFStyleChangeRecord>();
+  copy->Assign(first);
+  copy->SetFill0(0);
+  copy->StateFillStyle0 = false;
+  copy->SetFill1(1);
+  copy->StateLineStyle = true;
+  FHeld = std::move(copy);
+  FGlyph.front().swap(FHeld);
+}
+
+TSWFDefineFont::TFill1Selection::~TFill1Selection() {
+  if (FHeld) FGlyph.front().swap(FHeld);
+}
+
 void TSWFDefineFont::WriteGlyph(TBitsEngine& be, TShapeRecordList& glyph,
                                 bool selectFill1) {
-  // The first style change is written as a copy when it has to select fill 1; the glyph's own
-  // record goes back in place however the writing ends.
-  std::unique_ptr<TSWFShapeRecord> selecting;
-  if (selectFill1 && !glyph.empty() && glyph.front()->Kind == TShapeRecordKind::StyleChange) {
-    const auto& first = static_cast<const TSWFStyleChangeRecord&>(*glyph.front());
-    if ((!first.StateFillStyle0 && !first.StateFillStyle1) ||
-        (first.StateFillStyle1 && first.Fill1() == 0)) {
-      auto copy = std::make_unique<TSWFStyleChangeRecord>();
-      copy->Assign(first);
-      copy->SetFill0(0);
-      copy->StateFillStyle0 = false;
-      copy->SetFill1(1);
-      copy->StateLineStyle = true;
-      selecting = std::move(copy);
-    }
-  }
-  struct TRestoreFirst {
-    TShapeRecordList& Glyph;
-    std::unique_ptr<TSWFShapeRecord>& Held;
-    ~TRestoreFirst() {
-      if (Held) Glyph.front().swap(Held);
-    }
-  } restore{glyph, selecting};
-  if (selecting) glyph.front().swap(selecting);
+  const TFill1Selection selection(glyph, selectFill1);
   // One fill bit and no line bits, unless a record holds an index those cannot carry; after new
   // styles the widths they set apply, as a reader takes them.
   const TIndexBits bits = IndexBitsFor(glyph, 0, 1, 0);
@@ -279,6 +277,7 @@ void TSWFDefineFont2::Assign(const TBasedSWFObject& source) {
   FontLeading = s.FontLeading;
   FontName = s.FontName;
   LanguageCode = s.LanguageCode;
+  FReadVersion = s.FReadVersion;
 }
 
 void TSWFDefineFont2::ReadFromStream(TBitsEngine& be) {
@@ -349,11 +348,19 @@ void TSWFDefineFont2::ReadFromStream(TBitsEngine& be) {
   be.Stream.SetPosition(start + static_cast<size_t>(std::max(BodySize, 0)));
 }
 
+bool TSWFDefineFont2::NeedsWideCodes() const {
+  // The kerning codes count only where the layout, which holds them, is written.
+  const bool layout = HasLayout && !CodeTable.empty();
+  return std::any_of(CodeTable.begin(), CodeTable.end(), [](uint16_t c) { return c > 255; }) ||
+         (layout && std::any_of(KerningTable.begin(), KerningTable.end(), [](const TSWFKerningRecord& k) {
+           return k.KerningCode1 > 255 || k.KerningCode2 > 255;
+         }));
+}
+
 void TSWFDefineFont2::WriteTagBody(TBitsEngine& be) {
   const size_t numGlyphs = CodeTable.size();
   if (numGlyphs > 0xFFFF) throw ESWFError("A font holds more than 65535 glyphs");
-  const bool wideCodes = WideCodes || std::any_of(CodeTable.begin(), CodeTable.end(),
-                                                  [](uint16_t c) { return c > 255; });
+  const bool wideCodes = WritesWideCodes();
   const bool layout = HasLayout && numGlyphs > 0;
   // A font without codes is marked ANSI unless it names another encoding.
   const bool ansi = ANSI || (numGlyphs == 0 && !ShiftJIS && !wideCodes);

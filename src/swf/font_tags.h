@@ -26,10 +26,26 @@ class TSWFDefineFont : public TSWFObject {
     context.FontGlyphs[FontId] = GlyphCount();
   }
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFDefineFont(uint16_t tagID) : TSWFObject(tagID) {}
   virtual size_t GlyphCount() const { return GlyphShapeTable.size(); }
+  // While it lives, a glyph whose first style change selects no fill (or fill 0) starts by
+  // selecting fill 1 instead, as DefineFont2 writes it; the glyph's own record goes back in
+  // place however the scope ends.
+  class TFill1Selection {
+   public:
+    TFill1Selection(TShapeRecordList& glyph, bool select);
+    ~TFill1Selection();
+    TFill1Selection(const TFill1Selection&) = delete;
+    TFill1Selection& operator=(const TFill1Selection&) = delete;
+
+   private:
+    TShapeRecordList& FGlyph;
+    std::unique_ptr<TSWFShapeRecord> FHeld;
+  };
   // Reads the glyphs at the given offsets from the offset table at position table; a glyph ends
   // where the next begins, the last one at end (all positions in the body).
   static void ReadGlyphs(TBitsEngine& be, size_t table, const std::vector<uint32_t>& offsets,
@@ -121,13 +137,22 @@ class TSWFDefineFont2 : public TSWFDefineFont {
 
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }
+  // How long the name is in the file depends on the version (UTF-8 from 6 on).
+  void SetReadContext(const TSWFReadContext& context) override { FReadVersion = context.Version; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   void Describe(TSWFFields& fields) const override;
+  void WriteXml(TSWFXmlWriter& xml) override;
+  void ReadXml(const TSWFXmlNode& node) override;
 
  protected:
   explicit TSWFDefineFont2(uint16_t tagID) : TSWFDefineFont(tagID) {}
   size_t GlyphCount() const override { return CodeTable.size(); }
+  // Whether a code or a kerning code cannot be written in one byte.
+  bool NeedsWideCodes() const;
+  // The code width the writer uses: WideCodes, or wider when a code needs it.
+  bool WritesWideCodes() const { return WideCodes || NeedsWideCodes(); }
+  uint8_t FReadVersion = 5;  // the version of the movie being read
 };
 
 class TSWFDefineFont3 : public TSWFDefineFont2 {

@@ -43,51 +43,43 @@ int HexValue(char c) {
   return -1;
 }
 
-// XML markup characters of already escaped text.
-void AppendMarkupEscaped(std::string& out, std::string_view text, bool attribute) {
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"':
-        if (attribute) out += "&quot;";
-        else out += c;
-        break;
-      default: out += c;
-    }
+// The escape of a character that has one of its own; empty for the others.
+std::string_view NamedEscape(char c, bool markup, bool attribute) {
+  switch (c) {
+    case '\\': return "\\\\";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    case '&': return markup ? "&amp;" : "";
+    case '<': return markup ? "&lt;" : "";
+    case '>': return markup ? "&gt;" : "";
+    case '"': return markup && attribute ? "&quot;" : "";
+    default: return "";
   }
 }
 
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-}  // namespace
-
-std::string EscapeXmlString(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
+// Appends the escaped form of a string field (see EscapeXmlString); with `markup`, XML's own
+// characters are written as entities too (and the double quote where `attribute`), so that the
+// text goes straight into the document in one pass.
+void AppendEscaped(std::string& out, std::string_view bytes, bool markup, bool attribute) {
+  const auto plain = [&](char c) {
+    const auto b = static_cast<uint8_t>(c);
+    return b >= 0x20 && b < 0x7F && NamedEscape(c, markup, attribute).empty();
+  };
   size_t i = 0;
   while (i < bytes.size()) {
-    const char c = bytes[i];
-    const auto b = static_cast<uint8_t>(c);
-    if (c == '\\') {
-      out += "\\\\";
+    // Runs of characters that stand for themselves go in one piece.
+    size_t run = i;
+    while (run < bytes.size() && plain(bytes[run])) ++run;
+    out.append(bytes.data() + i, run - i);
+    i = run;
+    if (i == bytes.size()) break;
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    if (const std::string_view named = NamedEscape(bytes[i], markup, attribute); !named.empty()) {
+      out += named;
       ++i;
-    } else if (c == '\n') {
-      out += "\\n";
-      ++i;
-    } else if (c == '\r') {
-      out += "\\r";
-      ++i;
-    } else if (c == '\t') {
-      out += "\\t";
-      ++i;
-    } else if (b < 0x20 || b == 0x7F) {
-      out += "\\x";
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-      ++i;
-    } else if (const size_t n = Utf8SequenceLength(bytes.substr(i)); n > 0) {
+    } else if (const size_t n = b < 0x20 || b == 0x7F ? 0 : Utf8SequenceLength(bytes.substr(i));
+               n > 0) {
       out.append(bytes.substr(i, n));
       i += n;
     } else {
@@ -97,6 +89,45 @@ std::string EscapeXmlString(std::string_view bytes) {
       ++i;
     }
   }
+}
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The value of each base64 digit; -1 for bytes that are none.
+constexpr std::array<int8_t, 256> kBase64Value = [] {
+  std::array<int8_t, 256> table{};
+  table.fill(-1);
+  for (int i = 0; i < 64; ++i) table[static_cast<uint8_t>(kBase64[i])] = static_cast<int8_t>(i);
+  return table;
+}();
+
+void AppendBase64(std::string& out, std::span<const uint8_t> bytes) {
+  const size_t at = out.size();
+  out.resize(at + (bytes.size() + 2) / 3 * 4);
+  char* o = out.data() + at;
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
+    *o++ = kBase64[v >> 18];
+    *o++ = kBase64[(v >> 12) & 63];
+    *o++ = kBase64[(v >> 6) & 63];
+    *o++ = kBase64[v & 63];
+  }
+  if (const size_t rest = bytes.size() - i; rest > 0) {
+    const uint32_t v = (bytes[i] << 16) | (rest == 2 ? bytes[i + 1] << 8 : 0);
+    *o++ = kBase64[v >> 18];
+    *o++ = kBase64[(v >> 12) & 63];
+    *o++ = rest == 2 ? kBase64[(v >> 6) & 63] : '=';
+    *o++ = '=';
+  }
+}
+
+}  // namespace
+
+std::string EscapeXmlString(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  AppendEscaped(out, bytes, false, false);
   return out;
 }
 
@@ -130,22 +161,7 @@ std::optional<std::string> UnescapeXmlString(std::string_view text) {
 
 std::string EncodeBase64(std::span<const uint8_t> bytes) {
   std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    const uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    out += kBase64[v >> 18];
-    out += kBase64[(v >> 12) & 63];
-    out += kBase64[(v >> 6) & 63];
-    out += kBase64[v & 63];
-  }
-  if (const size_t rest = bytes.size() - i; rest > 0) {
-    const uint32_t v = (bytes[i] << 16) | (rest == 2 ? bytes[i + 1] << 8 : 0);
-    out += kBase64[v >> 18];
-    out += kBase64[(v >> 12) & 63];
-    out += rest == 2 ? kBase64[(v >> 6) & 63] : '=';
-    out += '=';
-  }
+  AppendBase64(out, bytes);
   return out;
 }
 
@@ -161,9 +177,9 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text) {
       continue;
     }
     if (pad > 0) return std::nullopt;  // data after padding
-    const char* at = std::strchr(kBase64, c);
-    if (c == '\0' || at == nullptr) return std::nullopt;
-    acc = (acc << 6) | static_cast<uint32_t>(at - kBase64);
+    const int value = kBase64Value[static_cast<uint8_t>(c)];
+    if (value < 0) return std::nullopt;
+    acc = (acc << 6) | static_cast<uint32_t>(value);
     bits += 6;
     if (bits >= 8) {
       bits -= 8;
@@ -178,57 +194,78 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text) {
 
 // ---- TSWFXmlWriter ---------------------------------------------------------------------------
 
+namespace {
+// The text goes to the stream in pieces of about this size: few stream calls, little memory.
+constexpr size_t kSpillSize = 1 << 16;
+}  // namespace
+
 TSWFXmlWriter::TSWFXmlWriter(std::ostream& out, const TSWFWriteContext& context)
     : Context(context), FOut(out) {
-  FOut << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  FBuffer.reserve(kSpillSize + 4096);
+  FBuffer += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 }
 
-void TSWFXmlWriter::Indent() {
-  for (size_t i = 0; i < FOpen.size(); ++i) FOut << "  ";
+TSWFXmlWriter::~TSWFXmlWriter() {
+  try {
+    Spill();
+  } catch (...) {
+    // A stream that throws on writing has reported its failure already to whoever wrote last.
+  }
 }
+
+void TSWFXmlWriter::Spill() {
+  if (FBuffer.empty()) return;
+  FOut.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
+  FBuffer.clear();
+}
+
+void TSWFXmlWriter::Indent() { FBuffer.append(2 * FDepth, ' '); }
 
 void TSWFXmlWriter::EndStartTag() {
   if (FStartTagOpen) {
-    FOut << '>';
+    FBuffer += '>';
     FStartTagOpen = false;
   }
 }
 
 void TSWFXmlWriter::Open(std::string_view element) {
   if (FStartTagOpen) {
-    FOut << ">\n";
+    FBuffer += ">\n";
     FStartTagOpen = false;
   }
   Indent();
-  FOut << '<' << element;
-  FOpen.emplace_back(element);
+  FBuffer += '<';
+  FBuffer += element;
+  // The names of closed elements keep their strings, so that the next ones reuse the memory.
+  if (FDepth == FOpen.size()) FOpen.emplace_back(element);
+  else FOpen[FDepth].assign(element);
+  ++FDepth;
   FStartTagOpen = true;
   FHasText = false;
 }
 
 void TSWFXmlWriter::Close() {
-  if (FOpen.empty()) return;
-  const std::string name = std::move(FOpen.back());
-  FOpen.pop_back();
+  if (FDepth == 0) return;
+  --FDepth;
   if (FStartTagOpen) {
-    FOut << "/>\n";
+    FBuffer += "/>\n";
     FStartTagOpen = false;
   } else {
     if (!FHasText) Indent();
-    FOut << "</" << name << ">\n";
+    FBuffer += "</";
+    FBuffer += FOpen[FDepth];
+    FBuffer += ">\n";
   }
   FHasText = false;
+  if (FBuffer.size() >= kSpillSize) Spill();
 }
 
 void TSWFXmlWriter::RawAttr(std::string_view name, std::string_view value) {
-  std::string out;
-  out.reserve(name.size() + value.size() + 4);
-  out += ' ';
-  out += name;
-  out += "=\"";
-  AppendMarkupEscaped(out, value, true);
-  out += '"';
-  FOut << out;
+  FBuffer += ' ';
+  FBuffer += name;
+  FBuffer += "=\"";
+  FBuffer += value;
+  FBuffer += '"';
 }
 
 void TSWFXmlWriter::Int(std::string_view name, int64_t value) {
@@ -255,7 +292,11 @@ void TSWFXmlWriter::Bool(std::string_view name, bool value) {
 }
 
 void TSWFXmlWriter::String(std::string_view name, std::string_view bytes) {
-  RawAttr(name, EscapeXmlString(bytes));
+  FBuffer += ' ';
+  FBuffer += name;
+  FBuffer += "=\"";
+  AppendEscaped(FBuffer, bytes, true, true);
+  FBuffer += '"';
 }
 
 void TSWFXmlWriter::Color(std::string_view name, const TSWFRGB& color) {
@@ -274,13 +315,12 @@ void TSWFXmlWriter::Color(std::string_view name, const TSWFRGBA& color) {
 
 void TSWFXmlWriter::Text(std::string_view bytes) {
   EndStartTag();
-  std::string out;
-  std::string escaped = EscapeXmlString(bytes);
   // A parser drops text that is only blanks: its first space goes as an escape.
-  if (!escaped.empty() && escaped.find_first_not_of(' ') == std::string::npos)
-    escaped.replace(0, 1, "\\x20");
-  AppendMarkupEscaped(out, escaped, false);
-  FOut << out;
+  if (!bytes.empty() && bytes.find_first_not_of(' ') == std::string_view::npos) {
+    FBuffer += "\\x20";
+    bytes.remove_prefix(1);
+  }
+  AppendEscaped(FBuffer, bytes, true, false);
   FHasText = true;
 }
 
@@ -289,14 +329,16 @@ void TSWFXmlWriter::Base64(std::span<const uint8_t> bytes) {
   // Lines of 76 characters keep large payloads readable in an editor.
   constexpr size_t kLine = 57;
   if (bytes.size() <= kLine) {
-    FOut << EncodeBase64(bytes);
+    AppendBase64(FBuffer, bytes);
     FHasText = true;
     return;
   }
-  FOut << '\n';
+  FBuffer += '\n';
   for (size_t i = 0; i < bytes.size(); i += kLine) {
     Indent();
-    FOut << EncodeBase64(bytes.subspan(i, std::min(kLine, bytes.size() - i))) << '\n';
+    AppendBase64(FBuffer, bytes.subspan(i, std::min(kLine, bytes.size() - i)));
+    FBuffer += '\n';
+    if (FBuffer.size() >= kSpillSize) Spill();
   }
   FHasText = false;
 }
@@ -309,7 +351,8 @@ void TSWFXmlWriter::DataElement(std::string_view element, std::span<const uint8_
 }
 
 void TSWFXmlWriter::Finish() {
-  while (!FOpen.empty()) Close();
+  while (FDepth > 0) Close();
+  Spill();
   FOut.flush();
 }
 
@@ -318,6 +361,14 @@ void TSWFXmlWriter::Finish() {
 namespace {
 
 pugi::xml_node Node(pugi::xml_node_struct* n) { return pugi::xml_node(n); }
+
+// Whether the parser's zero-terminated name is this one, without measuring it first: names are
+// compared once per attribute looked for, the hottest loop of compiling a text.
+bool NameIs(const char* name, std::string_view wanted) {
+  for (const char c : wanted)
+    if (*name++ != c) return false;
+  return *name == '\0';
+}
 
 }  // namespace
 
@@ -328,14 +379,14 @@ int TSWFXmlNode::Line() const { return FDocument->LineOf(Node(FNode).offset_debu
 void TSWFXmlNode::Fail(const std::string& message) const { FDocument->Fail(Line(), message); }
 
 bool TSWFXmlNode::Has(std::string_view attribute) const {
-  for (auto a : Node(FNode).attributes())
-    if (attribute == a.name()) return true;
+  for (pugi::xml_attribute a = Node(FNode).first_attribute(); a; a = a.next_attribute())
+    if (NameIs(a.name(), attribute)) return true;
   return false;
 }
 
 std::string_view TSWFXmlNode::Attribute(std::string_view name) const {
-  for (auto a : Node(FNode).attributes()) {
-    if (name == a.name()) {
+  for (pugi::xml_attribute a = Node(FNode).first_attribute(); a; a = a.next_attribute()) {
+    if (NameIs(a.name(), name)) {
       FDocument->MarkRead(a.internal_object());
       return a.value();
     }
@@ -397,17 +448,23 @@ std::string TSWFXmlNode::CString(std::string_view attribute) const {
 
 namespace {
 
-// "#RRGGBB" or "#RRGGBBAA" into its bytes; empty when it is neither.
-std::vector<uint8_t> ParseColor(std::string_view text) {
+struct TColorBytes {
+  std::array<uint8_t, 4> bytes{};
+  size_t size = 0;
+  uint8_t operator[](size_t i) const { return bytes[i]; }
+};
+
+// "#RRGGBB" or "#RRGGBBAA" into its bytes; none when it is neither.
+TColorBytes ParseColor(std::string_view text) {
   if (text.size() != 7 && text.size() != 9) return {};
   if (text[0] != '#') return {};
-  std::vector<uint8_t> bytes;
+  TColorBytes color;
   for (size_t i = 1; i < text.size(); i += 2) {
     const int hi = HexValue(text[i]), lo = HexValue(text[i + 1]);
     if (hi < 0 || lo < 0) return {};
-    bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    color.bytes[color.size++] = static_cast<uint8_t>(hi * 16 + lo);
   }
-  return bytes;
+  return color;
 }
 
 }  // namespace
@@ -415,7 +472,7 @@ std::vector<uint8_t> ParseColor(std::string_view text) {
 void TSWFXmlNode::Color(std::string_view attribute, TSWFRGB& color) const {
   const std::string_view text = Attribute(attribute);
   const auto bytes = ParseColor(text);
-  if (bytes.size() != 3)
+  if (bytes.size != 3)
     Fail(std::string(attribute) + "=\"" + std::string(text) + "\" is not a colour #RRGGBB");
   color.SetRGB({bytes[0], bytes[1], bytes[2]});
 }
@@ -423,32 +480,38 @@ void TSWFXmlNode::Color(std::string_view attribute, TSWFRGB& color) const {
 void TSWFXmlNode::Color(std::string_view attribute, TSWFRGBA& color) const {
   const std::string_view text = Attribute(attribute);
   const auto bytes = ParseColor(text);
-  if (bytes.size() != (color.HasAlpha ? 4u : 3u))
+  if (bytes.size != (color.HasAlpha ? 4u : 3u))
     Fail(std::string(attribute) + "=\"" + std::string(text) + "\" is not a colour " +
          (color.HasAlpha ? "#RRGGBBAA" : "#RRGGBB"));
   color.SetRGB({bytes[0], bytes[1], bytes[2]});
   if (color.HasAlpha) color.A = bytes[3];
 }
 
-std::string TSWFXmlNode::RawText() const {
-  std::string raw;
+std::string_view TSWFXmlNode::RawText(std::string& storage) const {
+  std::string_view raw;
+  int pieces = 0;
   for (auto child : Node(FNode).children()) {
     if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
       FDocument->MarkRead(child.internal_object());
-      raw += child.value();
+      // One piece, the usual case, is read where the parser holds it.
+      if (++pieces == 2) storage.assign(raw);
+      if (pieces == 1) raw = child.value();
+      else storage += child.value();
     }
   }
-  return raw;
+  return pieces > 1 ? std::string_view(storage) : raw;
 }
 
 std::string TSWFXmlNode::Text() const {
-  auto value = UnescapeXmlString(RawText());
+  std::string storage;
+  auto value = UnescapeXmlString(RawText(storage));
   if (!value) Fail("<" + std::string(Name()) + "> has a broken escape (write \\\\ for a backslash)");
   return std::move(*value);
 }
 
 std::vector<uint8_t> TSWFXmlNode::Base64() const {
-  auto bytes = DecodeBase64(RawText());
+  std::string storage;
+  auto bytes = DecodeBase64(RawText(storage));
   if (!bytes) Fail("<" + std::string(Name()) + "> does not hold base64 data");
   return std::move(*bytes);
 }
@@ -466,7 +529,7 @@ std::vector<TSWFXmlNode> TSWFXmlNode::Elements() const {
 std::optional<TSWFXmlNode> TSWFXmlNode::FindChild(std::string_view element) const {
   std::optional<TSWFXmlNode> found;
   for (auto child : Node(FNode).children()) {
-    if (child.type() != pugi::node_element || element != child.name()) continue;
+    if (child.type() != pugi::node_element || !NameIs(child.name(), element)) continue;
     if (found) TSWFXmlNode(*FDocument, child.internal_object()).Fail("a second <" + std::string(element) + ">");
     FDocument->MarkRead(child.internal_object());
     found.emplace(*FDocument, child.internal_object());
@@ -488,10 +551,8 @@ std::vector<uint8_t> TSWFXmlNode::DataElement(std::string_view element) const {
 // ---- TSWFXmlDocument -------------------------------------------------------------------------
 
 TSWFXmlDocument::TSWFXmlDocument(std::string_view text, std::string fileName)
-    : FDocument(std::make_unique<pugi::xml_document>()), FFileName(std::move(fileName)) {
-  FLineStarts.push_back(0);
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\n') FLineStarts.push_back(i + 1);
+    : FDocument(std::make_unique<pugi::xml_document>()), FFileName(std::move(fileName)),
+      FText(text) {
   // Escapes are the only translation: line ends and attribute whitespace stay as written, and
   // the writer never puts raw control characters into values.
   const unsigned options = pugi::parse_cdata | pugi::parse_escapes;
@@ -511,6 +572,13 @@ TSWFXmlNode TSWFXmlDocument::Root() const {
 
 int TSWFXmlDocument::LineOf(ptrdiff_t offset) const {
   if (offset < 0) return 1;
+  // Lines are counted only when a message needs one.
+  if (FLineStarts.empty()) {
+    FLineStarts.push_back(0);
+    for (const char* p = FText.data(), *end = p + FText.size();
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))));)
+      FLineStarts.push_back(static_cast<size_t>(++p - FText.data()));
+  }
   const auto it = std::upper_bound(FLineStarts.begin(), FLineStarts.end(), static_cast<size_t>(offset));
   return static_cast<int>(it - FLineStarts.begin());
 }

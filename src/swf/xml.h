@@ -48,6 +48,7 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text);
 class TSWFXmlWriter {
  public:
   explicit TSWFXmlWriter(std::ostream& out, const TSWFWriteContext& context = {});
+  ~TSWFXmlWriter();  // hands what is still buffered to the stream
   TSWFXmlWriter(const TSWFXmlWriter&) = delete;
   TSWFXmlWriter& operator=(const TSWFXmlWriter&) = delete;
 
@@ -80,9 +81,14 @@ class TSWFXmlWriter {
   void EndStartTag();
   void Indent();
   void RawAttr(std::string_view name, std::string_view value);
+  void Spill();  // the buffered text to the stream
 
   std::ostream& FOut;
-  std::vector<std::string> FOpen;
+  // The text is built here and handed to the stream in large pieces: a stream call per
+  // attribute would cost more than building the attribute.
+  std::string FBuffer;
+  std::vector<std::string> FOpen;  // the open elements are the first FDepth
+  size_t FDepth = 0;
   bool FStartTagOpen = false;  // "<Name attr..." written, ">" not yet
   bool FHasText = false;       // the innermost element holds text: no indentation inside
 };
@@ -137,7 +143,8 @@ class TSWFXmlNode {
     return static_cast<int64_t>(std::numeric_limits<T>::lowest());
   }
   std::string_view Attribute(std::string_view name) const;  // required, marked as read
-  std::string RawText() const;  // the element's text as written, marked as read
+  // The element's text as written, marked as read; storage holds it when it comes in pieces.
+  std::string_view RawText(std::string& storage) const;
 
   const TSWFXmlDocument* FDocument;
   pugi::xml_node_struct* FNode;
@@ -164,7 +171,8 @@ class TSWFXmlDocument {
  private:
   std::unique_ptr<pugi::xml_document> FDocument;
   std::string FFileName;
-  std::vector<size_t> FLineStarts;
+  std::string FText;  // the parsed text, kept to count its lines when a message needs them
+  mutable std::vector<size_t> FLineStarts;  // counted on the first message
   // What was read: one bit per 8 bytes of the parser's memory, in windows of 32 KB. Marking is
   // the hot path of compiling a text, once per element and attribute, and the parser's items
   // lie close together, so the window of the last mark serves most of them.

@@ -8,6 +8,7 @@
 #include "swf/button_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/video_tags.h"
+#include "swf/xml_fields.h"
 #include "swf/xml_media.h"
 
 namespace tw::swf {
@@ -170,8 +171,12 @@ void TSWFDefineBits::ReadXml(const TSWFXmlNode& node) {
   ReadJPEGPartXml(node, JPEGElement(TagID), *this, DataAsIs);
 }
 
-void TSWFDefineBitsJPEG3::WriteXml(TSWFXmlWriter& xml) {
-  TSWFDefineBits::WriteXml(xml);
+void TSWFDefineBitsJPEG3::WriteXml(TSWFXmlWriter& xml) { WriteXmlParts(xml, nullptr); }
+// The deblocking strength as a decimal number: every 8.8 value reads back exactly.
+void TSWFDefineBitsJPEG3::WriteXmlParts(TSWFXmlWriter& xml, const uint16_t* deblockParam) {
+  xml.Int("CharacterId", ID);
+  if (deblockParam) xml.Number("DeblockParam", *deblockParam / 256.0);
+  WriteJPEGPartXml(xml, JPEGElement(TagID), *this, DataAsIs);
   xml.DataElement("BitmapAlphaData",
                   OnAlphaDataWrite ? EventBytes(OnAlphaDataWrite, *this, xml.Context) : AlphaData);
 }
@@ -179,6 +184,15 @@ void TSWFDefineBitsJPEG3::ReadXml(const TSWFXmlNode& node) {
   TSWFDefineBits::ReadXml(node);
   OnAlphaDataWrite = nullptr;
   AlphaData = node.DataElement("BitmapAlphaData");
+}
+
+void TSWFDefineBitsJPEG4::WriteXml(TSWFXmlWriter& xml) { WriteXmlParts(xml, &DeblockParam); }
+void TSWFDefineBitsJPEG4::ReadXml(const TSWFXmlNode& node) {
+  TSWFDefineBitsJPEG3::ReadXml(node);
+  using xmlfields::kFixed8Scale;
+  double deblock = 0;
+  xmlfields::TXmlIn(node).Fixed("DeblockParam", deblock, kFixed8Scale, 0.0, 65535 / kFixed8Scale);
+  DeblockParam = static_cast<uint16_t>(deblock * kFixed8Scale);
 }
 
 void TSWFDefineBitsLossless::WriteXml(TSWFXmlWriter& xml) {

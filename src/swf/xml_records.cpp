@@ -705,9 +705,10 @@ std::unique_ptr<TSWFStyleChangeRecord> ReadStyleChangeXml(const TSWFXmlNode& nod
 
 }  // namespace
 
-void WriteShapeRecordsXml(TSWFXmlWriter& xml, std::string_view element,
-                          const TShapeRecordList& records, const TShapeStyleFormat& format) {
-  xml.Open(element);
+namespace {
+
+void WriteShapeRecordElements(TSWFXmlWriter& xml, const TShapeRecordList& records,
+                              const TShapeStyleFormat& format) {
   for (const auto& record : records) {
     switch (record->Kind) {
       case TShapeRecordKind::End:
@@ -738,6 +739,14 @@ void WriteShapeRecordsXml(TSWFXmlWriter& xml, std::string_view element,
       }
     }
   }
+}
+
+}  // namespace
+
+void WriteShapeRecordsXml(TSWFXmlWriter& xml, std::string_view element,
+                          const TShapeRecordList& records, const TShapeStyleFormat& format) {
+  xml.Open(element);
+  WriteShapeRecordElements(xml, records, format);
   xml.Close();
 }
 
@@ -766,8 +775,12 @@ void ReadShapeRecordsXml(const TSWFXmlNode& node, TShapeRecordList& records,
   records = std::move(list);
 }
 
-void WriteShapeXml(TSWFXmlWriter& xml, std::string_view element, const TShapeRecordList& records) {
-  WriteShapeRecordsXml(xml, element, records, TShapeStyleFormat{});
+void WriteShapeXml(TSWFXmlWriter& xml, std::string_view element, const TShapeRecordList& records,
+                   const std::function<void()>& attributes) {
+  xml.Open(element);
+  if (attributes) attributes();
+  WriteShapeRecordElements(xml, records, TShapeStyleFormat{});
+  xml.Close();
 }
 
 void ReadShapeXml(const TSWFXmlNode& node, TShapeRecordList& records) {

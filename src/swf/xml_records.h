@@ -2,6 +2,7 @@
 // transform writes and reads it through these, so that an edit looks the same wherever it is made.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -35,8 +36,9 @@ void WriteFilterListXml(TSWFXmlWriter& xml, std::string_view element, const TSWF
 void ReadFilterListXml(const TSWFXmlNode& node, TSWFFilterList& filters);
 
 // A SHAPE, the outline of a font glyph: its records as the children of an element, without style
-// arrays (see WriteShapeRecordsXml).
-void WriteShapeXml(TSWFXmlWriter& xml, std::string_view element, const TShapeRecordList& records);
+// arrays (see WriteShapeRecordsXml). `attributes`, when given, writes the element's attributes.
+void WriteShapeXml(TSWFXmlWriter& xml, std::string_view element, const TShapeRecordList& records,
+                   const std::function<void()>& attributes = {});
 void ReadShapeXml(const TSWFXmlNode& node, TShapeRecordList& records);
 
 // ---- the parts of shapes and morph shapes

@@ -442,6 +442,127 @@ void TSWFDefineText::ReadXml(const TSWFXmlNode& node) {
   AdvanceBits = std::max(node.Get<uint8_t>("AdvanceBits", 0), advanceBits);
 }
 
+// ---- DefineFont, DefineFont2, DefineFont3 ---------------------------------------------------
+
+void TSWFDefineFont::WriteXml(TSWFXmlWriter& xml) {
+  xml.Int("FontId", FontId);
+  for (const auto& glyph : GlyphShapeTable) WriteShapeXml(xml, "Glyph", glyph);
+}
+
+void TSWFDefineFont::ReadXml(const TSWFXmlNode& node) {
+  FontId = node.Get<uint16_t>("FontId");
+  GlyphShapeTable.clear();
+  for (const TSWFXmlNode& child : node.Elements()) {
+    if (child.Name() != "Glyph") child.Fail("unknown element <" + std::string(child.Name()) + ">");
+    // The offsets in front of the glyphs are 16 bits wide.
+    if (GlyphShapeTable.size() == 0x7FFF) child.Fail("a DefineFont holds at most 32767 glyphs");
+    ReadShapeXml(child, GlyphShapeTable.emplace_back());
+  }
+}
+
+namespace {
+
+TRect GlyphRect(const TSWFGlyphBounds& b) {
+  TRect r;
+  r.Left = b.XMin;
+  r.Right = b.XMax;
+  r.Top = b.YMin;
+  r.Bottom = b.YMax;
+  return r;
+}
+
+}  // namespace
+
+// The writer's choices are not written: the offset width, the layout of a font without glyphs
+// and the code width where the codes decide it. What is written is what the file will hold.
+void TSWFDefineFont2::WriteXml(TSWFXmlWriter& xml) {
+  const size_t numGlyphs = CodeTable.size();
+  const bool wideCodes = WritesWideCodes();
+  const bool layout = HasLayout && numGlyphs > 0;
+  xml.Int("FontId", FontId);
+  xml.String("FontName", AsWritten(FontName, xml.Context.Version >= 6));
+  xml.Flag("ShiftJIS", ShiftJIS);
+  xml.Flag("SmallText", SmallText);
+  xml.Flag("ANSI", ANSI || (numGlyphs == 0 && !ShiftJIS && !wideCodes));
+  xml.Flag("Italic", Italic);
+  xml.Flag("Bold", Bold);
+  if (wideCodes != (TagID == 75 || NeedsWideCodes())) xml.Bool("WideCodes", wideCodes);
+  xml.Int("LanguageCode", LanguageCode);
+  if (layout) {
+    xml.Bool("HasLayout", true);
+    xml.Int("FontAscent", FontAscent);
+    xml.Int("FontDescent", FontDescent);
+    xml.Int("FontLeading", FontLeading);
+  }
+  TShapeRecordList noOutline;
+  for (size_t i = 0; i < numGlyphs; ++i) {
+    TShapeRecordList& glyph = i < GlyphShapeTable.size() ? GlyphShapeTable[i] : noOutline;
+    const TFill1Selection selection(glyph, true);
+    WriteShapeXml(xml, "Glyph", glyph, [&] {
+      xml.Int("Code", CodeTable[i]);
+      if (!layout) return;
+      xml.Int("Advance", i < FontAdvanceTable.size() ? FontAdvanceTable[i] : 0);
+      const TSWFGlyphBounds bounds = i < FontBoundsTable.size() ? FontBoundsTable[i] : TSWFGlyphBounds();
+      if (bounds != TSWFGlyphBounds()) WriteRectFields(xml, GlyphRect(bounds));
+    });
+  }
+  if (!layout) return;
+  for (const auto& k : KerningTable) {
+    xml.Open("KerningRecord");
+    xml.Int("KerningCode1", k.KerningCode1);
+    xml.Int("KerningCode2", k.KerningCode2);
+    xml.Int("KerningAdjustment", k.KerningAdjustment);
+    xml.Close();
+  }
+}
+
+void TSWFDefineFont2::ReadXml(const TSWFXmlNode& node) {
+  FontId = node.Get<uint16_t>("FontId");
+  FontName = ReadFontNameXml(node, FReadVersion >= 6);
+  ShiftJIS = node.Flag("ShiftJIS");
+  SmallText = node.Flag("SmallText");
+  ANSI = node.Flag("ANSI");
+  Italic = node.Flag("Italic");
+  Bold = node.Flag("Bold");
+  WideCodes = node.Has("WideCodes") ? node.Bool("WideCodes") : TagID == 75;
+  WideOffsets = false;
+  LanguageCode = node.Get<uint8_t>("LanguageCode");
+  HasLayout = node.Flag("HasLayout");
+  FontAscent = HasLayout ? node.Get<uint16_t>("FontAscent") : 0;
+  FontDescent = HasLayout ? node.Get<uint16_t>("FontDescent") : 0;
+  FontLeading = HasLayout ? node.Get<int16_t>("FontLeading") : 0;
+  GlyphShapeTable.clear();
+  CodeTable.clear();
+  FontAdvanceTable.clear();
+  FontBoundsTable.clear();
+  KerningTable.clear();
+  for (const TSWFXmlNode& child : node.Elements()) {
+    if (child.Name() == "Glyph") {
+      if (!KerningTable.empty()) child.Fail("a <Glyph> comes before the <KerningRecord> elements");
+      if (CodeTable.size() == 0xFFFF) child.Fail("a font holds at most 65535 glyphs");
+      CodeTable.push_back(child.Get<uint16_t>("Code"));
+      if (HasLayout) {
+        FontAdvanceTable.push_back(child.Get<int16_t>("Advance"));
+        TSWFGlyphBounds& b = FontBoundsTable.emplace_back();
+        if (child.Has("Xmin") || child.Has("Xmax") || child.Has("Ymin") || child.Has("Ymax")) {
+          const TRect r = ReadRectFields(child);
+          b = {r.Left, r.Right, r.Top, r.Bottom};
+        }
+      }
+      ReadShapeXml(child, GlyphShapeTable.emplace_back());
+    } else if (child.Name() == "KerningRecord") {
+      if (!HasLayout) child.Fail("a <KerningRecord> needs HasLayout=\"true\"");
+      if (KerningTable.size() == 0xFFFF) child.Fail("a font holds at most 65535 kerning records");
+      TSWFKerningRecord& k = KerningTable.emplace_back();
+      k.KerningCode1 = child.Get<uint16_t>("KerningCode1");
+      k.KerningCode2 = child.Get<uint16_t>("KerningCode2");
+      k.KerningAdjustment = child.Get<int16_t>("KerningAdjustment");
+    } else {
+      child.Fail("unknown element <" + std::string(child.Name()) + ">");
+    }
+  }
+}
+
 // ---- DefineFont4 -----------------------------------------------------------------------------
 
 void TSWFDefineFont4::WriteXml(TSWFXmlWriter& xml) {

@@ -220,6 +220,45 @@ TEST(BitmapTags, JPEG3OffsetCountsTheMarkerPair) {
   EXPECT_EQ(back->AlphaData, tag.AlphaData);
 }
 
+// DefineBitsJPEG4 is a DefineBitsJPEG3 with a deblocking field after the alpha offset, which
+// counts the image bytes alone in both.
+TEST(BitmapTags, JPEG4KeepsItsDeblockingBetweenTheOffsetAndTheImage) {
+  TSWFDefineBitsJPEG4 tag;
+  tag.ID = 7;
+  tag.DeblockParam = 0x0180;
+  tag.Data = SmallJPEG(300);
+  tag.AlphaData = Hex("78 DA 05");
+  const Bytes body = WriteBody(tag);
+  EXPECT_EQ(ToHex(std::span(body).first(8)), "07 00 30 01 00 00 80 01");  // 304 image bytes
+  EXPECT_EQ(ToHex(std::span(body).subspan(8, 4)), "FF D9 FF D8");
+  EXPECT_EQ(ToHex(std::span(body).last(3)), "78 DA 05");
+  auto back = ReadTag<TSWFDefineBitsJPEG4>(body);
+  EXPECT_EQ(back->ID, 7);
+  EXPECT_EQ(back->DeblockParam, 0x0180);
+  EXPECT_EQ(back->Data, tag.Data);
+  EXPECT_EQ(back->AlphaData, tag.AlphaData);
+  TSWFDefineBitsJPEG4 copy;
+  copy.Assign(tag);
+  EXPECT_EQ(WriteBody(copy), body);
+  EXPECT_EQ(copy.MinVersion(), 10);
+  EXPECT_THROW(ReadTag<TSWFDefineBitsJPEG4>(Hex("01 00 10 00 00 00 00 01 FF D8 FF D9")), ESWFError);
+
+  // A movie holding the tag reads it back as its own class.
+  Bytes movie = Hex("46 57 53 0A 00 00 00 00 00 00 0C 01 00");
+  const Bytes whole = WriteWhole(tag);
+  movie.insert(movie.end(), whole.begin(), whole.end());
+  movie.insert(movie.end(), {0x40, 0x00, 0x00, 0x00});  // ShowFrame, End
+  const auto size = static_cast<uint32_t>(movie.size());
+  for (int i = 0; i < 4; ++i) movie[4 + i] = static_cast<uint8_t>(size >> 8 * i);
+  TSWFStreamReader reader(movie);
+  reader.ParseTags(true, false);
+  ASSERT_FALSE(reader.Truncated());
+  const auto* read = dynamic_cast<const TSWFDefineBitsJPEG4*>(reader.TagInfo(0).TagObject());
+  ASSERT_NE(read, nullptr) << TagCodeName(reader.TagInfo(0).TagCode);
+  EXPECT_EQ(read->DeblockParam, 0x0180);
+  EXPECT_EQ(read->Data, tag.Data);
+}
+
 TEST(BitmapTags, JPEG3WithAnOffsetPastTheBodyFails) {
   EXPECT_THROW(ReadTag<TSWFDefineBitsJPEG3>(Hex("01 00 10 00 00 00 FF D8 FF D9")), ESWFError);
 }

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "support/testing.h"
+#include "swf/bitmap_tags.h"
 #include "swf/button_tags.h"
 #include "swf/display_tags.h"
 #include "swf/sound_tags.h"
@@ -55,6 +56,9 @@ TEST(XmlMedia, FormsTheCorpusLacksComeBackToTheirBytes) {
       {6, "0100 FFD8 89504E47 FFD9", "AsIs=\"false\""},
       {8, "FFD9FFD8 FFD8FFDB0002", "<JPEGData>/9j/2wAC</JPEGData>"},
       {35, "0100 06000000 FFD8AABBFFD9 789C01", "<BitmapAlphaData>eJwB</BitmapAlphaData>"},
+      // the alpha offset of a DefineBitsJPEG4 counts the image alone, not the deblocking field
+      {90, "0100 06000000 8000 FFD8AABBFFD9 789C01", "CharacterId=\"1\" DeblockParam=\"0.5\">"},
+      {90, "0100 06000000 FFFF FFD8AABBFFD9", "DeblockParam=\"255.99609375\""},
       {20, "0100 03 0200 0200 07 789C", "BitmapColorTableSize=\"7\""},
       {36, "0100 05 0200 0200 789C", "BitmapFormat=\"5\""},
       {14, "0100 2F 10000000 FFFF FFFB", "SoundRate=\"44kHz\" SoundSize=\"16bit\" SoundType=\"stereo\""},
@@ -126,6 +130,10 @@ constexpr std::string_view kMovie = R"(<?xml version="1.0" encoding="UTF-8"?>
       <ColorTransform/>
     </ButtonRecord>
   </DefineButton2>
+  <DefineBitsJPEG4 CharacterId="4" DeblockParam="0.5">
+    <ImageData>/9iqu//Z</ImageData>
+    <BitmapAlphaData>eJwB</BitmapAlphaData>
+  </DefineBitsJPEG4>
   <ShowFrame/>
   <End/>
 </SWF>
@@ -191,6 +199,16 @@ TEST(XmlMediaEdits, AnEditedFieldReachesTheCompiledMovie) {
                                   ASSERT_EQ(start.Envelope.size(), 1u);
                                   EXPECT_EQ(start.Envelope[0].LeftLevel, 32768);
                                 });
+  for (const auto& d : {std::pair{"0.5", 128}, {"0", 0}, {"1", 256}, {"0.25", 64}}) {
+    CheckCompiled<TSWFDefineBitsJPEG4>(
+        Edited("DeblockParam=\"0.5\"", std::string("DeblockParam=\"") + d.first + "\""), 5,
+        [&](TSWFDefineBitsJPEG4& image) {
+          EXPECT_EQ(image.DeblockParam, d.second) << d.first;
+          EXPECT_EQ(image.ID, 4);
+          EXPECT_EQ(ToHex(image.Data), "FF D8 AA BB FF D9");
+          EXPECT_EQ(ToHex(image.AlphaData), "78 9C 01");
+        });
+  }
 }
 
 TEST(XmlMediaEdits, ABadEditNamesTheFileAndLine) {
@@ -218,6 +236,9 @@ TEST(XmlMediaEdits, ABadEditNamesTheFileAndLine) {
       {" ButtonStateUp=\"true\"", "", "movie.xml:22: a <ButtonRecord> shows its character in no state"},
       {"<ColorTransform/>", "", "movie.xml:22: <ButtonRecord> lacks its <ColorTransform> element"},
       {"BitmapFormat=\"5\"", "BitmapFormat=\"3\"", "movie.xml:10: <DefineBitsLossless> lacks the attribute BitmapColorTableSize"},
+      {"DeblockParam=\"0.5\"", "DeblockParam=\"256\"", "movie.xml:27: DeblockParam is out of range (0 to 255.99609375)"},
+      {"DeblockParam=\"0.5\"", "DeblockParam=\"-1\"", "movie.xml:27: DeblockParam is out of range"},
+      {" DeblockParam=\"0.5\"", "", "movie.xml:27: <DefineBitsJPEG4> lacks the attribute DeblockParam"},
   };
   for (const auto& c : cases) {
     try {

@@ -126,6 +126,50 @@ TEST(XmlText, FormsTheCorpusLacksCompileToAMovieWhoseXmlIsTheTextAgain) {
     </TextRecord>
   </DefineText2>
 )"},
+      // Glyph outlines; a glyph without one.
+      {6, R"(  <DefineFont FontId="1">
+    <Glyph>
+      <StyleChange MoveX="20" MoveY="-400" FillStyle1="1"/>
+      <StraightEdge DX="300" DY="0"/>
+      <CurvedEdge ControlDX="10" ControlDY="10" AnchorDX="-10" AnchorDY="10"/>
+      <StraightEdge DX="-300" DY="380"/>
+    </Glyph>
+    <Glyph/>
+  </DefineFont>
+)"},
+      // Layout with advances, bounds (an inverted box marks a glyph without outline) and kerning;
+      // codes wider than a byte; a name ending in a zero byte.
+      {6, R"(  <DefineFont2 FontId="2" FontName="Sans\x00" ShiftJIS="true" SmallText="true" Italic="true" Bold="true" LanguageCode="2" HasLayout="true" FontAscent="900" FontDescent="200" FontLeading="-20">
+    <Glyph Code="65" Advance="640" Xmin="0" Xmax="600" Ymin="-700" Ymax="0">
+      <StyleChange MoveX="0" MoveY="0" FillStyle1="1"/>
+      <StraightEdge DX="600" DY="-700"/>
+    </Glyph>
+    <Glyph Code="8364" Advance="-3" Xmin="1" Xmax="-1" Ymin="0" Ymax="0"/>
+    <Glyph Code="32" Advance="250"/>
+    <KerningRecord KerningCode1="65" KerningCode2="8364" KerningAdjustment="-40"/>
+    <KerningRecord KerningCode1="32" KerningCode2="65" KerningAdjustment="7"/>
+  </DefineFont2>
+)"},
+      // Wide codes where the codes fit a byte, kept; a font without glyphs is ANSI.
+      {5, R"(  <DefineFont2 FontId="3" FontName="Caf\xE9" ANSI="true" WideCodes="true" LanguageCode="0">
+    <Glyph Code="97"/>
+  </DefineFont2>
+  <DefineFont2 FontId="4" FontName="" ANSI="true" LanguageCode="0"/>
+)"},
+      // DefineFont3 has wide codes unless it says otherwise; kerning codes wider than a byte make
+      // the codes wide.
+      {8, R"(  <DefineFont3 FontId="5" FontName="Serif" WideCodes="false" LanguageCode="1">
+    <Glyph Code="98"/>
+  </DefineFont3>
+  <DefineFont3 FontId="6" FontName="Serif" LanguageCode="1" HasLayout="true" FontAscent="1" FontDescent="2" FontLeading="3">
+    <Glyph Code="99" Advance="10"/>
+    <KerningRecord KerningCode1="99" KerningCode2="300" KerningAdjustment="1"/>
+  </DefineFont3>
+  <DefineFont2 FontId="7" FontName="Serif" LanguageCode="1" HasLayout="true" FontAscent="1" FontDescent="2" FontLeading="3">
+    <Glyph Code="99" Advance="10"/>
+    <KerningRecord KerningCode1="99" KerningCode2="300" KerningAdjustment="1"/>
+  </DefineFont2>
+)"},
       {10, R"(  <DefineFont4 FontID="4" FontName="Sans" HasFontData="true" Bold="true" Reserved="17">
     <FontData>T1RUTwAJAIAAAwAQQ0ZGIA==</FontData>
   </DefineFont4>
@@ -180,6 +224,36 @@ TEST(XmlText, AnEditedTextRecordColourReachesTheCompiledMovie) {
   EXPECT_EQ(records[0].GlyphEntries, (std::vector<TSWFGlyphEntry>{{100, 2}}));
 }
 
+TEST(XmlText, EditedFontLayoutReachesTheCompiledMovie) {
+  const std::string text = MovieXml(8, R"(  <DefineFont3 FontId="1" FontName="Sans" LanguageCode="0" HasLayout="true" FontAscent="900" FontDescent="200" FontLeading="0">
+    <Glyph Code="65" Advance="640"/>
+    <Glyph Code="86" Advance="600"/>
+    <KerningRecord KerningCode1="65" KerningCode2="86" KerningAdjustment="-40"/>
+  </DefineFont3>
+)");
+  struct Case {
+    std::string_view from, to;
+    std::vector<int16_t> advances;
+    std::vector<TSWFKerningRecord> kerning;
+  };
+  const Case cases[] = {
+      {"", "", {640, 600}, {{-40, 65, 86}}},
+      {"Advance=\"600\"", "Advance=\"-12\"", {640, -12}, {{-40, 65, 86}}},
+      {"KerningAdjustment=\"-40\"", "KerningAdjustment=\"25\"", {640, 600}, {{25, 65, 86}}},
+      {"KerningCode1=\"65\" KerningCode2=\"86\"", "KerningCode1=\"86\" KerningCode2=\"65\"",
+       {640, 600}, {{-40, 86, 65}}},
+  };
+  for (const auto& c : cases) {
+    std::string edited = text;
+    if (!c.from.empty()) edited.replace(edited.find(c.from), c.from.size(), c.to);
+    auto movie = CompiledAndRead(edited);
+    const auto& font = FirstTag<TSWFDefineFont3>(*movie);
+    EXPECT_EQ(font.CodeTable, (std::vector<uint16_t>{65, 86})) << c.to;
+    EXPECT_EQ(font.FontAdvanceTable, c.advances) << c.to;
+    EXPECT_EQ(font.KerningTable, c.kerning) << c.to;
+  }
+}
+
 TEST(XmlText, BadEditsNameTheFileAndLine) {
   struct Case {
     int version;
@@ -216,18 +290,51 @@ TEST(XmlText, BadEditsNameTheFileAndLine) {
       {8, "  <DefineFontAlignZones FontId=\"1\" CSMTableHint=\"0\">\n    <Zone/>\n  </DefineFontAlignZones>\n",
        "movie.xml:5: unknown element <Zone>"},
       // Font 1 has two glyphs; a later record without a font still draws with it.
-      {6, "  <DefineFont FontId=\"1\">\n    <Body>AQAEAAYAEAAQAA==</Body>\n  </DefineFont>\n"
+      {6, "  <DefineFont FontId=\"1\">\n    <Glyph/>\n    <Glyph/>\n  </DefineFont>\n"
           "  <DefineText CharacterId=\"2\">\n    <TextBounds Xmin=\"0\" Xmax=\"1\" Ymin=\"0\" Ymax=\"1\"/>\n"
           "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n"
           "    <TextRecord FontId=\"1\" TextHeight=\"20\">\n      <Glyph Index=\"1\" Advance=\"0\"/>\n    </TextRecord>\n"
           "    <TextRecord XOffset=\"5\">\n      <Glyph Index=\"2\" Advance=\"0\"/>\n    </TextRecord>\n  </DefineText>\n",
-       "movie.xml:14: Index=2 is beyond the 2 glyphs of font 1"},
+       "movie.xml:15: Index=2 is beyond the 2 glyphs of font 1"},
       {6, "  <DefineText CharacterId=\"2\">\n    <TextBounds Xmin=\"0\" Xmax=\"1\" Ymin=\"0\" Ymax=\"1\"/>\n"
           "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n    <TextRecord FontId=\"1\"/>\n  </DefineText>\n",
        "movie.xml:7: <TextRecord> lacks the attribute TextHeight"},
       {6, "  <DefineText2 CharacterId=\"2\">\n    <TextBounds Xmin=\"0\" Xmax=\"1\" Ymin=\"0\" Ymax=\"1\"/>\n"
           "    <TextMatrix TranslateX=\"0\" TranslateY=\"0\"/>\n    <TextRecord TextColor=\"#FFFFFF\"/>\n  </DefineText2>\n",
        "movie.xml:7: TextColor=\"#FFFFFF\" is not a colour #RRGGBBAA"},
+      {6, "  <DefineFont FontId=\"1\">\n    <Glyph/>\n    <Shape/>\n  </DefineFont>\n",
+       "movie.xml:6: unknown element <Shape>"},
+      // A glyph fills with fill style 1 and draws no line.
+      {6, "  <DefineFont FontId=\"1\">\n    <Glyph>\n      <StyleChange LineStyle=\"1\"/>\n    </Glyph>\n  </DefineFont>\n",
+       "movie.xml:6: LineStyle=1"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\">\n    <Glyph/>\n  </DefineFont2>\n",
+       "movie.xml:5: <Glyph> lacks the attribute Code"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\">\n    <Glyph Code=\"65536\"/>\n  </DefineFont2>\n",
+       "movie.xml:5: Code=65536 is out of range (0 to 65535)"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\">\n    <Glyph Code=\"65\" Advance=\"10\"/>\n  </DefineFont2>\n",
+       "movie.xml:5: unknown attribute Advance of <Glyph>"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\" HasLayout=\"true\" FontAscent=\"1\" FontDescent=\"1\" FontLeading=\"0\">\n"
+          "    <Glyph Code=\"65\"/>\n  </DefineFont2>\n",
+       "movie.xml:5: <Glyph> lacks the attribute Advance"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\" HasLayout=\"true\" FontAscent=\"1\" FontDescent=\"1\" FontLeading=\"0\">\n"
+          "    <Glyph Code=\"65\" Advance=\"32768\"/>\n  </DefineFont2>\n",
+       "movie.xml:5: Advance=32768 is out of range (-32768 to 32767)"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\" HasLayout=\"true\" FontAscent=\"1\" FontDescent=\"1\" FontLeading=\"0\">\n"
+          "    <Glyph Code=\"65\" Advance=\"1\" Xmin=\"0\"/>\n  </DefineFont2>\n",
+       "movie.xml:5: <Glyph> lacks the attribute Xmax"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\" HasLayout=\"true\">\n  </DefineFont2>\n",
+       "movie.xml:4: <DefineFont2> lacks the attribute FontAscent"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\">\n"
+          "    <KerningRecord KerningCode1=\"1\" KerningCode2=\"2\" KerningAdjustment=\"3\"/>\n  </DefineFont2>\n",
+       "movie.xml:5: a <KerningRecord> needs HasLayout=\"true\""},
+      {8, "  <DefineFont3 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\" HasLayout=\"true\" FontAscent=\"1\" FontDescent=\"1\" FontLeading=\"0\">\n"
+          "    <KerningRecord KerningCode1=\"1\" KerningCode2=\"2\" KerningAdjustment=\"-32769\"/>\n  </DefineFont3>\n",
+       "movie.xml:5: KerningAdjustment=-32769 is out of range"},
+      {8, "  <DefineFont3 FontId=\"1\" FontName=\"Sans\" LanguageCode=\"0\" HasLayout=\"true\" FontAscent=\"1\" FontDescent=\"1\" FontLeading=\"0\">\n"
+          "    <KerningRecord KerningCode1=\"1\" KerningCode2=\"2\" KerningAdjustment=\"0\"/>\n    <Glyph Code=\"1\" Advance=\"0\"/>\n  </DefineFont3>\n",
+       "movie.xml:6: a <Glyph> comes before the <KerningRecord> elements"},
+      {6, "  <DefineFont2 FontId=\"1\" FontName=\"" + std::string(256, 'x') + "\" LanguageCode=\"0\"/>\n",
+       "movie.xml:4: FontName is longer than 255 bytes"},
       {10, "  <DefineFont4 FontID=\"1\" FontName=\"Sans\" Reserved=\"32\"/>\n",
        "movie.xml:4: Reserved=32 is out of range (0 to 31)"},
   };

@@ -1,19 +1,28 @@
 // The compact bar: tints, texts and bars follow the engine's state.
 
+var cbShown = null;  // the track the texts show
+var cbNotice = "";   // and the notice they show
+
 function cbShow() {
   var track = twCurrent();
-  titleText.text = track == null ? "" : track.title;
   var notice = twNotice();
-  artistText.text = notice != "" ? notice : track == null ? "" : track.artist;
+  if (track != cbShown || notice != cbNotice || track == null) {
+    cbShown = track;
+    cbNotice = notice;
+    twFit(titleText, track == null ? "" : track.title);
+    twFit(artistText, notice != "" ? notice : twArtistLine(track));
+  }
   // A song that loads shows a dimmed play icon, not a pause icon at 0:00.
   pauseIcon._visible = twState.mode == "playing";
   playIcon._visible = !pauseIcon._visible;
   playIcon._alpha = twState.mode == "loading" ? 40 : 100;
-  twShowTime(timeText, cbRemaining);
-  var fraction = twState.duration > 0 ? twState.seconds / twState.duration : 0;
-  if (fraction > 1) fraction = 1;
+  var fraction = twShownFraction();
+  // While the seek bar is held the time shows where the song would go.
+  twShowTime(timeText, cbRemaining, twState.seekHeld >= 0 ? fraction * twState.duration : twState.seconds);
   seekFill._xscale = Math.max(fraction * 100, 0.1);
   volFill._xscale = Math.max(twState.volume, 0.1);
+  waves._visible = twState.volume > 0;
+  muted._visible = twState.volume == 0;
 }
 
 twHooks.update = cbShow;
@@ -32,6 +41,9 @@ twTint(prevIcon, cbBg);
 twTint(playIcon, cbBg);
 twTint(pauseIcon, cbBg);
 twTint(nextIcon, cbBg);
+twTint(speaker, cbText);
+twTint(waves, cbText);
+twTint(muted, cbText);
 twTint(seekFill, cbButton);
 twTint(volFill, cbButton);
 twTint(seekTrack, cbText);

@@ -1,10 +1,34 @@
-// The playlist player: the controls as in the compact bar, and a list of eight rows that follows
-// the current track. Rows are drawn at run time: the list is as long as the playlist.
+// The playlist player: the controls as in the compact bar, and a list of eight rows over a
+// playlist of any length: the wheel and the scroll bar scroll it, and when the song changes the
+// list scrolls just far enough to show its row. Rows are drawn at run time; each shows the
+// title, the artist and, once the song has played, its length.
 
 var plRows = 8;
 var plRowHeight = 20;
 var plTop = 64;
-var plFirst = 0;    // the track shown in the first row
+var plTrackHeight = 160;  // the scroll bar's track, beside the rows
+var plFirst = 0;          // the track shown in the first row
+var plFollowed = -1;      // the current track the list last scrolled to
+var plShown = null;       // the track the texts at the top show
+var plNotice = "";        // and the notice they show
+var plDrawn = "";         // what the rows show, to draw them only when it changes
+
+function plField(row, name, depth, x, w, size, align) {
+  row.createTextField(name, depth, x, 1, w, plRowHeight - 2);
+  var field = row[name];
+  field.selectable = false;
+  // The rows draw with the glyphs the skin carries, as its fields do, so that a title looks
+  // the same in every runtime. The font is found by the name the runtime gives the artist's
+  // field: a player that embeds the skin renames its fonts.
+  field.embedFonts = true;
+  var format = new TextFormat();
+  format.font = artistText.getNewTextFormat().font;
+  format.size = size;
+  format.color = plText;
+  format.align = align;
+  field.setNewTextFormat(format);
+  return field;
+}
 
 function plMakeRows() {
   for (var r = 0; r < plRows; r++) {
@@ -14,23 +38,15 @@ function plMakeRows() {
     var mark = row.createEmptyMovieClip("mark", 1);
     mark.beginFill(0xFFFFFF, 100);
     mark.moveTo(0, 0);
-    mark.lineTo(304, 0);
-    mark.lineTo(304, plRowHeight - 1);
+    mark.lineTo(292, 0);
+    mark.lineTo(292, plRowHeight - 1);
     mark.lineTo(0, plRowHeight - 1);
     mark.lineTo(0, 0);
     mark.endFill();
     twTint(mark, plMarkColor);
-    row.createTextField("label", 2, 4, 1, 296, plRowHeight - 2);
-    row.label.selectable = false;
-    // The rows draw with the glyphs the skin carries, as its fields do, so that a title looks
-    // the same in every runtime. The font is found by the name the runtime gives the artist's
-    // field: a player that embeds the skin renames its fonts.
-    row.label.embedFonts = true;
-    var format = new TextFormat();
-    format.font = artistText.getNewTextFormat().font;
-    format.size = 12;
-    format.color = plText;
-    row.label.setNewTextFormat(format);
+    plField(row, "label", 2, 4, 152, 12, "left");
+    plField(row, "artist", 3, 156, 88, 11, "left")._alpha = 70;
+    plField(row, "clock", 4, 244, 46, 11, "right")._alpha = 70;
     row.row = r;
     row.onRelease = function() {
       var index = plFirst + this.row;
@@ -39,37 +55,96 @@ function plMakeRows() {
   }
 }
 
-function plShow() {
-  var track = twCurrent();
-  titleText.text = track == null ? "" : track.title;
-  var notice = twNotice();
-  artistText.text = notice != "" ? notice : track == null ? "" : track.artist;
-  // A song that loads shows a dimmed play icon, not a pause icon at 0:00.
-  pauseIcon._visible = twState.mode == "playing";
-  playIcon._visible = !pauseIcon._visible;
-  playIcon._alpha = twState.mode == "loading" ? 40 : 100;
-  twShowTime(timeText, plRemaining);
-  var fraction = twState.duration > 0 ? twState.seconds / twState.duration : 0;
-  if (fraction > 1) fraction = 1;
-  seekFill._xscale = Math.max(fraction * 100, 0.1);
+// The first row's track, kept within the list.
+function plScrollTo(first) {
+  var last = twState.tracks.length - plRows;
+  if (first > last) first = last;
+  if (first < 0) first = 0;
+  first = Math.round(first);
+  if (first != plFirst) twLog("scroll " + (first + 1));
+  plFirst = first;
+  plDrawRows();
+}
 
+twHooks.wheel = function(delta) {
+  plScrollTo(plFirst - delta);
+};
+
+function plThumbHeight() {
+  var count = twState.tracks.length;
+  return Math.max(plTrackHeight * plRows / count, 16);
+}
+
+// The thumb's middle follows the pointer while the scroll bar is held.
+function plScrollBarPressed() {
+  var count = twState.tracks.length;
+  if (count <= plRows) return;
+  twHold(function(x, y) {
+    var h = plThumbHeight();
+    plScrollTo(twClamp((y - plTop - h / 2) / (plTrackHeight - h)) * (count - plRows));
+  }, function(x, y) {
+  });
+}
+
+function plDrawRows() {
   var count = twState.tracks.length;
   var current = twState.pos < 0 ? -1 : twState.order[twState.pos];
-  // Keep the current track in view, three rows from the top where the list allows it.
-  if (current >= 0) {
-    plFirst = current - 3;
-    if (plFirst > count - plRows) plFirst = count - plRows;
-    if (plFirst < 0) plFirst = 0;
-  }
+  var track = twCurrent();
+  var key = plFirst + " " + current + " " + count + " " + (track == null ? "" : track.length);
+  if (key == plDrawn) return;
+  plDrawn = key;
   for (var r = 0; r < plRows; r++) {
     var row = twClip["row" + r];
     var index = plFirst + r;
     row._visible = index < count;
     if (index < count) {
-      row.label.text = (index + 1) + ". " + twState.tracks[index].title;
+      var t = twState.tracks[index];
+      twFit(row.label, (index + 1) + ". " + t.title);
+      twFit(row.artist, t.artist);
+      row.clock.text = t.length > 0 ? twClock(t.length) : "";
       row.mark._visible = index == current;
     }
   }
+  thumb._visible = count > plRows;
+  if (count > plRows) {
+    var h = plThumbHeight();
+    thumb._yscale = h / plTrackHeight * 100;
+    thumb._y = plTop + (plTrackHeight - h) * plFirst / (count - plRows);
+  }
+}
+
+function plShow() {
+  var track = twCurrent();
+  var notice = twNotice();
+  if (track != plShown || notice != plNotice || track == null) {
+    plShown = track;
+    plNotice = notice;
+    twFit(titleText, track == null ? "" : track.title);
+    twFit(artistText, notice != "" ? notice : twArtistLine(track));
+  }
+  // A song that loads shows a dimmed play icon, not a pause icon at 0:00.
+  pauseIcon._visible = twState.mode == "playing";
+  playIcon._visible = !pauseIcon._visible;
+  playIcon._alpha = twState.mode == "loading" ? 40 : 100;
+  var fraction = twShownFraction();
+  // While the seek bar is held the time shows where the song would go.
+  twShowTime(timeText, plRemaining, twState.seekHeld >= 0 ? fraction * twState.duration : twState.seconds);
+  seekFill._xscale = Math.max(fraction * 100, 0.1);
+  volFill._xscale = Math.max(twState.volume, 0.1);
+  waves._visible = twState.volume > 0;
+  muted._visible = twState.volume == 0;
+  // A song's length is known once it plays; its row shows it from then on.
+  if (track != null && twState.mode == "playing" && twState.duration > 0) track.length = twState.duration;
+
+  // When the song changes, the list scrolls just far enough to show its row.
+  var current = twState.pos < 0 ? -1 : twState.order[twState.pos];
+  var first = plFirst;
+  if (current != plFollowed) {
+    plFollowed = current;
+    if (current >= 0 && current < first) first = current;
+    if (current >= first + plRows) first = current - plRows + 1;
+  }
+  plScrollTo(first);
 }
 
 if (ParamsValue != undefined) twReadParams(ParamsValue);
@@ -91,6 +166,14 @@ twTint(nextIcon, plBg);
 twTint(seekTrack, plText);
 seekTrack._alpha = 20;
 twTint(seekFill, plButton);
+twTint(volTrack, plText);
+volTrack._alpha = 20;
+twTint(volFill, plButton);
+twTint(speaker, plText);
+twTint(waves, plText);
+twTint(muted, plText);
+twTint(thumb, plText);
+thumb._alpha = 35;
 titleText.textColor = plText;
 artistText.textColor = plText;
 timeText.textColor = plText;

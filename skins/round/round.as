@@ -1,6 +1,27 @@
-// The round button: the ring shows how far the song has gone (drawn at run time).
+// The round button: the ring shows how far the song has gone (drawn at run time into the clip
+// progress, which lies under the title's band).
+
+var rdOver = false;
+var rdTitled = null;  // the track the band shows
+
+function rdHover(over) {
+  rdOver = over;
+  rdShowTitle();
+}
+
+function rdShowTitle() {
+  var track = twCurrent();
+  var shown = rdOver && track != null;
+  tipBg._visible = shown;
+  tipText._visible = shown;
+  if (shown && track != rdTitled) {
+    rdTitled = track;
+    twFit(tipText, track.title);
+  }
+}
 
 function rdShow() {
+  rdShowTitle();
   // A song that loads shows a dimmed play icon, not a pause icon at 0:00.
   pauseIcon._visible = twState.mode == "playing";
   playIcon._visible = !pauseIcon._visible;
@@ -11,9 +32,8 @@ function rdShow() {
   if (steps == rdDrawn) return;
   rdDrawn = steps;
   // A band between the face (radius 32) and the ring's edge: it never covers the button.
-  var arc = twClip.createEmptyMovieClip("arc", 50);
-  arc._x = 40;
-  arc._y = 40;
+  var arc = progress;
+  arc.clear();
   if (steps == 0) return;
   arc.beginFill(rdButton, 100);
   var i;
@@ -40,6 +60,9 @@ twTint(ring, rdRing);
 twTint(face, rdButton);
 twTint(playIcon, rdIcon);
 twTint(pauseIcon, rdIcon);
+twTint(tipBg, rdIcon);
+tipText.textColor = rdRing;
+rdShowTitle();
 twHooks.update = rdShow;
 twHooks.tracks = rdShow;
 twRun("round");

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <cstdio>
 
 #include "app/app_support.h"
 #include "app/player_movie.h"
@@ -185,14 +187,37 @@ std::string TracesOf(const std::string& report) {
   return from == std::string::npos ? std::string() : report.substr(from, to - from);
 }
 
+// The movie played until it traced `line` (or for 1.5 seconds, whichever is later), with a
+// screenshot at the end written to png.
+CommandResult PlayAndShoot(const fs::path& movie, const std::string& line, const fs::path& png) {
+  return RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
+                     "--until-expected", "--no-errors", "--expect-trace", line, "--screenshot", png.string()});
+}
+
+// A PNG's pixels as RGBA bytes, read by ffmpeg; empty when it cannot read it.
+std::vector<uint8_t> RgbaOf(const fs::path& png) {
+  const std::string raw = png.string() + ".rgba";
+  if (RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt", "rgba", raw})
+          .status != 0)
+    return {};
+  return ReadWholeFile(raw, 1u << 24);
+}
+
 const std::vector<Song> kSongs = {{"first song", "Alpha"}, {"second", "Bravo Ü"}, {"third", "Charlie"}};
+
+// Twelve songs of ten seconds: more than the playlist player shows at once.
+std::vector<Song> TwelveSongs() {
+  std::vector<Song> songs;
+  for (int i = 1; i <= 12; ++i) songs.push_back({"s" + std::to_string(i), "Song " + std::to_string(i)});
+  return songs;
+}
 
 // Every bundled player, clicked and left to play: the lines it must trace, in this order, and a
 // line it must not trace after a given one (or at all).
 TEST(SkinsInFlash, ThePlayersFollowTheirButtonsAndTheirList) {
   struct Never {
     std::string after;  // from the start when empty
-    std::string line;   // a line starting so must not follow
+    std::string line;   // a line starting so must not follow (none when empty)
   };
   struct Case {
     std::string what;
@@ -307,6 +332,61 @@ TEST(SkinsInFlash, ThePlayersFollowTheirButtonsAndTheirList) {
         "tw: notice Cannot play Gone", "tw: error 2 cannot load junk.mp3", "tw: notice No song could be played",
         "tw: stopped"},
        {"tw: stopped", "tw: loading"}},
+      // The controls that follow the pointer, on songs of ten seconds (a drag to the middle of a
+      // seek bar is five seconds in whichever pixel it ends): drags "X1,Y1>X2,Y2" (pressed,
+      // moved, released) and the wheel "X,Y~DY", each once the player traced what it follows.
+      // The seek bar (116..286 at y 44) follows a drag and seeks once, where it is released.
+      {"compact seek drag",
+       {.skin = "compact.swf", .songs = kSongs, .frames = 240},
+       3500,
+       {"130,47>201,47@/^tw: playing 1 /"},
+       {"tw: playing 1 Alpha", "tw: seek 1 5"},
+       {"", "tw: seek 1 1"}},
+      // Mute (304,47) and the volume bar (314..354): mute remembers the volume it silenced; a
+      // drag past the bar's end is the full volume.
+      {"compact volume and mute",
+       {.skin = "compact.swf", .songs = kSongs, .frames = 240},
+       3500,
+       {"304,47@/^tw: playing 1 /", "304,47@/^tw: volume 0$/", "320,47>359,47@/^tw: volume 80$/",
+        "304,47@/^tw: volume 100$/", "304,47@/^tw: volume 0$/"},
+       {"tw: playing 1 Alpha", "tw: volume 0", "tw: volume 80", "tw: volume 15", "tw: volume 100",
+        "tw: volume 0", "tw: volume 100"},
+       {}},
+      {"playlist seek drag",
+       {.skin = "playlist.swf", .songs = kSongs, .frames = 240},
+       3500,
+       {"120,48>181,48@/^tw: playing 1 /"},
+       {"tw: playing 1 Alpha", "tw: seek 1 5"},
+       {"", "tw: seek 1 0"}},
+      {"playlist volume and mute",
+       {.skin = "playlist.swf", .songs = kSongs, .frames = 240},
+       3500,
+       {"262,48@/^tw: playing 1 /", "262,48@/^tw: volume 0$/", "278,48>319,48@/^tw: volume 80$/"},
+       {"tw: volume 0", "tw: volume 80", "tw: volume 15", "tw: volume 100"},
+       {}},
+      // Rows of 20 pixels from y 64: the wheel scrolls the list to its end, where the first row
+      // is the fifth song and the last row (y 214) the twelfth.
+      {"playlist wheel",
+       {.skin = "playlist.swf", .songs = TwelveSongs(), .frames = 240},
+       3500,
+       {"160,150~2000@/^tw: playing 1 /", "60,214@/^tw: scroll 5$/"},
+       {"tw: playing 1 Song 1", "tw: scroll 5", "tw: playing 12 Song 12"},
+       {"", "tw: loading 8 "}},
+      // The scroll bar (x 302..312) dragged from its top to its bottom does the same.
+      {"playlist scroll bar drag",
+       {.skin = "playlist.swf", .songs = TwelveSongs(), .frames = 240},
+       3500,
+       {"307,70>307,223@/^tw: playing 1 /", "60,214@/^tw: scroll 5$/"},
+       {"tw: playing 1 Song 1", "tw: scroll 5", "tw: playing 12 Song 12"},
+       {"", "tw: loading 8 "}},
+      // Scrolled to the end, the list scrolls back to show the song that next starts: the
+      // second song is then the first row, the third the second.
+      {"playlist follows the song",
+       {.skin = "playlist.swf", .songs = TwelveSongs(), .frames = 240},
+       3500,
+       {"160,150~2000@/^tw: playing 1 /", "90,28@/^tw: scroll 5$/", "60,94@/^tw: scroll 2$/"},
+       {"tw: scroll 5", "tw: loading 2 s2.swf", "tw: scroll 2", "tw: playing 3 Song 3"},
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -319,9 +399,34 @@ TEST(SkinsInFlash, ThePlayersFollowTheirButtonsAndTheirList) {
     EXPECT_EQ(p.status, 0) << p.err << "\n" << p.out.substr(0, 4000);
     const std::string traces = TracesOf(p.out);
     const size_t after = c.never.after.empty() ? 0 : traces.find("\"" + c.never.after + "\"");
+    if (c.never.line.empty()) continue;
     ASSERT_NE(after, std::string::npos) << traces;
     EXPECT_EQ(traces.find("\"" + c.never.line, after), std::string::npos) << traces;
   }
+}
+
+// A screenshot (RGBA, width x height) of a skin's player, staged as publishing stages it,
+// playing one song with this title.
+void ShootTitle(const std::string& skin, const std::u16string& title, int width, int height,
+                std::vector<uint8_t>& rgba) {
+  TempDir dir;
+  const std::string utf8 = Utf16ToUtf8(title);
+  const fs::path movie = SkinPlayer(dir.path(), "title", {.skin = skin, .songs = {{"song", utf8}}, .staged = true});
+  const fs::path png = dir.path() / "title.png";
+  const CommandResult r = PlayAndShoot(movie, "tw: playing 1 " + utf8, png);
+  if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+  ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
+  rgba = RgbaOf(png);
+  ASSERT_EQ(rgba.size(), size_t(width) * height * 4);
+}
+
+// The pixels of a box of a screenshot that are ink: light (green at least 128) or dark.
+std::vector<std::pair<int, int>> InkIn(const std::vector<uint8_t>& rgba, int width, const TInk& box, bool light) {
+  std::vector<std::pair<int, int>> ink;
+  for (int y = box.Top; y <= box.Bottom; ++y)
+    for (int x = box.Left; x <= box.Right; ++x)
+      if ((rgba[(size_t(y) * width + x) * 4 + 1] >= 128) == light) ink.emplace_back(x, y);
+  return ink;
 }
 
 // The bundled skins carry the glyphs of their texts: an accented title is drawn in the skin's
@@ -344,33 +449,97 @@ TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
       // The title field: 172 x 19 pixels at (116, 5), white on the dark bar; the artist's line
       // begins below row 25.
       {"compact.swf", 360, 60, {116, 5, 287, 24}, true, 700, 13, 118, 7, title},
-      // The first row: a field of 296 x 18 pixels at (4, 1) in the row at (8, 64), dark on the
-      // marked row of the current song.
-      {"playlist.swf", 320, 232, {12, 65, 307, 82}, false, 400, 12, 14, 67, u"1. " + title},
+      // The first row's title: a field of 152 x 18 pixels at (4, 1) in the row at (8, 64), dark
+      // on the marked row of the current song; the artist's field follows at x 164.
+      {"playlist.swf", 320, 232, {12, 65, 163, 82}, false, 400, 12, 14, 67, u"1. " + title},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.skin);
-    TempDir dir;
-    const std::string utf8 = Utf16ToUtf8(title);
-    const fs::path movie = SkinPlayer(dir.path(), "title", {.skin = c.skin, .songs = {{"song", utf8}}, .staged = true});
-    const fs::path png = dir.path() / "title.png";
-    const CommandResult r =
-        RunCommand({"node", kRunMovie.string(), movie.string(), "--wait", "1500", "--timeout", "30000",
-                    "--no-errors", "--expect-trace", "tw: playing 1 " + utf8, "--screenshot", png.string()});
-    if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
-    ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
-    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-i", png.string(), "-f", "rawvideo", "-pix_fmt",
-                          "rgba", (png.string() + ".rgba")}).status, 0);
-    const std::vector<uint8_t> rgba = ReadWholeFile(png.string() + ".rgba", 1u << 24);
-    ASSERT_EQ(rgba.size(), size_t(c.width) * c.height * 4);
+    std::vector<uint8_t> rgba;
+    ASSERT_NO_FATAL_FAILURE(ShootTitle(c.skin, title, c.width, c.height, rgba));
 
     TInk drawn;
-    for (int y = c.field.Top; y <= c.field.Bottom; ++y)
-      for (int x = c.field.Left; x <= c.field.Right; ++x)
-        if ((rgba[(size_t(y) * c.width + x) * 4 + 1] >= 128) == c.lightInk) drawn.Add(x, y);
+    for (const auto& [x, y] : InkIn(rgba, c.width, c.field, c.lightInk)) drawn.Add(x, y);
     const builder::TPlatformFont face(builder::TLogFont{"DejaVu Sans", 0, c.weight});
     const double ascent = std::nearbyint(face.Ascent() / 1024.0 * c.size * 20) / 20;
     ExpectInkNear(drawn, FreeTypeInk(face.FileName(), c.shown, c.size, c.penX, c.top + ascent), "title");
+  }
+}
+
+
+// The round player has no room for a title but while the pointer is over its button: a light
+// band then covers the dark ring's lower part (at 14,64) and holds the title in dark ink.
+TEST(SkinsInFlash, TheRoundPlayerShowsTheTitleWhileThePointerIsOverIt) {
+  TempDir dir;
+  const fs::path movie = SkinPlayer(dir.path(), "round", {.skin = "round.swf", .songs = kSongs, .frames = 240});
+  const fs::path png = dir.path() / "over.png";
+  const CommandResult r =
+      RunCommand({"node", (fs::path(TW_SOURCE_DIR) / "tests/e2e/pointer-movie.mjs").string(), movie.string(),
+                  "14,64", "move:40,20", "shot:" + png.string(), "move:79,2"});
+  if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<int> green;  // the green channel at 14,64: before, over the button, after
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    int red = 0, g = 0, blue = 0;
+    if (std::sscanf(line.c_str(), "colors %d,%d,%d", &red, &g, &blue) == 3) green.push_back(g);
+  }
+  ASSERT_EQ(green.size(), 3u) << r.out;
+  EXPECT_LT(green[0], 80) << "the ring";
+  EXPECT_GT(green[1], 180) << "the band";
+  EXPECT_LT(green[2], 80) << "the ring again";
+  EXPECT_NE(r.out.find("trace tw: playing 1 Alpha"), std::string::npos) << r.out;
+
+  const std::vector<uint8_t> rgba = RgbaOf(png);
+  ASSERT_EQ(rgba.size(), size_t(80) * 80 * 4);
+  TInk ink;  // dark pixels on the band
+  for (int y = 58; y <= 70; ++y)
+    for (int x = 6; x <= 74; ++x)
+      if (rgba[(size_t(y) * 80 + x) * 4 + 1] < 100) ink.Add(x, y);
+  EXPECT_FALSE(ink.Empty()) << "no title on the band";
+}
+
+// A title wider than its field is shortened with an ellipsis that fits inside the field: the
+// ink ends within the field, its last columns are the ellipsis's dots on the baseline (not a
+// letter cut by the field's edge), and it is where FreeType draws the longest start of the
+// title that fits with the ellipsis.
+TEST(SkinsInFlash, ALongTitleEndsInAnEllipsisWithinItsField) {
+  struct Case {
+    std::string skin;
+    int width, height;
+    TInk field;            // the field's pixels
+    bool lightInk;         // light text on a dark ground, else dark on light
+    double penX, top;      // the text's origin: the field's position plus its gutter of 2 pixels
+  };
+  const std::u16string title = u"Wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww";
+  const std::vector<Case> cases = {
+      {"compact.swf", 360, 60, {116, 5, 287, 21}, true, 118, 7},
+      {"playlist.swf", 320, 232, {116, 6, 311, 22}, false, 118, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.skin);
+    std::vector<uint8_t> rgba;
+    ASSERT_NO_FATAL_FAILURE(ShootTitle(c.skin, title, c.width, c.height, rgba));
+
+    TInk drawn;
+    const std::vector<std::pair<int, int>> pixels = InkIn(rgba, c.width, c.field, c.lightInk);
+    for (const auto& [x, y] : pixels) drawn.Add(x, y);
+    const builder::TPlatformFont face(builder::TLogFont{"DejaVu Sans", 0, 700});
+    const double baseline = c.top + std::nearbyint(face.Ascent() / 1024.0 * 13 * 20) / 20;
+    const int inner = c.field.Right - 2;
+    EXPECT_LE(drawn.Right, inner) << drawn;
+    for (const auto& [x, y] : pixels) {
+      if (x > drawn.Right - 3) {
+        EXPECT_GE(y, baseline - 4) << x << "," << y << " is not a dot of the ellipsis";
+      }
+    }
+
+    TInk expected;
+    for (size_t n = title.size(); n > 0 && expected.Empty(); --n) {
+      const TInk ink = FreeTypeInk(face.FileName(), title.substr(0, n) + u"\u2026", 13, c.penX, baseline);
+      if (ink.Right <= inner) expected = ink;
+    }
+    ExpectInkNear(drawn, expected, "shortened title");
   }
 }
 

@@ -479,6 +479,37 @@ export class Session {
     await this.page.mouse.up();
   }
 
+  /**
+   * Presses the left button at one stage position, moves to another in small steps with a frame
+   * or two between them (a movie that follows the pointer sees it move) and releases it there.
+   */
+  async dragStage(x1, y1, x2, y2, { steps = 8, stepMs = 60 } = {}) {
+    const from = await this.stageToPage(x1, y1);
+    const to = await this.stageToPage(x2, y2);
+    await this.page.mouse.move(from.x, from.y);
+    await this.page.mouse.down();
+    await sleep(stepMs);
+    for (let i = 1; i <= steps; i++) {
+      await this.page.mouse.move(from.x + ((to.x - from.x) * i) / steps, from.y + ((to.y - from.y) * i) / steps);
+      await sleep(stepMs);
+    }
+    await this.page.mouse.up();
+  }
+
+  /** Turns the mouse wheel over a stage position: `dy` as a browser counts it (> 0 scrolls down). */
+  async wheelStage(x, y, dy) {
+    const p = await this.stageToPage(x, y);
+    await this.page.mouse.move(p.x, p.y);
+    await this.page.mouse.wheel(0, dy);
+  }
+
+  /** One pointer gesture: a click {x, y}, a drag {x, y, toX, toY} or a wheel turn {x, y, wheel}. */
+  gesture(g) {
+    if (g.toX !== undefined) return this.dragStage(g.x, g.y, g.toX, g.toY);
+    if (g.wheel !== undefined) return this.wheelStage(g.x, g.y, g.wheel);
+    return this.clickStage(g.x, g.y);
+  }
+
   /** A PNG of the player's box (the whole viewport when there is no player). */
   async screenshot() {
     const g = await this._geometry();
@@ -521,7 +552,7 @@ export class Session {
   async run({ waitMs = 0, clicks = [], screenshotAt = [], until, timeoutMs = DEFAULT_TIMEOUT_MS } = {}) {
     const events = [
       ...clicks.filter((c) => c.on === undefined)
-        .map((c) => ({ atMs: c.atMs ?? 0, kind: "click", x: c.x, y: c.y })),
+        .map((c) => ({ ...c, atMs: c.atMs ?? 0, kind: "click" })),
       ...screenshotAt.map((atMs, i) => ({ atMs, kind: "shot", i })),
     ].sort((a, b) => a.atMs - b.atMs);
     const onTraces = clicks.filter((c) => c.on !== undefined);
@@ -530,7 +561,7 @@ export class Session {
       for (const ev of events) {
         await sleep(ev.atMs - this.elapsed());
         if (ev.kind === "click") {
-          await this.clickStage(ev.x, ev.y);
+          await this.gesture(ev);
         } else {
           screenshots[ev.i] = await this.screenshot();
         }
@@ -541,7 +572,7 @@ export class Session {
       for (const c of onTraces) {
         const { index } = await this.waitForTrace(c.on, { timeoutMs, from });
         from = index + 1;
-        await this.clickStage(c.x, c.y);
+        await this.gesture(c);
       }
     })();
     await Promise.all([timeline, traced]);

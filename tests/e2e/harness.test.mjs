@@ -207,7 +207,7 @@ describe("the command line", () => {
   });
 
   test("fails with exit code 2 on a wrong command line", async () => {
-    for (const args of [[], ["a.swf", "--click", "12"], ["a.swf", "--click", "1,2@/(/"], ["a.swf", "--wait", "soon"],
+    for (const args of [[], ["a.swf", "--click", "12"], ["a.swf", "--click", "1,2@/(/"], ["a.swf", "--click", "1,2>3@5"], ["a.swf", "--click", "1,2~@5"], ["a.swf", "--wait", "soon"],
       ["a.swf", "--expect-pixel", "1,2=red"], ["a.swf", "--nonsense"], ["a.swf", "--renderer", "opengl"]]) {
       const { code, stderr } = await runMovie(args);
       assert.equal(code, 2, `${args.join(" ")}: ${stderr}`);

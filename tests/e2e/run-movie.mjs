@@ -15,6 +15,8 @@ const USAGE = `usage: node run-movie.mjs MOVIE.swf|PAGE.html [options]
   --click X,Y[@MS]        click at stage position X,Y at MS (default 0); repeatable
   --click X,Y@/REGEX/     ... as soon as a trace line matches REGEX (after the line that set off
                           the click before it of this kind)
+  --click X1,Y1>X2,Y2@..  a drag: pressed at X1,Y1, moved in steps to X2,Y2, released there
+  --click X,Y~DY@..       the mouse wheel turned by DY over X,Y (DY > 0 scrolls down)
   --screenshot FILE[@MS]  write a PNG of the player at MS (default: at the end); repeatable
   --expect-trace LINE     these lines must be traced, in this order; repeatable
   --until-expected        after --wait, wait (up to --timeout) until the --expect-trace lines came
@@ -34,17 +36,26 @@ function number(value, name) {
   return n;
 }
 
+// X,Y (a click), X1,Y1>X2,Y2 (a drag: pressed at the first point, released at the second) or
+// X,Y~DY (the wheel turned by DY over X,Y; DY > 0 scrolls down, as a browser counts it), each
+// optionally @MS or @/REGEX/.
 function parseClick(text) {
-  const m = /^(-?[\d.]+),(-?[\d.]+)(?:@(?:([\d.]+)|\/(.*)\/))?$/s.exec(text);
+  const num = "(-?[\\d.]+)";
+  const m = new RegExp(`^${num},${num}(?:>${num},${num}|~${num})?(?:@(?:([\\d.]+)|\\/(.*)\\/))?$`, "s").exec(text);
   if (!m) {
-    throw new UsageError(`--click takes X,Y, X,Y@MS or X,Y@/REGEX/, not "${text}"`);
+    throw new UsageError(`--click takes X,Y, X1,Y1>X2,Y2 or X,Y~DY, then @MS or @/REGEX/, not "${text}"`);
   }
   const click = { x: Number(m[1]), y: Number(m[2]) };
-  if (m[4] === undefined) {
-    return { ...click, atMs: m[3] === undefined ? 0 : Number(m[3]) };
+  if (m[3] !== undefined) {
+    click.toX = Number(m[3]);
+    click.toY = Number(m[4]);
+  }
+  if (m[5] !== undefined) click.wheel = Number(m[5]);
+  if (m[7] === undefined) {
+    return { ...click, atMs: m[6] === undefined ? 0 : Number(m[6]) };
   }
   try {
-    return { ...click, on: new RegExp(m[4]) };
+    return { ...click, on: new RegExp(m[7]) };
   } catch (e) {
     throw new UsageError(`--click ${text}: ${e.message}`);
   }

@@ -295,6 +295,69 @@ TSWFGradientFill& TFlashShape::SetRadialGradient(uint32_t color1, uint32_t color
   return SetRadialGradient(colors, xCenter, yCenter);
 }
 
+uint16_t TFlashShape::AppendFillStyle(std::unique_ptr<TSWFFillStyle> fill) {
+  if (const auto* color = dynamic_cast<const TSWFColorFill*>(fill.get())) NoteAlpha(color->Color.A);
+  if (const auto* gradient = dynamic_cast<const TSWFBaseGradientFill*>(fill.get()))
+    for (int n = 1; n <= gradient->Count; ++n) NoteAlpha(gradient->Record(n).Color.A);
+  FillStyles.push_back(std::move(fill));
+  return static_cast<uint16_t>(FillStyles.size());
+}
+
+uint16_t TFlashShape::AppendLineStyle(int32_t width, const TSWFRGBA& color) {
+  auto style = std::make_unique<TSWFLineStyle>();
+  style->Width = static_cast<uint16_t>(std::clamp<int64_t>(int64_t{width} * Units(), 0, 65535));
+  style->Color.SetRGBA(color.GetRGBA());
+  NoteAlpha(color.A);
+  LineStyles.push_back(std::move(style));
+  return static_cast<uint16_t>(LineStyles.size());
+}
+
+namespace {
+
+std::unique_ptr<TSWFGradientFill> GradientOf(std::span<const TGradientStop> stops, uint8_t type) {
+  if (stops.empty()) throw ESWFError("A gradient needs at least one colour");
+  for (size_t i = 1; i < stops.size(); ++i)
+    if (stops[i].Ratio < stops[i - 1].Ratio) throw ESWFError("The stops of a gradient must stand in order");
+  auto fill = std::make_unique<TSWFGradientFill>();
+  fill->FillType = type;
+  const size_t n = std::min<size_t>(stops.size(), 8);
+  for (size_t i = 0; i < n; ++i) {
+    const int record = static_cast<int>(i + 1);
+    fill->GradientColor(record).SetRGBA(stops[i].Color);
+    fill->SetGradientRatio(record, stops[i].Ratio);
+  }
+  return fill;
+}
+
+// A term of a matrix that is zero but for the rounding of a sine or cosine.
+double Clean(double v) { return std::abs(v) < 1e-9 ? 0 : v; }
+
+}  // namespace
+
+std::unique_ptr<TSWFGradientFill> LinearGradientIn(const TRect& box, std::span<const TGradientStop> stops,
+                                                   double angle) {
+  auto fill = GradientOf(stops, kFillLinearGradient);
+  const double r = angle * kPi / 180, c = Clean(std::cos(r)), s = Clean(std::sin(r));
+  const double w = box.Right - box.Left, h = box.Bottom - box.Top;
+  // The gradient's square turned to the angle and stretched to reach across the box that way.
+  const double reach = std::max(std::abs(w * c) + std::abs(h * s), 1.0) / kGradientSquare;
+  fill->Matrix.SetScale(reach * c, reach * c);
+  if (s != 0) fill->Matrix.SetSkew(-reach * s, reach * s);
+  fill->Matrix.SetTranslate(static_cast<int32_t>(std::lround(box.Left + w / 2)),
+                            static_cast<int32_t>(std::lround(box.Top + h / 2)));
+  return fill;
+}
+
+std::unique_ptr<TSWFGradientFill> RadialGradientIn(const TRect& box, std::span<const TGradientStop> stops,
+                                                   double xCenter, double yCenter) {
+  auto fill = GradientOf(stops, kFillRadialGradient);
+  const double w = box.Right - box.Left, h = box.Bottom - box.Top;
+  fill->Matrix.SetScale(std::max(w, 1.0) / kGradientSquare, std::max(h, 1.0) / kGradientSquare);
+  fill->Matrix.SetTranslate(static_cast<int32_t>(std::lround(box.Left + w * xCenter / 100)),
+                            static_cast<int32_t>(std::lround(box.Top + h * yCenter / 100)));
+  return fill;
+}
+
 // ---- dashes ----------------------------------------------------------------------------------
 
 TFlashLineStyle& TFlashShape::DashPattern() {

@@ -30,6 +30,12 @@ class TFlashLineStyle {
   std::vector<uint8_t> FItems;
 };
 
+// One colour of a gradient and where it stands along it: 0 at the start, 255 at the end.
+struct TGradientStop {
+  uint8_t Ratio = 0;
+  uint32_t Color = 0;  // packed RGBA (red in the low byte, alpha in the high byte)
+};
+
 // How an image fills a shape.
 enum TImageFillMode : uint8_t { ifmClip = 0, ifmFit = 1, ifmTile = 2 };
 
@@ -68,6 +74,12 @@ class TFlashShape : public TFlashVisualObject {
   // Width in the owner's units; an opaque colour, or one with alpha.
   swf::TSWFLineStyle& AddLineStyle(int32_t width, const swf::TSWFRGB& color);
   swf::TSWFLineStyle& AddLineStyle(int32_t width, const swf::TSWFRGBA& color);
+
+  // For outlines whose figures each select their own styles (in the style change of their
+  // move): the style is appended without being selected, and its index (from 1) returned.
+  uint16_t AppendFillStyle(std::unique_ptr<swf::TSWFFillStyle> fill);
+  // Width in the owner's units.
+  uint16_t AppendLineStyle(int32_t width, const swf::TSWFRGBA& color);
 
   // Indices from 1 (0 none) into the first record; without a first style-change record the
   // index becomes 0.
@@ -133,6 +145,18 @@ class TFlashShape : public TFlashVisualObject {
   uint16_t FFill0Index = 0, FFill1Index = 0, FLineStyleIndex = 0;
   const swf::TBasedSWFObject* FDefinedBy = nullptr;  // refers to; never frees
 };
+
+// Gradients over a box (twips) of a shape rather than its bounds, with their stops where they are
+// given (ratios in order; at most 8 are kept, what every shape tag holds). Linear: along the
+// angle in degrees clockwise from left to right (90 runs top to bottom), from one side of the box
+// to the other. Radial: from the centre (in percent of the box) out to the ellipse of the box.
+// No stops, or stops out of order, throw ESWFError.
+std::unique_ptr<swf::TSWFGradientFill> LinearGradientIn(const swf::TRect& box,
+                                                        std::span<const TGradientStop> stops,
+                                                        double angle);
+std::unique_ptr<swf::TSWFGradientFill> RadialGradientIn(const swf::TRect& box,
+                                                        std::span<const TGradientStop> stops,
+                                                        double xCenter, double yCenter);
 
 // The box of every position the records reach (twips), control points included; empty without
 // records.

@@ -394,6 +394,114 @@ TEST(Shape, Gradients) {
   EXPECT_EQ(static_cast<TSWFGradientFill&>(*tag->FillStyles[1]).Record(2).Color.A, 0x80);
 }
 
+// Where a point of the gradient's square (-16384..16384) lands in the shape, in twips.
+TPoint Through(const TSWFMatrix& m, double gx, double gy) {
+  return {static_cast<int32_t>(std::lround(m.ScaleXf() * gx + m.SkewXf() * gy + m.TranslateX)),
+          static_cast<int32_t>(std::lround(m.SkewYf() * gx + m.ScaleYf() * gy + m.TranslateY))};
+}
+
+// A gradient over a figure's own box, not the shape's bounds: its start and end reach the sides
+// of the box the angle names; a radial one is centred where asked and reaches the box's edge.
+TEST(Shape, GradientsOverABoxKeepTheirStopsAndReachAcrossIt) {
+  const TRect box{200, 400, 2200, 1400};  // 100 x 50 pixels at (10, 20)
+  const TGradientStop stops[] = {{0, 0xFF0000FF}, {64, 0x80FFFFFF}, {255, 0xFFFF0000}};
+  struct TCase {
+    double angle;
+    TPoint start, end;
+  } const cases[] = {
+      {0, {200, 900}, {2200, 900}},       // left to right
+      {90, {1200, 400}, {1200, 1400}},    // top to bottom
+      {180, {2200, 900}, {200, 900}},     // right to left
+      {270, {1200, 1400}, {1200, 400}},   // bottom to top
+      // Corner to corner: the reach is the box's extent along the diagonal direction.
+      {45, {1200 - 750, 900 - 750}, {1200 + 750, 900 + 750}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.angle);
+    auto fill = LinearGradientIn(box, stops, c.angle);
+    EXPECT_EQ(fill->FillType, kFillLinearGradient);
+    ASSERT_EQ(fill->Count, 3);
+    EXPECT_EQ(fill->Record(2).Ratio, 64);
+    EXPECT_EQ(fill->Record(2).Color.A, 0x80);
+    const TPoint start = Through(fill->Matrix, -16384, 0), end = Through(fill->Matrix, 16384, 0);
+    EXPECT_NEAR(start.X, c.start.X, 2);
+    EXPECT_NEAR(start.Y, c.start.Y, 2);
+    EXPECT_NEAR(end.X, c.end.X, 2);
+    EXPECT_NEAR(end.Y, c.end.Y, 2);
+  }
+
+  auto radial = RadialGradientIn(box, stops, 50, 0);
+  EXPECT_EQ(radial->FillType, kFillRadialGradient);
+  EXPECT_EQ(Through(radial->Matrix, 0, 0), (TPoint{1200, 400}));
+  EXPECT_EQ(Through(radial->Matrix, 16384, 0), (TPoint{2200, 400}));
+  EXPECT_EQ(Through(radial->Matrix, 0, 16384), (TPoint{1200, 900}));
+
+  // Shape tags below DefineShape4 hold eight stops; stops out of order or none are refused.
+  std::vector<TGradientStop> ten;
+  for (uint8_t i = 0; i < 10; ++i) ten.push_back({static_cast<uint8_t>(i * 25), 0xFF000000u + i});
+  EXPECT_EQ(LinearGradientIn(box, ten, 0)->Count, 8);
+  const TGradientStop backwards[] = {{200, 0xFF000000}, {100, 0xFFFFFFFF}};
+  EXPECT_THROW(LinearGradientIn(box, backwards, 0), ESWFError);
+  EXPECT_THROW(RadialGradientIn(box, std::span<const TGradientStop>(), 50, 50), ESWFError);
+}
+
+// Figures that each select their own styles: appending a style leaves the first figure's
+// selection alone, and a colour below full alpha, in a fill, a gradient or a line, makes the
+// shape a DefineShape3.
+TEST(Shape, AppendedStylesAreSelectedByTheirFigures) {
+  const struct {
+    const char* what;
+    uint32_t fill, gradient, line;
+    int tag;
+  } cases[] = {
+      {"opaque", 0xFF336699, 0xFFFFFFFF, 0xFF000000, 22},
+      {"a translucent fill", 0x80336699, 0xFFFFFFFF, 0xFF000000, 32},
+      {"a translucent stop", 0xFF336699, 0x40FFFFFF, 0xFF000000, 32},
+      {"a translucent line", 0xFF336699, 0xFFFFFFFF, 0x10000000, 32},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TPixelMovie movie;
+    TFlashShape& shape = movie.AddShape();
+    auto solid = std::make_unique<TSWFColorFill>();
+    solid->Color.SetRGBA(c.fill);
+    const uint16_t first = shape.AppendFillStyle(std::move(solid));
+    TSWFRGBA lineColor(true);
+    lineColor.SetRGBA(c.line);
+    const uint16_t line = shape.AppendLineStyle(2, lineColor);
+    const TGradientStop stops[] = {{0, c.gradient}, {255, 0xFF000000}};
+    const uint16_t second = shape.AppendFillStyle(LinearGradientIn({0, 0, 400, 400}, stops, 90));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
+    EXPECT_EQ(line, 1);
+    TSWFStyleChangeRecord& a = shape.Edges().MoveTo(0, 0);
+    a.SetFill1(first);
+    a.SetLine(line);
+    shape.Edges().Rectangle(20, 20);
+    shape.Edges().MoveTo(30, 0).SetFill1(second);
+    shape.Edges().Rectangle(20, 20);
+    shape.Edges().EndEdges();
+    shape.CalcBounds();
+    EXPECT_EQ(shape.Fill1Index(), 0);
+
+    auto tag = ReadBack(shape);
+    ASSERT_TRUE(tag);
+    EXPECT_EQ(tag->TagID, c.tag);
+    ASSERT_EQ(tag->FillStyles.size(), 2u);
+    EXPECT_EQ(tag->FillStyles[1]->FillType, kFillLinearGradient);
+    ASSERT_EQ(tag->LineStyles.size(), 1u);
+    EXPECT_EQ(tag->LineStyles[0]->Width, 40);
+    std::vector<uint16_t> fills;
+    for (const auto& r : tag->Edges)
+      if (r->Kind == TShapeRecordKind::StyleChange) {
+        const auto& s = static_cast<const TSWFStyleChangeRecord&>(*r);
+        if (s.StateFillStyle1) fills.push_back(static_cast<uint16_t>(s.Fill1()));
+      }
+    EXPECT_EQ(fills, (std::vector<uint16_t>{1, 2}));
+    EXPECT_EQ(Describe(tag->Edges), "S L400,0 L0,400 L-400,0 L0,-400 S m600,0 L400,0 L0,400 L-400,0 L0,-400 E");
+  }
+}
+
 TEST(Shape, DashedOutlineDrawsDashesAndGaps) {
   TPixelMovie movie;
   TFlashShape& shape = movie.AddLine(0, 0, 100, 0);

@@ -10,13 +10,14 @@
 #include <pugixml.hpp>
 
 #include "builder/action_script.h"
+#include "builder/button.h"
+#include "builder/font.h"
+#include "builder/place_object.h"
+#include "builder/shape.h"
+#include "builder/sprite.h"
+#include "builder/text.h"
 #include "swf/button_tags.h"
-#include "swf/control_tags.h"
-#include "swf/display_tags.h"
-#include "swf/font_tags.h"
-#include "swf/shape_tags.h"
-#include "swf/sprite.h"
-#include "swf/text_tags.h"
+#include "swf/shape_records.h"
 #include "util/files.h"
 #include "util/text.h"
 
@@ -74,85 +75,116 @@ TSWFRGBA Colour(const pugi::xml_node& node, const char* name, const char* fallba
   return c;
 }
 
-// Draws primitives into one DefineShape3: each primitive is a closed path with a fill style and
-// an optional line style of its own.
+// One stop of a gradient: <stop at="percent along it" color="#RRGGBB" alpha="percent"/>.
+builder::TGradientStop Stop(const pugi::xml_node& node) {
+  const double at = Number(node, "at", 0);
+  if (at < 0 || at > 100) throw SkinError("<stop> at=\"" + std::string(node.attribute("at").value()) +
+                                          "\" is not a percent (0 to 100)");
+  return {static_cast<uint8_t>(std::lround(at * 255 / 100)), Colour(node, "color", "0x000000").GetRGBA()};
+}
+
+// A figure's fill over its box (twips): its colour, or the gradient it holds.
+std::unique_ptr<TSWFFillStyle> Fill(const pugi::xml_node& node, const TRect& box) {
+  pugi::xml_node gradient;
+  for (const pugi::xml_node& child : node.children()) {
+    if (child.type() != pugi::node_element) continue;
+    const std::string kind = child.name();
+    if ((kind != "linear" && kind != "radial") || gradient)
+      throw SkinError("<" + std::string(node.name()) + "> holds one <linear> or <radial> fill, not <" +
+                      kind + ">");
+    gradient = child;
+  }
+  if (!gradient) {
+    auto fill = std::make_unique<TSWFColorFill>();
+    fill->Color = Colour(node, "fill", "0x000000");
+    return fill;
+  }
+  std::vector<builder::TGradientStop> stops;
+  for (const pugi::xml_node& child : gradient.children()) {
+    if (child.type() != pugi::node_element) continue;
+    if (std::string(child.name()) != "stop")
+      throw SkinError("<" + std::string(gradient.name()) + "> holds <stop> elements, not <" +
+                      child.name() + ">");
+    stops.push_back(Stop(child));
+  }
+  if (stops.empty() || stops.size() > 8)
+    throw SkinError("<" + std::string(gradient.name()) + "> needs one to eight <stop> elements");
+  for (size_t i = 1; i < stops.size(); ++i)
+    if (stops[i].Ratio < stops[i - 1].Ratio)
+      throw SkinError("the stops of <" + std::string(gradient.name()) + "> must stand in order of at");
+  if (std::string(gradient.name()) == "linear")
+    return builder::LinearGradientIn(box, stops, Number(gradient, "angle", 0));
+  return builder::RadialGradientIn(box, stops, Number(gradient, "cx", 50), Number(gradient, "cy", 50));
+}
+
+// Draws figures into one shape: each figure is a closed path selecting a fill style and an
+// optional line style of its own in the style change that moves to its start.
 class ShapeDrawer {
  public:
-  explicit ShapeDrawer(uint16_t id) { FShape->ID = id; }
+  explicit ShapeDrawer(builder::TFlashShape& shape) : FShape(shape) {}
 
   void Add(const pugi::xml_node& node) {
     const std::string kind = node.name();
-    BeginPath(node);
     if (kind == "rect") {
-      Rect(Required(node, "x"), Required(node, "y"), Required(node, "w"), Required(node, "h"),
-           Number(node, "r", 0));
+      const double x = Required(node, "x"), y = Required(node, "y"), w = Required(node, "w"),
+                   h = Required(node, "h"), r = Number(node, "r", 0);
+      if (w <= 0 || h <= 0) throw SkinError("<rect> needs a positive width and height");
+      BeginPath(node, {Twips(x), Twips(y), Twips(x + w), Twips(y + h)});
+      Rect(x, y, w, h, r);
     } else if (kind == "circle") {
-      Circle(Required(node, "cx"), Required(node, "cy"), Required(node, "r"));
+      const double cx = Required(node, "cx"), cy = Required(node, "cy"), r = Required(node, "r");
+      if (r <= 0) throw SkinError("<circle> needs a positive radius");
+      BeginPath(node, {Twips(cx - r), Twips(cy - r), Twips(cx + r), Twips(cy + r)});
+      Circle(cx, cy, r);
     } else if (kind == "polygon") {
-      Polygon(node.attribute("points").value());
+      const std::vector<std::pair<double, double>> points = Points(node.attribute("points").value());
+      TRect box{Twips(points[0].first), Twips(points[0].second), Twips(points[0].first),
+                Twips(points[0].second)};
+      for (const auto& [x, y] : points) {
+        box.Left = std::min(box.Left, Twips(x));
+        box.Right = std::max(box.Right, Twips(x));
+        box.Top = std::min(box.Top, Twips(y));
+        box.Bottom = std::max(box.Bottom, Twips(y));
+      }
+      BeginPath(node, box);
+      MoveTo(points[0].first, points[0].second);
+      for (size_t i = 1; i < points.size(); ++i) LineTo(points[i].first, points[i].second);
+      LineTo(points[0].first, points[0].second);
     } else {
       throw SkinError("unknown drawing element <" + kind + ">");
     }
+    FAny = true;
   }
 
-  std::unique_ptr<TSWFDefineShape3> Finish() {
+  void Finish() {
     if (!FAny) throw SkinError("a drawing without any rect, circle or polygon");
-    FShape->Edges.push_back(std::make_unique<TSWFEndShapeRecord>());
-    const int32_t pad = FMaxLine / 2 + 1;
-    FShape->ShapeBounds = TSWFRect(FMinX - pad, FMinY - pad, FMaxX + pad, FMaxY + pad);
-    return std::move(FShape);
+    FShape.Edges().EndEdges();
+    FShape.CalcBounds();
   }
 
  private:
-  void BeginPath(const pugi::xml_node& node) {
-    auto fill = std::make_unique<TSWFColorFill>();
-    fill->HasAlpha = true;
-    fill->Color = Colour(node, "fill", "0x000000");
-    FShape->FillStyles.push_back(std::move(fill));
-    FFillIndex = static_cast<uint16_t>(FShape->FillStyles.size());
+  void BeginPath(const pugi::xml_node& node, const TRect& box) {
+    FFillIndex = FShape.AppendFillStyle(Fill(node, box));
     FLineIndex = 0;
-    if (node.attribute("line")) {
-      auto line = std::make_unique<TSWFLineStyle>();
-      line->Color = Colour(node, "line", "0x000000");
-      line->Width = static_cast<uint16_t>(std::clamp(Twips(Number(node, "lineWidth", 1)), 1, 2000));
-      FMaxLine = std::max<int32_t>(FMaxLine, line->Width);
-      FShape->LineStyles.push_back(std::move(line));
-      FLineIndex = static_cast<uint16_t>(FShape->LineStyles.size());
-    }
+    if (node.attribute("line"))
+      FLineIndex = FShape.AppendLineStyle(std::clamp(Twips(Number(node, "lineWidth", 1)), 1, 2000),
+                                          Colour(node, "line", "0x000000"));
   }
 
+  // The coordinates are twips: the skin's movie counts in twips.
   void MoveTo(double x, double y) {
-    auto change = std::make_unique<TSWFStyleChangeRecord>();
-    FX = Twips(x);
-    FY = Twips(y);
-    change->SetMoveTo(FX, FY);
-    change->SetFill1(FFillIndex);
-    change->SetLine(FLineIndex);
-    FShape->Edges.push_back(std::move(change));
-    Extend(FX, FY);
+    TSWFStyleChangeRecord& change = FShape.Edges().MoveTo(Twips(x), Twips(y));
+    change.SetFill1(FFillIndex);
+    change.SetLine(FLineIndex);
   }
 
-  void LineTo(double x, double y) {
-    const int32_t nx = Twips(x), ny = Twips(y);
-    if (nx == FX && ny == FY) return;
-    FShape->Edges.push_back(std::make_unique<TSWFStraightEdgeRecord>(nx - FX, ny - FY));
-    FX = nx;
-    FY = ny;
-    Extend(FX, FY);
-  }
+  void LineTo(double x, double y) { FShape.Edges().LineTo(Twips(x), Twips(y)); }
 
   void CurveTo(double cx, double cy, double x, double y) {
-    const int32_t tcx = Twips(cx), tcy = Twips(cy), nx = Twips(x), ny = Twips(y);
-    FShape->Edges.push_back(
-        std::make_unique<TSWFCurvedEdgeRecord>(tcx - FX, tcy - FY, nx - tcx, ny - tcy));
-    FX = nx;
-    FY = ny;
-    Extend(tcx, tcy);
-    Extend(FX, FY);
+    FShape.Edges().CurveTo(Twips(cx), Twips(cy), Twips(x), Twips(y));
   }
 
   void Rect(double x, double y, double w, double h, double r) {
-    if (w <= 0 || h <= 0) throw SkinError("<rect> needs a positive width and height");
     r = std::clamp(r, 0.0, std::min(w, h) / 2);
     MoveTo(x + r, y);
     LineTo(x + w - r, y);
@@ -167,7 +199,6 @@ class ShapeDrawer {
 
   // Eight quadratic curves: their control points lie on the circle of radius r / cos(22.5°).
   void Circle(double cx, double cy, double r) {
-    if (r <= 0) throw SkinError("<circle> needs a positive radius");
     const double step = std::numbers::pi / 4;
     const double reach = r / std::cos(step / 2);
     MoveTo(cx + r, cy);
@@ -178,7 +209,7 @@ class ShapeDrawer {
     }
   }
 
-  void Polygon(const std::string& points) {
+  static std::vector<std::pair<double, double>> Points(const std::string& points) {
     std::vector<std::pair<double, double>> pts;
     std::istringstream in(points);
     std::string pair;
@@ -186,33 +217,23 @@ class ShapeDrawer {
       const size_t comma = pair.find(',');
       try {
         if (comma == std::string::npos) throw SkinError("");
-        pts.emplace_back(std::stod(pair.substr(0, comma)), std::stod(pair.substr(comma + 1)));
+        size_t usedX = 0, usedY = 0;
+        const std::string xs = pair.substr(0, comma), ys = pair.substr(comma + 1);
+        const double x = std::stod(xs, &usedX), y = std::stod(ys, &usedY);
+        if (usedX != xs.size() || usedY != ys.size() || !std::isfinite(x) || !std::isfinite(y) ||
+            std::abs(x) > 100000 || std::abs(y) > 100000)
+          throw SkinError("");
+        pts.emplace_back(x, y);
       } catch (const std::exception&) {
         throw SkinError("<polygon> point \"" + pair + "\" is not X,Y");
       }
     }
     if (pts.size() < 3) throw SkinError("<polygon> needs at least three points");
-    MoveTo(pts[0].first, pts[0].second);
-    for (size_t i = 1; i < pts.size(); ++i) LineTo(pts[i].first, pts[i].second);
-    LineTo(pts[0].first, pts[0].second);
+    return pts;
   }
 
-  void Extend(int32_t x, int32_t y) {
-    if (!FAny) {
-      FMinX = FMaxX = x;
-      FMinY = FMaxY = y;
-      FAny = true;
-    }
-    FMinX = std::min(FMinX, x);
-    FMaxX = std::max(FMaxX, x);
-    FMinY = std::min(FMinY, y);
-    FMaxY = std::max(FMaxY, y);
-  }
-
-  std::unique_ptr<TSWFDefineShape3> FShape = std::make_unique<TSWFDefineShape3>();
+  builder::TFlashShape& FShape;
   uint16_t FFillIndex = 0, FLineIndex = 0;
-  int32_t FX = 0, FY = 0;
-  int32_t FMinX = 0, FMinY = 0, FMaxX = 0, FMaxY = 0, FMaxLine = 0;
   bool FAny = false;
 };
 
@@ -313,43 +334,28 @@ class SkinBuilder {
     return source;
   }
 
-  uint16_t DrawShape(const pugi::xml_node& node) {
-    ShapeDrawer drawer(FMovie->CurrentID++);
+  builder::TFlashShape& DrawShape(const pugi::xml_node& node) {
+    builder::TFlashShape& shape = FMovie->AddShape();
+    ShapeDrawer drawer(shape);
     for (const pugi::xml_node& child : node.children())
       if (child.type() == pugi::node_element) drawer.Add(child);
-    auto shape = drawer.Finish();
-    const uint16_t id = shape->ID;
-    FMovie->AddObject(std::move(shape));
-    return id;
+    drawer.Finish();
+    return shape;
   }
 
-  void Place(uint16_t id, uint16_t depth, const pugi::xml_node& node) {
-    auto place = std::make_unique<TSWFPlaceObject2>();
-    place->SetCharacterId(id);
-    place->Depth = depth;
-    TSWFMatrix& m = place->Matrix();
-    m.TranslateX = Twips(Number(node, "x", 0));
-    m.TranslateY = Twips(Number(node, "y", 0));
-    const std::string name = node.attribute("name").value();
-    if (!name.empty()) place->SetName(name);
-    FMovie->AddPlacement(std::move(place), depth);
+  // Every placement carries its matrix, (0, 0) too, so that scripts find a position to change.
+  void Place(builder::TFlashVisualObject& visual, uint16_t depth, const pugi::xml_node& node) {
+    builder::TFlashPlaceObject& place = FMovie->PlaceObject(visual, depth);
+    place.PlaceTag().Matrix().SetTranslate(Twips(Number(node, "x", 0)), Twips(Number(node, "y", 0)));
+    place.Name(node.attribute("name").value());
   }
 
   // A sprite of one frame holding the drawing: scripts can tint, move, scale and hide it.
   void PlaceClip(const pugi::xml_node& node, uint16_t depth) {
-    const uint16_t shape = DrawShape(node);
-    auto sprite = std::make_unique<TSWFDefineSprite>();
-    sprite->SpriteID = FMovie->CurrentID++;
-    sprite->FrameCount = 1;
-    auto inner = std::make_unique<TSWFPlaceObject2>();
-    inner->SetCharacterId(shape);
-    inner->Depth = 1;
-    sprite->ControlTags.push_back(std::move(inner));
-    sprite->ControlTags.push_back(std::make_unique<TSWFShowFrame>());
-    sprite->ControlTags.push_back(std::make_unique<TSWFEnd>());
-    const uint16_t id = sprite->SpriteID;
-    FMovie->AddObject(std::move(sprite));
-    Place(id, depth, node);
+    builder::TFlashShape& shape = DrawShape(node);
+    builder::TFlashSprite& sprite = FMovie->AddSprite(&shape);
+    sprite.ShowFrame();
+    Place(sprite, depth, node);
   }
 
   void PlaceButton(const pugi::xml_node& node, uint16_t depth) {
@@ -361,29 +367,25 @@ class SkinBuilder {
                                         {"hit", bsHitTest}};
     const pugi::xml_node up = node.child("up");
     if (!up) throw SkinError("<button> needs an <up> state");
-    std::map<std::string, uint16_t> shapes;
+    std::map<std::string, builder::TFlashShape*> shapes;
     for (const State& s : kStates)
-      if (const pugi::xml_node state = node.child(s.name)) shapes[s.name] = DrawShape(state);
-    auto button = std::make_unique<TSWFDefineButton2>();
-    button->ButtonId = FMovie->CurrentID++;
+      if (const pugi::xml_node state = node.child(s.name)) shapes[s.name] = &DrawShape(state);
+    builder::TFlashButton& button = FMovie->AddButton();
     uint16_t recordDepth = 1;
     for (const State& s : kStates) {
       // A state the source leaves out looks like the up state (the hit area too).
       const auto found = shapes.find(s.name);
-      button->AddRecord(found != shapes.end() ? found->second : shapes["up"], s.bit, recordDepth++);
+      button.AddRecord(found != shapes.end() ? *found->second : *shapes["up"], s.bit, 0, 0, recordDepth++);
     }
     for (const pugi::xml_node& action : node.children("action")) {
-      const uint16_t conditions = Conditions(action.attribute("on").as_string("release"));
-      TSWFButtonCondAction& cond = button->AddCondAction(conditions);
-      builder::TFlashActionScript script(FMovie.get(), &cond.Actions);
+      builder::TFlashActionScript& script =
+          button.OnEvent(Conditions(action.attribute("on").as_string("release")));
       const builder::TScriptSource source = Script(action);
       if (!script.CompileScripts(std::span(&source, 1)))
         throw SkinError("the action of button \"" + std::string(node.attribute("name").value()) +
                         "\" does not compile: " + FMovie->ErrorText());
     }
-    const uint16_t id = button->ButtonId;
-    FMovie->AddObject(std::move(button));
-    Place(id, depth, node);
+    Place(button, depth, node);
   }
 
   static uint16_t Conditions(const std::string& on) {
@@ -461,7 +463,7 @@ class SkinBuilder {
     if (embedded != FEmbedded.end()) text.SetUseOutlines(true);
     text.SetWideText(Utf8ToUtf16(node.attribute("text").value()));
     text.SetText(Utf16ToCp1252(text.WideText()));
-    Place(text.CharacterId(), depth, node);
+    Place(text, depth, node);
   }
 
   fs::path FDir;

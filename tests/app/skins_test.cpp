@@ -12,6 +12,7 @@
 #include "swf/button_tags.h"
 #include "swf/display_tags.h"
 #include "swf/font_tags.h"
+#include "swf/shape_tags.h"
 #include "swf/stream.h"
 #include "swf/text_tags.h"
 #include "util/files.h"
@@ -51,6 +52,9 @@ const std::vector<Bundled> kBundled = {
     {"player", "round", 80, 80,
      {"Py.Autostart:bool", "Py.Loop:bool", "Py.Shuffle:bool", "Py.Volume:integer",
       "Py.BgColor:color", "Py.TextColor:color", "Py.ButtonColor:color", "Py.Click:selection"}},
+    {"player", "modern", 360, 128,
+     {"Py.Autostart:bool", "Py.Loop:bool", "Py.Shuffle:bool", "Py.Volume:integer",
+      "Py.BgColor:color", "Py.TextColor:color", "Py.AccentColor:color", "Py.TimeDisplay:selection"}},
     {"preloader", "bar", 220, 44, {"Bg.Color:color", "Bg.BgColor:color"}},
     {"preloader", "percent", 120, 120, {"Bg.Color:color", "Bg.BgColor:color"}},
 };
@@ -227,6 +231,77 @@ TEST(SkinSource, AFontElementEmbedsItsCharactersAndTheTextsUsingIt) {
   }
 }
 
+// Where a point of a gradient's square (-16384..16384) lands in the drawing, in pixels.
+std::pair<double, double> Through(const TSWFMatrix& m, double gx, double gy) {
+  return {(m.ScaleXf() * gx + m.SkewXf() * gy + m.TranslateX) / 20,
+          (m.SkewYf() * gx + m.ScaleYf() * gy + m.TranslateY) / 20};
+}
+
+// A figure filled with a gradient: its stops are where the source puts them, and it spans the
+// figure's own box (not the whole drawing's); a figure without one keeps its colour.
+TEST(SkinSource, FiguresTakeGradientsOverTheirOwnBox) {
+  TempDir dir;
+  WriteText(dir / "s" / "skin.xml", R"(<skin width="200" height="100"><clip name="c" x="5" y="5">
+  <rect x="10" y="20" w="100" h="40" r="8">
+    <linear angle="90"><stop at="0" color="#FFFFFF"/><stop at="50" color="#808080" alpha="50"/>
+      <stop at="100" color="0x000000"/></linear></rect>
+  <circle cx="150" cy="50" r="20"><radial cx="25" cy="50"><stop at="0" color="#FF0000"/>
+    <stop at="100" color="#0000FF" alpha="0"/></radial></circle>
+  <polygon points="0,0 40,0 0,10"><linear><stop at="20" color="#00FF00"/><stop at="80" color="#000000"/></linear></polygon>
+  <rect x="0" y="90" w="10" h="10" fill="#336699"/>
+</clip></skin>)");
+  TSkinBuildResult built = BuildSkinMovie(dir / "s");
+  const std::vector<uint8_t> bytes = SaveMovie(*built.Movie);
+  TSWFStreamReader reader(bytes);
+  reader.ParseTags(true, true);
+  const TSWFDefineShape* shape = nullptr;
+  for (const auto& info : reader.TagList)
+    if (auto* s = dynamic_cast<TSWFDefineShape*>(info->TagObject())) shape = s;
+  ASSERT_TRUE(shape);
+  EXPECT_EQ(shape->TagID, 32) << "a stop below full alpha needs DefineShape3";
+  ASSERT_EQ(shape->FillStyles.size(), 4u);
+
+  const auto* linear = dynamic_cast<const TSWFGradientFill*>(shape->FillStyles[0].get());
+  ASSERT_TRUE(linear);
+  EXPECT_EQ(linear->FillType, kFillLinearGradient);
+  ASSERT_EQ(linear->Count, 3);
+  EXPECT_EQ(linear->Record(2).Ratio, 128);
+  EXPECT_EQ(linear->Record(2).Color.R, 0x80);
+  EXPECT_EQ(linear->Record(2).Color.A, 127);
+  EXPECT_EQ(linear->Record(3).Ratio, 255);
+  // Angle 90: from the rect's top edge to its bottom edge.
+  auto [x0, y0] = Through(linear->Matrix, -16384, 0);
+  auto [x1, y1] = Through(linear->Matrix, 16384, 0);
+  EXPECT_NEAR(x0, 60, 0.2);
+  EXPECT_NEAR(y0, 20, 0.2);
+  EXPECT_NEAR(x1, 60, 0.2);
+  EXPECT_NEAR(y1, 60, 0.2);
+
+  const auto* radial = dynamic_cast<const TSWFGradientFill*>(shape->FillStyles[1].get());
+  ASSERT_TRUE(radial);
+  EXPECT_EQ(radial->FillType, kFillRadialGradient);
+  EXPECT_EQ(radial->Record(2).Color.A, 0);
+  // The centre a quarter into the circle's box, reaching as far as its radius.
+  auto [cx, cy] = Through(radial->Matrix, 0, 0);
+  auto [rx, ry] = Through(radial->Matrix, 16384, 0);
+  EXPECT_NEAR(cx, 140, 0.2);
+  EXPECT_NEAR(cy, 50, 0.2);
+  EXPECT_NEAR(rx - cx, 20, 0.2);
+
+  const auto* edge = dynamic_cast<const TSWFGradientFill*>(shape->FillStyles[2].get());
+  ASSERT_TRUE(edge);
+  EXPECT_EQ(edge->Record(1).Ratio, 51);
+  EXPECT_EQ(edge->Record(2).Ratio, 204);
+  // Angle 0 by default: across the polygon's box from left to right.
+  EXPECT_NEAR(Through(edge->Matrix, -16384, 0).first, 0, 0.2);
+  EXPECT_NEAR(Through(edge->Matrix, 16384, 0).first, 40, 0.2);
+  EXPECT_NEAR(Through(edge->Matrix, 16384, 0).second, 5, 0.2);
+
+  const auto* solid = dynamic_cast<const TSWFColorFill*>(shape->FillStyles[3].get());
+  ASSERT_TRUE(solid);
+  EXPECT_EQ(solid->Color.GetRGB(), (TRGBRec{0x33, 0x66, 0x99}));
+}
+
 TEST(SkinSource, RefusesWrongSourcesNamingFileAndReason) {
   const struct {
     const char* name;
@@ -256,6 +331,18 @@ TEST(SkinSource, RefusesWrongSourcesNamingFileAndReason) {
        "the font \"f\" is defined twice"},
       {"font style", "<skin width=\"10\" height=\"10\"><font name=\"f\" style=\"heavy\"/></skin>", nullptr,
        "style=\"heavy\" is not regular, bold, italic or bold italic"},
+      {"gradient without stops", "<skin width=\"10\" height=\"10\"><clip><rect x=\"0\" y=\"0\" w=\"1\" h=\"1\">"
+       "<linear/></rect></clip></skin>", nullptr, "<linear> needs one to eight <stop> elements"},
+      {"stops out of order", "<skin width=\"10\" height=\"10\"><clip><circle cx=\"0\" cy=\"0\" r=\"1\"><radial>"
+       "<stop at=\"60\"/><stop at=\"40\"/></radial></circle></clip></skin>", nullptr,
+       "the stops of <radial> must stand in order of at"},
+      {"stop beyond the end", "<skin width=\"10\" height=\"10\"><clip><rect x=\"0\" y=\"0\" w=\"1\" h=\"1\">"
+       "<linear><stop at=\"120\"/></linear></rect></clip></skin>", nullptr, "at=\"120\" is not a percent"},
+      {"two gradients", "<skin width=\"10\" height=\"10\"><clip><rect x=\"0\" y=\"0\" w=\"1\" h=\"1\">"
+       "<linear><stop/></linear><radial><stop/></radial></rect></clip></skin>", nullptr,
+       "<rect> holds one <linear> or <radial> fill, not <radial>"},
+      {"something else in a stop list", "<skin width=\"10\" height=\"10\"><clip><rect x=\"0\" y=\"0\" w=\"1\" h=\"1\">"
+       "<linear><stop/><color/></linear></rect></clip></skin>", nullptr, "<linear> holds <stop> elements, not <color>"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -62,6 +62,7 @@ TEST(SkinCli, TemplatesListsTheBundledSkins) {
   ASSERT_EQ(r.status, 0) << r.err;
   for (const char* line :
        {"  compact.swf  360 x 60\n", "  playlist.swf  320 x 232\n", "  round.swf  80 x 80\n",
+        "  modern.swf  360 x 128\n",
         "  bar.swf  220 x 44\n", "  percent.swf  120 x 120\n",
         "    Py.TimeDisplay  \"Time display\"  selection  default \"Elapsed\"  value \"Elapsed\"  "
         "choices \"Elapsed\", \"Remaining\"\n",

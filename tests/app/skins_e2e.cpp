@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/app_support.h"
 #include "app/player_movie.h"
@@ -364,6 +365,52 @@ TEST(SkinsInFlash, ThePlayersFollowTheirButtonsAndTheirList) {
        {"262,48@/^tw: playing 1 /", "262,48@/^tw: volume 0$/", "278,48>319,48@/^tw: volume 80$/"},
        {"tw: volume 0", "tw: volume 80", "tw: volume 15", "tw: volume 100"},
        {}},
+      // The modern card: previous (122,76), play/pause (164,76), next (206,76), mute (282,76),
+      // the volume bar 296..344 at y 76 and the seek bar 16..250 at y 108.
+      {"modern next and previous",
+       {"modern.swf", kSongs},
+       4000,
+       {"206,76@1500", "122,76@3000"},
+       {"tw: skin modern", "tw: track 1 Alpha", "tw: track 2 Bravo Ü", "tw: track 3 Charlie",
+        "tw: ready 3 autostart=yes loop=yes shuffle=no", "tw: loading 1 first song.swf", "tw: playing 1 Alpha",
+        "tw: loading 2 second.swf", "tw: playing 2 Bravo Ü", "tw: loading 1 first song.swf", "tw: playing 1 Alpha"},
+       {"", "tw: ended"}},
+      {"modern play button pauses and resumes",
+       {"modern.swf", kSongs},
+       2500,
+       {"164,76@/^tw: playing 1 /", "164,76@/^tw: paused 1$/"},
+       {"tw: playing 1 Alpha", "tw: paused 1", "tw: resumed 1"},
+       {"", "tw: loading 2"}},
+      // Half of 234 pixels from the bar's start is five seconds of ten.
+      {"modern seek drag",
+       {.skin = "modern.swf", .songs = kSongs, .frames = 240},
+       3500,
+       {"30,108>133,108@/^tw: playing 1 /"},
+       {"tw: playing 1 Alpha", "tw: seek 1 5"},
+       {"", "tw: seek 1 0"}},
+      // A press a quarter into the volume bar is 25; a drag past its end the full volume.
+      {"modern volume and mute",
+       {.skin = "modern.swf", .songs = kSongs, .frames = 240},
+       3500,
+       {"282,76@/^tw: playing 1 /", "282,76@/^tw: volume 0$/", "308,76>356,76@/^tw: volume 80$/",
+        "282,76@/^tw: volume 100$/", "282,76@/^tw: volume 0$/"},
+       {"tw: playing 1 Alpha", "tw: volume 0", "tw: volume 80", "tw: volume 25", "tw: volume 100",
+        "tw: volume 0", "tw: volume 100"},
+       {}},
+      {"modern time that remains",
+       {"modern.swf", kSongs, 48, {{"Py.TimeDisplay", "Remaining"}}},
+       500,
+       {},
+       {"tw: playing 1 Alpha", "tw: time -0:02 / 0:02", "tw: time -0:01 / 0:02"},
+       {"", "tw: time 0:01"}},
+      {"modern skips a song missing from the movie",
+       {"modern.swf", gap, 12, noLoop},
+       1000,
+       {},
+       {"tw: playing 1 Alpha", "tw: ended 1", "tw: loading 2 second.swf", "tw: error 2 no sprite second.swf",
+        "tw: notice Cannot play Bravo Ü", "tw: loading 3 third.swf", "tw: playing 3 Charlie", "tw: ended 3",
+        "tw: stopped"},
+       {"", "tw: playing 2"}},
       // Rows of 20 pixels from y 64: the wheel scrolls the list to its end, where the first row
       // is the fifth song and the last row (y 214) the twelfth.
       {"playlist wheel",
@@ -452,6 +499,9 @@ TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
       // The first row's title: a field of 152 x 18 pixels at (4, 1) in the row at (8, 64), dark
       // on the marked row of the current song; the artist's field follows at x 164.
       {"playlist.swf", 320, 232, {12, 65, 163, 82}, false, 400, 12, 14, 67, u"1. " + title},
+      // The modern card's title: 244 x 22 pixels at (102, 16) in bold 16 pixels, light on the
+      // dark card; the artist's line begins at row 40.
+      {"modern.swf", 360, 128, {102, 16, 345, 38}, true, 700, 16, 104, 18, title},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.skin);
@@ -466,6 +516,49 @@ TEST(SkinsInFlash, AnAccentedTitleShowsInTheSkinsOwnFont) {
   }
 }
 
+
+// The modern card's gradients drawn in white and grey are multiplied by its colour parameters:
+// the card is its background colour at the top, darker towards the bottom; the play button's
+// face is the accent colour. Pixels are taken right of the light that falls from the top left.
+TEST(SkinsInFlash, TheModernCardIsShadedInItsColours) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> params;
+    uint32_t bg, accent;
+  };
+  const std::vector<Case> cases = {
+      {{}, 0x272B45, 0x7B61FF},
+      {{{"Py.BgColor", "0x336699"}, {"Py.AccentColor", "0xFF8000"}}, 0x336699, 0xFF8000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bg);
+    TempDir dir;
+    const fs::path movie = SkinPlayer(dir.path(), "modern", {.skin = "modern.swf", .songs = kSongs, .frames = 240,
+                                                             .params = c.params});
+    const fs::path png = dir.path() / "modern.png";
+    const CommandResult r = PlayAndShoot(movie, "tw: playing 1 Alpha", png);
+    if (r.status == -1) FAIL() << "Node.js cannot be started: run bash tests/e2e/setup.sh";
+    ASSERT_EQ(r.status, 0) << r.err << "\n" << r.out.substr(0, 4000);
+    // TW_SHOTS=DIR keeps the screenshots there, for a person to look at.
+    if (const char* shots = std::getenv("TW_SHOTS"))
+      fs::copy_file(png, fs::path(shots) / ("modern-" + std::to_string(c.bg) + ".png"),
+                    fs::copy_options::overwrite_existing);
+    const std::vector<uint8_t> rgba = RgbaOf(png);
+    ASSERT_EQ(rgba.size(), size_t(360) * 128 * 4);
+    // The colour times the gradient's shade there, channel by channel.
+    auto expectShade = [&](int x, int y, uint32_t colour, double shade, const char* what) {
+      for (int channel = 0; channel < 3; ++channel) {
+        const double expected = ((colour >> (16 - 8 * channel)) & 0xFF) * shade;
+        EXPECT_NEAR(rgba[(size_t(y) * 360 + x) * 4 + channel], expected, 14)
+            << what << " at " << x << "," << y << " channel " << channel;
+      }
+    };
+    // The card runs from white to 0x8A (54 %) from row 0 to row 128.
+    expectShade(330, 6, c.bg, 1 - 0.46 * 6.5 / 128, "the card's top");
+    expectShade(330, 121, c.bg, 1 - 0.46 * 121.5 / 128, "the card's bottom");
+    // The face runs from white to 0xB4 (71 %) over its 40 pixels from row 56.
+    expectShade(164, 61, c.accent, 1 - 0.29 * 5.5 / 40, "the play button");
+  }
+}
 
 // The round player has no room for a title but while the pointer is over its button: a light
 // band then covers the dark ring's lower part (at 14,64) and holds the title in dark ink.

@@ -603,11 +603,13 @@ TEST(SkinsInFlash, ALongTitleEndsInAnEllipsisWithinItsField) {
     TInk field;            // the field's pixels
     bool lightInk;         // light text on a dark ground, else dark on light
     double penX, top;      // the text's origin: the field's position plus its gutter of 2 pixels
+    int size = 13;         // of the bold title, in pixels
   };
   const std::u16string title = u"Wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww";
   const std::vector<Case> cases = {
       {"compact.swf", 360, 60, {116, 5, 287, 21}, true, 118, 7},
       {"playlist.swf", 320, 232, {116, 6, 311, 22}, false, 118, 8},
+      {"modern.swf", 360, 128, {102, 16, 345, 37}, true, 104, 18, 16},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.skin);
@@ -618,7 +620,7 @@ TEST(SkinsInFlash, ALongTitleEndsInAnEllipsisWithinItsField) {
     const std::vector<std::pair<int, int>> pixels = InkIn(rgba, c.width, c.field, c.lightInk);
     for (const auto& [x, y] : pixels) drawn.Add(x, y);
     const builder::TPlatformFont face(builder::TLogFont{"DejaVu Sans", 0, 700});
-    const double baseline = c.top + std::nearbyint(face.Ascent() / 1024.0 * 13 * 20) / 20;
+    const double baseline = c.top + std::nearbyint(face.Ascent() / 1024.0 * c.size * 20) / 20;
     const int inner = c.field.Right - 2;
     EXPECT_LE(drawn.Right, inner) << drawn;
     for (const auto& [x, y] : pixels) {
@@ -629,7 +631,7 @@ TEST(SkinsInFlash, ALongTitleEndsInAnEllipsisWithinItsField) {
 
     TInk expected;
     for (size_t n = title.size(); n > 0 && expected.Empty(); --n) {
-      const TInk ink = FreeTypeInk(face.FileName(), title.substr(0, n) + u"\u2026", 13, c.penX, baseline);
+      const TInk ink = FreeTypeInk(face.FileName(), title.substr(0, n) + u"\u2026", c.size, c.penX, baseline);
       if (ink.Right <= inner) expected = ink;
     }
     ExpectInkNear(drawn, expected, "shortened title");

@@ -353,8 +353,11 @@ std::unique_ptr<TSWFGradientFill> RadialGradientIn(const TRect& box, std::span<c
   auto fill = GradientOf(stops, kFillRadialGradient);
   const double w = box.Right - box.Left, h = box.Bottom - box.Top;
   fill->Matrix.SetScale(std::max(w, 1.0) / kGradientSquare, std::max(h, 1.0) / kGradientSquare);
-  fill->Matrix.SetTranslate(static_cast<int32_t>(std::lround(box.Left + w * xCenter / 100)),
-                            static_cast<int32_t>(std::lround(box.Top + h * yCenter / 100)));
+  // A centre far outside the box still fits the matrix's fields.
+  const double limit = 1 << 28;
+  const double x = std::clamp(box.Left + w * xCenter / 100, -limit, limit);
+  const double y = std::clamp(box.Top + h * yCenter / 100, -limit, limit);
+  fill->Matrix.SetTranslate(static_cast<int32_t>(std::lround(x)), static_cast<int32_t>(std::lround(y)));
   return fill;
 }
 

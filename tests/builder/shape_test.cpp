@@ -435,6 +435,10 @@ TEST(Shape, GradientsOverABoxKeepTheirStopsAndReachAcrossIt) {
   EXPECT_EQ(Through(radial->Matrix, 0, 0), (TPoint{1200, 400}));
   EXPECT_EQ(Through(radial->Matrix, 16384, 0), (TPoint{2200, 400}));
   EXPECT_EQ(Through(radial->Matrix, 0, 16384), (TPoint{1200, 900}));
+  // A centre beyond any stage stays within the matrix's fields.
+  auto far = RadialGradientIn(box, stops, 1e12, -1e12);
+  EXPECT_EQ(far->Matrix.TranslateX, 1 << 28);
+  EXPECT_EQ(far->Matrix.TranslateY, -(1 << 28));
 
   // Shape tags below DefineShape4 hold eight stops; stops out of order or none are refused.
   std::vector<TGradientStop> ten;

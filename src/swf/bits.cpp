@@ -134,7 +134,7 @@ unsigned SignedFieldBits(std::initializer_list<int32_t> values, unsigned maxBits
   return maxBits;
 }
 
-void TBitsEngine::WriteBits(uint32_t value, unsigned n) {
+void TBitsEngine::WriteBitsAcrossBytes(uint32_t value, unsigned n) {
   if (n == 0) return;
   if (n > 32) n = 32;
   const uint32_t v = n == 32 ? value : (value & ((1u << n) - 1));
@@ -148,10 +148,9 @@ void TBitsEngine::WriteBits(uint32_t value, unsigned n) {
   const uint64_t acc = (static_cast<uint64_t>(BitBuffer) << n) | v;
   const unsigned rest = total & 7;
   const unsigned bytes = total >> 3;
-  uint8_t out[5];
+  // Byte by byte: for one to five bytes a push is cheaper than a range insert.
   for (unsigned i = 0; i < bytes; ++i)
-    out[i] = static_cast<uint8_t>(acc >> (rest + 8 * (bytes - 1 - i)));
-  Stream.WriteBuffer(out, bytes);
+    Stream.WriteByte(static_cast<uint8_t>(acc >> (rest + 8 * (bytes - 1 - i))));
   BitBuffer = static_cast<uint8_t>(acc & ((1u << rest) - 1));
   BitCount = static_cast<uint8_t>(rest);
 }
@@ -264,7 +263,7 @@ void TBitsEngine::WriteColorTransform(const TCXFormRec& c) {
 
 // ---- TBitsEngine: reading --------------------------------------------------------------------
 
-uint32_t TBitsEngine::ReadUBits(int n) {
+uint32_t TBitsEngine::ReadBitsAcrossBytes(int n) {
   if (n <= 0) return 0;
   if (n > 32) n = 32;
   uint64_t acc = BitBuffer;

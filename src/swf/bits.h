@@ -102,7 +102,16 @@ class TBitsEngine {
   }
 
   // ---- writing
-  void WriteBits(uint32_t value, unsigned n);
+  void WriteBits(uint32_t value, unsigned n) {
+    // Most fields of a shape or a matrix end inside the pending byte: no call, no stream write.
+    const unsigned total = BitCount + n;
+    if (n > 0 && total < 8) {
+      BitBuffer = static_cast<uint8_t>((BitBuffer << n) | (value & ((1u << n) - 1)));
+      BitCount = static_cast<uint8_t>(total);
+      return;
+    }
+    WriteBitsAcrossBytes(value, n);
+  }
   void WriteBits(int32_t value, unsigned n) { WriteBits(static_cast<uint32_t>(value), n); }
   void WriteBit(bool value) { WriteBits(value ? 1u : 0u, 1); }
   void WriteByte(uint8_t value) {
@@ -151,7 +160,17 @@ class TBitsEngine {
   void WriteColorTransform(const TCXFormRec& c);
 
   // ---- reading
-  uint32_t ReadUBits(int n);
+  uint32_t ReadUBits(int n) {
+    // Flags and short fields are often served by the bits already held.
+    if (n > 0 && static_cast<unsigned>(n) <= BitCount) {
+      const unsigned left = BitCount - static_cast<unsigned>(n);
+      const uint32_t result = (static_cast<uint32_t>(BitBuffer) >> left) & ((1u << n) - 1);
+      BitCount = static_cast<uint8_t>(left);
+      BitBuffer = static_cast<uint8_t>(BitBuffer & ((1u << left) - 1));
+      return result;
+    }
+    return ReadBitsAcrossBytes(n);
+  }
   int32_t ReadSBits(int n) {
     if (n <= 0) return 0;
     uint32_t v = ReadUBits(n);
@@ -194,6 +213,11 @@ class TBitsEngine {
   TRect ReadRect();                // Left = XMin, Right = XMax, Top = YMin, Bottom = YMax
   TMatrixRec ReadMatrix();
   TCXFormRec ReadColorTransform(bool hasAlpha);
+
+ private:
+  // The general cases of WriteBits and ReadUBits: fields that reach past the pending byte.
+  void WriteBitsAcrossBytes(uint32_t value, unsigned n);
+  uint32_t ReadBitsAcrossBytes(int n);
 };
 
 // ---- record classes --------------------------------------------------------------------------

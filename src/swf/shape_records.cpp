@@ -478,6 +478,9 @@ void TSWFCurvedEdgeRecord::WriteToStream(TBitsEngine& be) {
 void ReadShapeRecords(TBitsEngine& be, TShapeRecordList& records, uint8_t fillBits,
                       uint8_t lineBits, const TShapeStyleFormat& format) {
   records.clear();
+  // Room for about as many records as the bytes left hold at a typical 24 bits each (glyphs are
+  // read from views of their own bytes), so that a glyph's list is not regrown six times over.
+  records.reserve(std::min<size_t>(be.Stream.Remaining() / 3 + 1, 4096));
   for (;;) {
     if (!be.ReadBit()) {
       const auto flags = static_cast<uint8_t>(be.ReadUBits(5));

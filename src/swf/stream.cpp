@@ -169,7 +169,9 @@ void TBasedSWFStream::SaveToSink(const TByteSink& sink) {
   if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK)
     throw ESWFError("Compression error: cannot start zlib");
   static constexpr size_t kOutSize = 65536;
-  std::vector<uint8_t> out(kOutSize);
+  // Not zeroed: deflate overwrites what it hands on, and clearing 64 KB per saved movie costs
+  // about as much as parsing a small one.
+  const auto out = std::make_unique_for_overwrite<uint8_t[]>(kOutSize);
   const double progressBase = std::max<double>(1.0, static_cast<double>(body.Size()) - 22.0);
   auto feed = [&](std::span<const uint8_t> input, int flush) {
     z.next_in = const_cast<Bytef*>(input.data());
@@ -180,7 +182,7 @@ void TBasedSWFStream::SaveToSink(const TByteSink& sink) {
       const int f = (left == chunk) ? flush : Z_NO_FLUSH;
       int rc;
       do {
-        z.next_out = out.data();
+        z.next_out = out.get();
         z.avail_out = kOutSize;
         rc = deflate(&z, f);
         if (rc == Z_STREAM_ERROR) {
@@ -188,7 +190,7 @@ void TBasedSWFStream::SaveToSink(const TByteSink& sink) {
           throw ESWFError("Compression error");
         }
         const size_t have = kOutSize - z.avail_out;
-        if (have) sink({out.data(), have});
+        if (have) sink({out.get(), have});
         if (z.avail_out == 0 && OnProgress) {
           const double pct = RoundHalfEven(static_cast<double>(z.total_in) / progressBase * 100.0);
           Progress(static_cast<int>(std::clamp(pct, 0.0, 100.0)), pkCompressing);

@@ -615,7 +615,8 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   if (!CheckBeforeWriting(options, plan, ctx)) return finish(TRunStatus::Refused);
 
   // The working files of this run, apart from any other run of the user's; the folder goes
-  // whole when the run ends, however it ends.
+  // whole when the run ends, however it ends. Those of runs that were killed go now.
+  RemoveAbandonedWorkFolders(UserDataFolder());
   std::optional<TWorkFolder> work;
   try {
     work.emplace(UserDataFolder());

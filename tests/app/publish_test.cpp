@@ -769,5 +769,22 @@ TEST_F(PublishFixture, AFailingSongAmongSongsAtWorkEndsTheRun) {
   EXPECT_EQ(user.WorkEntries(), Names{});
 }
 
+// A run killed before it could remove its working folder leaves it; the next run removes it, but
+// never the folder of a run that still lives, nor anything else of the working folder.
+TEST_F(PublishFixture, WorkingFoldersOfKilledRunsGoThoseOfLiveRunsStay) {
+  fs::create_directories(user.Work() + "run-k1ll3d/sub");
+  std::ofstream(user.Work() + "run-k1ll3d/sub/encode1.mp3") << "left behind";
+  std::ofstream(user.Work() + "run-notes") << "the user's";
+  fs::create_directories(user.Work() + "run-of-the-mill");
+  const TWorkFolder live(user.Work());
+  Song("a.mp3");
+  Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, false);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  Names kept = {fs::path(live.Path()).parent_path().filename().string(), "run-notes",
+                "run-of-the-mill"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(user.WorkEntries(), kept);
+}
+
 }  // namespace
 }  // namespace tw::test

@@ -645,5 +645,47 @@ TEST_F(PublishCli, CtrlCStopsEverySongAtWork) {
   EXPECT_EQ(Entries(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
 }
 
+// A run killed (SIGKILL) while it works leaves its working folder; the next run removes it, and
+// keeps the folder of a run that still lives.
+TEST_F(PublishCli, AKilledRunsWorkingFolderGoesWithTheNextRun) {
+  const fs::path pids = dir / "pids";
+  const fs::path work = dir / "docs" / "Dovetek Software" / "Tunewright";
+  const std::string path = (dir / "bin").string() + ":/usr/bin:/bin";
+  WaitingLame(dir / "bin", pids);
+  std::ofstream(dir / "slow1.mp3") << "slow";
+  std::ofstream(dir / "slow2.mp3") << "slow";
+  std::ofstream(dir / "quick.mp3") << "quick";
+  auto publish = [&](const std::string& song, const std::string& name) {
+    return Command({"--format", "mp3", (dir / song).string(), "--output-folder", (dir / name).string()},
+                   path);
+  };
+
+  const pid_t killed = SpawnJob(publish("slow1.mp3", "out1"), dir / "killed.out", dir / "killed.err");
+  ASSERT_GT(killed, 0);
+  ASSERT_TRUE(WaitForPids(pids, 1)) << Text(dir / "killed.err");
+  ::kill(killed, SIGKILL);
+  EXPECT_EQ(Wait(killed), 128 + SIGKILL);
+  // Its encoder, left without its run, is ended here.
+  for (const pid_t orphan : Pids(pids)) ::kill(orphan, SIGKILL);
+  const std::vector<std::string> left = Entries(work);
+  ASSERT_EQ(left.size(), 1u);
+
+  const pid_t live = SpawnJob(publish("slow2.mp3", "out2"), dir / "live.out", dir / "live.err");
+  ASSERT_GT(live, 0);
+  ASSERT_TRUE(WaitForPids(pids, 2)) << Text(dir / "live.err");
+  std::vector<std::string> liveFolder = Entries(work);
+  std::erase(liveFolder, left[0]);
+  ASSERT_EQ(liveFolder.size(), 1u);
+
+  auto r = RunCommand(publish("quick.mp3", "out3"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Entries(work), liveFolder);
+
+  ::kill(-live, SIGINT);
+  EXPECT_EQ(Wait(live), 1);
+  EXPECT_EQ(Entries(work), std::vector<std::string>{});
+  EXPECT_EQ(ProcessesMentioning((dir / "bin").string()), 0);
+}
+
 }  // namespace
 }  // namespace tw::test

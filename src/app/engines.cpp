@@ -488,13 +488,15 @@ TEngineRun RunEngine(const std::vector<std::string>& argv, TEngineKind kind, TRu
   // What the child wrote just before it ended, so that the bar ends where the child did.
   if (!run.Cancelled) handler.Handle();
 
-  run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const auto ended = std::chrono::steady_clock::now();
+  run.Seconds = std::chrono::duration<double>(ended - started).count();
   const int status = child.Status();
   if (status >= 0 && WIFEXITED(status)) run.ExitStatus = WEXITSTATUS(status);
   if (status >= 0 && WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
   run.LastLine = handler.LastLine();
   ++ctx.EngineRuns;
   ctx.EngineSeconds += run.Seconds;
+  ctx.EngineSpans.push_back({started, ended});
   return run;
 }
 

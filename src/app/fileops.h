@@ -35,9 +35,11 @@ class TTempFile {
   std::string FPath;
 };
 
-// A folder of its own for one run's working files, made with a unique name inside a parent
-// folder so that runs side by side never meet; removed whole, with whatever it holds, when the
-// scope ends. Throws tw::FileError when it cannot be made.
+// A folder of its own for one run's working files, made with a unique name ("run-XXXXXX")
+// inside a parent folder so that runs side by side never meet; removed whole, with whatever it
+// holds, when the scope ends. While it lives the folder is locked (flock on the folder itself),
+// so that a run killed before it could remove its folder leaves one that nobody holds: the next
+// run removes it (RemoveAbandonedWorkFolders). Throws tw::FileError when it cannot be made.
 class TWorkFolder {
  public:
   explicit TWorkFolder(const std::string& parent);
@@ -48,6 +50,12 @@ class TWorkFolder {
 
  private:
   std::string FPath;
+  int FLock = -1;  // the folder, open and locked for the folder's life
 };
+
+// Removes the working folders of the parent that no live TWorkFolder holds: those of runs that
+// were killed (or of programs that did not lock them). A folder whose run still lives is never
+// touched, in this process or another. Returns how many were removed.
+int RemoveAbandonedWorkFolders(const std::string& parent);
 
 }  // namespace tw::app

@@ -66,6 +66,12 @@ void TProgress::EndSong(int number) {
   Changed();
 }
 
+void TProgress::Show(TProgressState state) {
+  if (state == FState) return;
+  FState = std::move(state);
+  Changed();
+}
+
 void TRunContext::Checkpoint() {
   Host.ProcessMessages();
   if (Host.CancelRequested()) throw ECancelled();

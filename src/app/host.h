@@ -2,6 +2,7 @@
 // of tunewright-cli or the desktop window. The core never reaches further than this.
 #pragma once
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -31,6 +32,7 @@ struct TProgressState {
   int FilesMax = 0;
   // Every song at work now, in song order; SingleFile and SinglePercent show the latest one.
   std::vector<TSongProgress> Running;
+  bool operator==(const TProgressState&) const = default;
 };
 
 // What the result window shows after a finished run.
@@ -83,6 +85,9 @@ class TProgress {
   // SetSinglePercent moves the percent of the song started last.
   void StartSong(int number, std::string action);
   void EndSong(int number);
+  // The whole window at once: a run with songs at work on other threads puts their states
+  // together and shows the sum here.
+  void Show(TProgressState state);
 
  private:
   void Changed() { FHost.ProgressChanged(FState); }
@@ -97,9 +102,15 @@ class TRunContext {
   explicit TRunContext(THost& host) : Host(host), Progress(host) {}
   THost& Host;
   TProgress Progress;
-  // The engines' share of the run: how many children ran, and their summed wall time.
+  // The engines' share of the run: how many children ran, their summed wall time, and when
+  // each ran (children of songs at work side by side overlap).
+  using TClock = std::chrono::steady_clock;
+  struct TSpan {
+    TClock::time_point Start, End;
+  };
   int EngineRuns = 0;
   double EngineSeconds = 0;
+  std::vector<TSpan> EngineSpans;
 
   void ProcessMessages() { Host.ProcessMessages(); }
   bool Cancelled() { return Host.CancelRequested(); }

@@ -3,9 +3,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "app/engines.h"
@@ -171,12 +178,13 @@ bool CheckBeforeWriting(const TConvertOption& o, std::vector<TOutputFile>& plan,
 }
 
 // Steps 2 to 7 for one song: re-encode, then make the files the plan has from it (its song file,
-// or its own movie).
+// or its own movie). The re-encoded song goes to the run's folder, where the stage movie looks
+// for it; the song's other working files to ctx's.
 void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
                  const TStageSettings& stage, TMovieMakers& makers, std::vector<TOutputFile>& plan,
-                 TCountingHost& host, TRunContext& ctx) {
+                 TCountingHost& host, TRunContext& ctx, const std::string& runFolder) {
   const std::string& p = song.FileName;
-  const std::string t = TempName(ctx.WorkFolder(), k);
+  const std::string t = TempName(runFolder, k);
   const std::string name = ExtractFileName(p);
   const std::string count = std::to_string(k) + "/" + std::to_string(o.MusicCount);
 
@@ -231,11 +239,274 @@ void PublishSong(const TMusicFileList& song, int k, const TConvertOption& o,
 
   if (TOutputFile* movie = PlannedFile(plan, TOutputKind::Player, k)) {
     const std::unique_ptr<TMusicFileList> node = song.CopyNode();
-    makers.BuildStageMovie(stage, o.OutputFolder + movie->Name, true, node.get(), ctx.WorkFolder(),
-                           false, o, ctx);
+    makers.BuildStageMovie(stage, o.OutputFolder + movie->Name, true, node.get(), runFolder, false,
+                           o, ctx);
     movie->Written = FileExists(o.OutputFolder + movie->Name);
   }
   ctx.Progress.EndSong(k);
+}
+
+// ---- Songs at work side by side ----
+
+// What the songs at work on their threads would show, kept for the run's thread, which alone
+// talks to the host: it puts their progress together and shows their messages in song order.
+struct TSongBoard {
+  struct TMessage {
+    bool Warning = false;
+    std::string Text;
+  };
+  struct TSong {
+    TProgressState State;  // the song's own view of the progress window
+    bool Started = false;
+    bool Done = false;
+    std::vector<TMessage> Messages;  // not shown yet
+  };
+
+  explicit TSongBoard(int count) : Songs(static_cast<size_t>(count) + 1) {}
+  // With Mutex held: the run's thread has something new to show.
+  void Notify() {
+    Changed = true;
+    Wake.notify_all();
+  }
+
+  std::mutex Mutex;
+  std::condition_variable Wake;
+  bool Changed = false;
+  std::vector<TSong> Songs;  // by 1-based place
+  int Latest = 0;            // the song whose progress changed last
+  int Workers = 0;           // threads still taking songs
+  std::atomic<int> Next{1};  // the next song to take
+  // Set by Cancel, and by a failure that ends the run: every child is stopped, no song starts.
+  std::atomic<bool> Stop{false};
+  std::exception_ptr Failure;  // of the first song, in song order, that failed
+  int FailedSong = 0;
+  int EngineRuns = 0;
+  double EngineSeconds = 0;
+  std::vector<TRunContext::TSpan> EngineSpans;
+};
+
+// The host of one song at work on a thread of its own: it keeps what the song shows on the
+// board and reads Cancel from it.
+class TSongHost : public THost {
+ public:
+  TSongHost(TSongBoard& board, int song) : FBoard(board), FSong(song) {}
+  void ProgressChanged(const TProgressState& state) override {
+    std::lock_guard lock(FBoard.Mutex);
+    FBoard.Songs[Index()].State = state;
+    FBoard.Latest = FSong;
+    FBoard.Notify();
+  }
+  void ProcessMessages() override {}
+  bool CancelRequested() override { return FBoard.Stop.load(); }
+  void ClearCancel() override {}
+  void ShowError(const std::string& text) override { Keep(false, text); }
+  void ShowWarning(const std::string& text) override { Keep(true, text); }
+  void ShowResult(const TPublishResult&) override {}
+
+ private:
+  size_t Index() const { return static_cast<size_t>(FSong); }
+  void Keep(bool warning, const std::string& text) {
+    std::lock_guard lock(FBoard.Mutex);
+    FBoard.Songs[Index()].Messages.push_back({warning, text});
+    FBoard.Notify();
+  }
+  TSongBoard& FBoard;
+  int FSong;
+};
+
+// The progress window as the songs at work make it, over the run's own state: song k of N is
+// the last song started, the single-file line the song that changed last, and every song at
+// work has its line. With the board's mutex held.
+TProgressState MergedProgress(const TSongBoard& board, TProgressState state, int count) {
+  int position = 0;
+  for (size_t k = 1; k < board.Songs.size(); ++k) {
+    const TSongBoard::TSong& song = board.Songs[k];
+    if (!song.Started) continue;
+    position = static_cast<int>(k);
+    if (song.Done) continue;
+    state.Running.insert(state.Running.end(), song.State.Running.begin(), song.State.Running.end());
+  }
+  if (position > 0) {
+    state.FilesPosition = position;
+    state.FilesProcessing = std::to_string(position) + "/" + std::to_string(count);
+  }
+  if (board.Latest > 0) {
+    const TProgressState& latest = board.Songs[static_cast<size_t>(board.Latest)].State;
+    state.SingleFile = latest.SingleFile;
+    state.SinglePercent = latest.SinglePercent;
+    state.SingleProcessing = latest.SingleProcessing.empty() ? "0%" : latest.SingleProcessing;
+  }
+  return state;
+}
+
+// The threads of the songs: however the run's thread leaves, none outlives it; an early leave
+// stops the songs at work first.
+class TSongThreads {
+ public:
+  explicit TSongThreads(TSongBoard& board) : FBoard(board) {}
+  ~TSongThreads() {
+    if (std::any_of(FThreads.begin(), FThreads.end(), [](const std::thread& t) { return t.joinable(); }))
+      FBoard.Stop = true;
+    Join();
+  }
+  TSongThreads(const TSongThreads&) = delete;
+  TSongThreads& operator=(const TSongThreads&) = delete;
+  template <typename F>
+  void Start(F work) {
+    {
+      std::lock_guard lock(FBoard.Mutex);
+      ++FBoard.Workers;
+    }
+    try {
+      FThreads.emplace_back(work);
+    } catch (...) {
+      std::lock_guard lock(FBoard.Mutex);
+      --FBoard.Workers;
+      throw;
+    }
+  }
+  void Join() {
+    for (std::thread& t : FThreads)
+      if (t.joinable()) t.join();
+  }
+
+ private:
+  TSongBoard& FBoard;
+  std::vector<std::thread> FThreads;
+};
+
+// Steps 2 to 7 for every song, up to jobs songs at once, each with its own working folder inside
+// the run's. A Cancel stops every song at work (their children are terminated) and ends the run
+// with ECancelled; a song's failure stops the others and ends the run with that failure.
+void PublishSongsSideBySide(const TConvertOption& o, int jobs, const TStageSettings& stage,
+                            TMovieMakers& makers, std::vector<TOutputFile>& plan,
+                            TCountingHost& host, TRunContext& ctx) {
+  const std::vector<const TMusicFileList*> songs = SongsByPlace(o);
+  const int count = static_cast<int>(songs.size()) - 1;
+  const std::string runFolder = ctx.WorkFolder();
+  const TProgressState base = ctx.Progress.State();
+  TSongBoard board(count);
+
+  // Two songs published under one name: the later one's file replaces the earlier's, as one
+  // after another, so the later starts when the earlier is done.
+  std::vector<int> after(static_cast<size_t>(count) + 1, 0);
+  std::map<std::string, int> lastOfName;
+  for (const TOutputFile& file : plan) {
+    if (file.Song == 0) continue;
+    auto [it, first] = lastOfName.try_emplace(file.Name, file.Song);
+    if (first || it->second == file.Song) continue;
+    int& earlier = after[static_cast<size_t>(file.Song)];
+    earlier = std::max(earlier, it->second);
+    it->second = file.Song;
+  }
+
+  auto work = [&] {
+    for (;;) {
+      if (board.Stop) break;
+      const int k = board.Next.fetch_add(1);
+      if (k > count) break;
+      const size_t index = static_cast<size_t>(k);
+      {
+        std::unique_lock lock(board.Mutex);
+        // Songs are taken in order: the earlier one is at work already, and will be done.
+        if (const int earlier = after[index]; earlier > 0)
+          while (!board.Songs[static_cast<size_t>(earlier)].Done && !board.Stop)
+            board.Wake.wait_for(lock, std::chrono::milliseconds(100));
+        if (board.Stop) break;
+        board.Songs[index].Started = true;
+        board.Notify();
+      }
+      TSongHost songHost(board, k);
+      TCountingHost counting(songHost);
+      TRunContext songCtx(counting);
+      std::exception_ptr failure;
+      try {
+        const TWorkFolder own(runFolder);
+        songCtx.SetWorkFolder(own.Path());
+        PublishSong(*songs[index], k, o, stage, makers, plan, counting, songCtx, runFolder);
+      } catch (const ECancelled&) {
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      std::lock_guard lock(board.Mutex);
+      board.Songs[index].Done = true;
+      board.EngineRuns += songCtx.EngineRuns;
+      board.EngineSeconds += songCtx.EngineSeconds;
+      board.EngineSpans.insert(board.EngineSpans.end(), songCtx.EngineSpans.begin(),
+                               songCtx.EngineSpans.end());
+      if (failure && (!board.Failure || k < board.FailedSong)) {
+        board.Failure = failure;
+        board.FailedSong = k;
+        board.Stop = true;
+      }
+      board.Notify();
+    }
+    std::lock_guard lock(board.Mutex);
+    --board.Workers;
+    board.Notify();
+  };
+
+  bool cancelled = false;
+  {
+    TSongThreads threads(board);
+    for (int i = 0; i < std::min(jobs, count); ++i) threads.Start(work);
+
+    size_t shown = 1;  // the first song whose messages may not all have been shown
+    std::unique_lock lock(board.Mutex);
+    for (;;) {
+      board.Wake.wait_for(lock, std::chrono::milliseconds(100), [&] { return board.Changed; });
+      board.Changed = false;
+      const bool finished = board.Workers == 0;
+      // A song's messages wait for those of the songs before it.
+      std::vector<TSongBoard::TMessage> messages;
+      for (; shown < board.Songs.size(); ++shown) {
+        TSongBoard::TSong& song = board.Songs[shown];
+        std::move(song.Messages.begin(), song.Messages.end(), std::back_inserter(messages));
+        song.Messages.clear();
+        if (!song.Done && !finished) break;
+      }
+      TProgressState state = MergedProgress(board, base, count);
+      // A message waits for its OK: the songs go on meanwhile.
+      lock.unlock();
+      for (const TSongBoard::TMessage& m : messages) {
+        if (m.Warning) host.ShowWarning(m.Text);
+        else host.ShowError(m.Text);
+      }
+      ctx.Progress.Show(std::move(state));
+      if (finished) break;
+      ctx.ProcessMessages();
+      if (!board.Stop && ctx.Cancelled()) {
+        cancelled = true;
+        board.Stop = true;
+      }
+      lock.lock();
+    }
+    threads.Join();
+  }
+
+  ctx.EngineRuns += board.EngineRuns;
+  ctx.EngineSeconds += board.EngineSeconds;
+  ctx.EngineSpans.insert(ctx.EngineSpans.end(), board.EngineSpans.begin(), board.EngineSpans.end());
+  if (board.Failure) std::rethrow_exception(board.Failure);
+  if (cancelled) throw ECancelled();
+}
+
+// The wall time during which at least one of the spans ran.
+double BusySeconds(std::vector<TRunContext::TSpan> spans) {
+  std::sort(spans.begin(), spans.end(),
+            [](const TRunContext::TSpan& a, const TRunContext::TSpan& b) { return a.Start < b.Start; });
+  double seconds = 0;
+  std::optional<TRunContext::TSpan> current;
+  for (const TRunContext::TSpan& span : spans) {
+    if (current && span.Start <= current->End) {
+      current->End = std::max(current->End, span.End);
+      continue;
+    }
+    if (current) seconds += std::chrono::duration<double>(current->End - current->Start).count();
+    current = span;
+  }
+  if (current) seconds += std::chrono::duration<double>(current->End - current->Start).count();
+  return seconds;
 }
 
 // The emulator's files of the plan, from the program's folder. A failure here costs the page its
@@ -314,7 +585,12 @@ std::vector<std::string> ShippedRuffleFiles() {
   return names;
 }
 
-TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& makers) {
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp(static_cast<int>(cores), 1, kMaxJobs);
+}
+
+TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& makers, int jobs) {
   TCountingHost host(realHost);
   TRunContext ctx(host);
   TPublishOutcome outcome;
@@ -325,6 +601,7 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
     outcome.Errors = host.Errors;
     outcome.EngineRuns = ctx.EngineRuns;
     outcome.EngineSeconds = ctx.EngineSeconds;
+    outcome.EngineBusySeconds = BusySeconds(ctx.EngineSpans);
     return outcome;
   };
 
@@ -338,7 +615,8 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   if (!CheckBeforeWriting(options, plan, ctx)) return finish(TRunStatus::Refused);
 
   // The working files of this run, apart from any other run of the user's; the folder goes
-  // whole when the run ends, however it ends.
+  // whole when the run ends, however it ends. Those of runs that were killed go now.
+  RemoveAbandonedWorkFolders(UserDataFolder());
   std::optional<TWorkFolder> work;
   try {
     work.emplace(UserDataFolder());
@@ -361,11 +639,15 @@ TPublishOutcome PublishRun(TProject& project, THost& realHost, TMovieMakers& mak
   std::unique_ptr<TStageSettings> stage = GatherStageSettings(project);
   const bool transparent = stage->SolidBackground == 0;
   try {
-    int k = 0;
-    for (const TMusicFileList* song = options.Music.get(); song; song = song->Next.get()) {
-      ++k;
-      ctx.Checkpoint();
-      PublishSong(*song, k, options, *stage, makers, plan, host, ctx);
+    if (jobs > 1 && options.MusicCount > 1) {
+      PublishSongsSideBySide(options, jobs, *stage, makers, plan, host, ctx);
+    } else {
+      int k = 0;
+      for (const TMusicFileList* song = options.Music.get(); song; song = song->Next.get()) {
+        ++k;
+        ctx.Checkpoint();
+        PublishSong(*song, k, options, *stage, makers, plan, host, ctx, ctx.WorkFolder());
+      }
     }
     ctx.Checkpoint();
 

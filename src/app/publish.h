@@ -28,6 +28,10 @@ class TMovieMakers {
   // Writes the song's music movie to target; false when Cancel ended the build (the run then
   // notices it at its next checkpoint). A song that cannot become a movie throws with the
   // reason, which the run reports before it goes on with the next song.
+  //
+  // A run with several songs at work at once calls WriteMusicMovieFile, and BuildStageMovie for
+  // the movie of one song (music files), from several threads at once, each with a context of
+  // its own song: makers must allow that.
   virtual bool WriteMusicMovieFile(const std::string& source, const std::string& target,
                                    const TConvertOption& options, bool wholeSong,
                                    TRunContext& ctx) = 0;
@@ -70,11 +74,21 @@ struct TPublishOutcome {
   int Errors = 0;         // messages shown during the run
   int EngineRuns = 0;     // children started, and their summed wall time
   double EngineSeconds = 0;
+  double EngineBusySeconds = 0;  // the wall time during which at least one child ran
 };
 
+// How many songs may be at work at once: 1 to this.
+inline constexpr int kMaxJobs = 64;
+
+// The number of songs at work at once when nobody says otherwise: one per core.
+int DefaultJobs();
+
 // The Publish button. The project is the window's: the snapshots are taken from it at the
-// start (which may limit its bit-rate choice and create the output folder).
-TPublishOutcome PublishRun(TProject& project, THost& host, TMovieMakers& makers);
+// start (which may limit its bit-rate choice and create the output folder). Up to jobs songs are
+// re-encoded and converted at once, each on a thread of its own; whatever order they finish in,
+// the result, the files and the messages come in song order, as from one song after another.
+// Only the calling thread talks to the host.
+TPublishOutcome PublishRun(TProject& project, THost& host, TMovieMakers& makers, int jobs = 1);
 
 // The Ruffle emulator's files the program ships (its folder "ruffle/"), by name, sorted: what a
 // copying page needs, as the npm package lays them out. Empty when the program has none.

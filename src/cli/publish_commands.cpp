@@ -27,7 +27,24 @@ struct PublishOptions {
   std::vector<std::string> inputs;  // songs, and at most one project file
   ProjectOptions project;
   bool json = false;
+  std::string jobsText;
+  std::optional<std::string> jobs;  // songs at work at once; none: one per core
 };
+
+// --jobs N: a whole number from 1 to kMaxJobs.
+int Jobs(const std::optional<std::string>& given) {
+  if (!given) return DefaultJobs();
+  const std::string& text = *given;
+  int jobs = 0;
+  const bool digits = !text.empty() && text.size() <= 3 && std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= '0' && c <= '9';
+  });
+  if (digits) jobs = std::stoi(text);
+  if (jobs < 1 || jobs > kMaxJobs)
+    throw CommandError("--jobs " + text + ": give the number of songs at work at once, from 1 to " +
+                       std::to_string(kMaxJobs));
+  return jobs;
+}
 
 std::string OptionName(TPublishOption o) {
   switch (o) {
@@ -78,7 +95,8 @@ void PrintOutcome(const TPublishOutcome& outcome, const TTerminalHost& host, boo
     out.Set("messages", std::move(messages));
     out.Set("engines", Json::MakeObject()
                            .Set("runs", outcome.EngineRuns)
-                           .Set("seconds", outcome.EngineSeconds));
+                           .Set("seconds", outcome.EngineSeconds)
+                           .Set("busySeconds", outcome.EngineBusySeconds));
     std::cout << out.Dump() << "\n";
     return;
   }
@@ -94,6 +112,7 @@ void PrintOutcome(const TPublishOutcome& outcome, const TTerminalHost& host, boo
 }
 
 void Publish(const PublishOptions& o) {
+  const int jobs = Jobs(o.jobs);
   std::string projectFile;
   std::vector<std::string> songs;
   for (const std::string& input : o.inputs) {
@@ -114,7 +133,7 @@ void Publish(const PublishOptions& o) {
     for (const std::string& song : songs) AddMusicFile(project, fs::absolute(song).string());
     ApplyProjectOptions(o.project, project);
     for (const std::string& note : PlayerNotes(project)) host.ShowWarning(note);
-    outcome = PublishRun(project, host, makers);
+    outcome = PublishRun(project, host, makers, jobs);
     std::cout.flush();
     PrintOutcome(outcome, host, o.json);
   }
@@ -144,7 +163,15 @@ void AddPublishCommands(CLI::App& app) {
                   "A project file (.prj) and/or the songs, in playing order");
   AddProjectOptions(cmd, o->project);
   cmd->add_flag("--json", o->json, "Print the result as JSON");
-  cmd->callback([o] { Publish(*o); });
+  CLI::Option* jobs = cmd->add_option(
+      "--jobs", o->jobsText,
+      "How many songs are re-encoded and converted at once, 1 to " + std::to_string(kMaxJobs) +
+          " (default: one per core, " + std::to_string(DefaultJobs()) + " here)");
+  jobs->type_name("N");
+  cmd->callback([o, jobs] {
+    if (jobs->count() > 0) o->jobs = o->jobsText;
+    Publish(*o);
+  });
 }
 
 }  // namespace tw::cli

@@ -18,6 +18,12 @@ int TerminalColumns() {
   return 80;
 }
 
+int TerminalRows() {
+  winsize ws{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_row > 4) return ws.ws_row;
+  return 24;
+}
+
 std::string Bar(int position, int max, int width) {
   const int filled = max > 0 ? std::min(width, position * width / max) : 0;
   return "[" + std::string(static_cast<size_t>(filled), '#') +
@@ -91,10 +97,19 @@ void TTerminalHost::Draw() {
   std::vector<std::string> lines;
   lines.push_back(fit(Bar(FState.FilesPosition, FState.FilesMax, barWidth) + " " +
                       FState.FilesProcessing + "  " + FState.Files));
-  // One line per song at work; between songs, the last song's line stays.
-  for (const app::TSongProgress& song : FState.Running)
+  // One line per song at work; between songs, the last song's line stays. The lines are
+  // redrawn by moving up over them: they must fit on the screen, the last one saying how many
+  // more songs are at work when they do not.
+  const size_t songLines = static_cast<size_t>(TerminalRows() - 2);
+  const size_t running = FState.Running.size();
+  const size_t shown = running <= songLines ? running : songLines - 1;
+  for (size_t i = 0; i < shown; ++i) {
+    const app::TSongProgress& song = FState.Running[i];
     lines.push_back(fit(Bar(song.Percent, 100, barWidth) + " " + std::to_string(song.Percent) +
                         "%  " + song.Action));
+  }
+  if (shown < running)
+    lines.push_back(fit("... and " + std::to_string(running - shown) + " songs more at work"));
   if (FState.Running.empty())
     lines.push_back(fit(Bar(FState.SinglePercent, 100, barWidth) + " " +
                         FState.SingleProcessing + "  " + FState.SingleFile));

@@ -1521,7 +1521,7 @@ TPublishOutcome TFormMain::btnConvertClick() {
   std::string failure;
   std::thread worker([&] {
     try {
-      outcome = PublishRun(FProject, host, makers);
+      outcome = PublishRun(FProject, host, makers, DefaultJobs());
     } catch (const std::exception& e) {
       failure = e.what();
     }

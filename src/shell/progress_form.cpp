@@ -45,10 +45,15 @@ TFormConvertProcessing::TFormConvertProcessing(QWidget* parent, const TLanguage&
   grid->addWidget(lblConvertSingleFile, 0, 0);
   grid->addWidget(lblConvertSingleProcessing, 0, 1, Qt::AlignRight);
   grid->addWidget(pbConvertSingleFile, 1, 0, 1, 2);
-  grid->addWidget(lblConvertFiles, 2, 0);
-  grid->addWidget(lblConvertFilesProcessing, 2, 1, Qt::AlignRight);
-  grid->addWidget(pbConvertFiles, 3, 0, 1, 2);
-  grid->addWidget(btnCancel, 4, 0, 1, 2, Qt::AlignCenter);
+  auto* songs = new QWidget(this);
+  songs->setObjectName(QStringLiteral("pnlRunningSongs"));
+  FSongGrid = new QGridLayout(songs);
+  FSongGrid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(songs, 2, 0, 1, 2);
+  grid->addWidget(lblConvertFiles, 3, 0);
+  grid->addWidget(lblConvertFilesProcessing, 3, 1, Qt::AlignRight);
+  grid->addWidget(pbConvertFiles, 4, 0, 1, 2);
+  grid->addWidget(btnCancel, 5, 0, 1, 2, Qt::AlignCenter);
   connect(btnCancel, &QPushButton::clicked, this, [this] {
     btnCancel->setEnabled(false);  // answered at once; the run stops at its next checkpoint
     if (OnCancel) OnCancel();
@@ -64,11 +69,55 @@ QString TFormConvertProcessing::Translated(const std::string& text) const {
   return QString::fromStdString(text);
 }
 
+void TFormConvertProcessing::ShowSongs(const std::vector<app::TSongProgress>& running) {
+  const auto percentText = [](int percent) { return QString::number(percent) + QStringLiteral("%"); };
+  if (running.size() > 1) {
+    lblConvertSingleFile->setText(Translated(running[0].Action));
+    lblConvertSingleProcessing->setText(percentText(running[0].Percent));
+    pbConvertSingleFile->setValue(running[0].Percent);
+  }
+  const size_t more = running.empty() ? 0 : running.size() - 1;
+  while (FSongLines.size() < more) {
+    const int row = static_cast<int>(FSongLines.size()) * 2;
+    const QString number = QString::number(FSongLines.size() + 2);
+    TSongLine line{new QLabel(this), new QLabel(this), new QProgressBar(this)};
+    line.Action->setObjectName(QStringLiteral("lblRunningSong") + number);
+    line.Processing->setObjectName(QStringLiteral("lblRunningSongProcessing") + number);
+    line.Bar->setObjectName(QStringLiteral("pbRunningSong") + number);
+    line.Bar->setRange(0, 100);
+    line.Bar->setTextVisible(false);
+    FSongGrid->addWidget(line.Action, row, 0);
+    FSongGrid->addWidget(line.Processing, row, 1, Qt::AlignRight);
+    FSongGrid->addWidget(line.Bar, row + 1, 0, 1, 2);
+    for (QWidget* w : {static_cast<QWidget*>(line.Action), static_cast<QWidget*>(line.Processing),
+                       static_cast<QWidget*>(line.Bar)}) {
+      QSizePolicy policy = w->sizePolicy();
+      policy.setRetainSizeWhenHidden(true);
+      w->setSizePolicy(policy);
+    }
+    FSongLines.push_back(line);
+  }
+  for (size_t i = 0; i < FSongLines.size(); ++i) {
+    const TSongLine& line = FSongLines[i];
+    const bool shown = i < more;
+    if (shown) {
+      const app::TSongProgress& song = running[i + 1];
+      line.Action->setText(Translated(song.Action));
+      line.Processing->setText(percentText(song.Percent));
+      line.Bar->setValue(song.Percent);
+    }
+    line.Action->setVisible(shown);
+    line.Processing->setVisible(shown);
+    line.Bar->setVisible(shown);
+  }
+}
+
 void TFormConvertProcessing::ShowState(const app::TProgressState& s) {
   lblConvertSingleFile->setText(Translated(s.SingleFile));
   lblConvertSingleProcessing->setText(Translated(s.SingleProcessing));
   pbConvertSingleFile->setRange(0, 100);
   pbConvertSingleFile->setValue(s.SinglePercent);
+  ShowSongs(s.Running);
   lblConvertFiles->setText(Translated(s.Files));
   lblConvertFilesProcessing->setText(Translated(s.FilesProcessing));
   pbConvertFiles->setRange(0, std::max(s.FilesMax, 1));

@@ -15,6 +15,7 @@
 #include "shell/language.h"
 #include "shell/texts.h"
 
+class QGridLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -38,12 +39,25 @@ class TFormConvertProcessing : public QDialog {
   QProgressBar* pbConvertFiles;
   QPushButton* btnCancel;
 
+  // With several songs at work at once the single-file line shows the first of them and one
+  // line more each shows another, in song order; they hide again (keeping their room, so that
+  // the window does not jump) when fewer songs run.
+  struct TSongLine {
+    QLabel* Action;
+    QLabel* Processing;
+    QProgressBar* Bar;
+  };
+  const std::vector<TSongLine>& SongLines() const { return FSongLines; }
+
  protected:
   void reject() override {}  // Escape does not close it: only the run does
 
  private:
   QString Translated(const std::string& text) const;
+  void ShowSongs(const std::vector<app::TSongProgress>& running);
   TTextBindings FTexts;
+  QGridLayout* FSongGrid;
+  std::vector<TSongLine> FSongLines;
   // The progress messages, English and translated, the longest English first.
   std::vector<std::pair<std::string, QString>> FMessages;
 };

@@ -1,10 +1,20 @@
 // The publish run with the movie makers stood in for, and without real engines: what it makes,
 // in which order, under which names, and what it never does to the user's files.
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include "app/app_support.h"
 #include "app/engines.h"
+#include "app/fileops.h"
 #include "app/paths.h"
 #include "app/publish.h"
 
@@ -600,6 +610,180 @@ TEST_F(PublishFixture, AFailingStepEndsTheRunAndCleansUp) {
   EXPECT_FALSE(host.Progress.back().Visible);
   EXPECT_EQ(OutFiles(), Names{"encode1.mp3"});
   EXPECT_EQ(user.WorkEntries(), Names{});
+}
+
+// The process ids named by the files of a folder.
+std::vector<pid_t> PidsIn(const fs::path& folder) {
+  std::vector<pid_t> pids;
+  for (const auto& e : fs::directory_iterator(folder)) pids.push_back(std::stoi(e.path().filename()));
+  std::sort(pids.begin(), pids.end());
+  return pids;
+}
+
+bool ProcessGone(pid_t pid) { return ::kill(pid, 0) == -1 && errno == ESRCH; }
+
+// Songs re-encoded side by side: whatever order they finish in, the run gives what one song after
+// another gives: the same files and bytes, the same result, and the messages in song order.
+TEST_F(PublishFixture, SongsSideBySideGiveWhatOneAfterAnotherGives) {
+  TempDir bin;
+  // Takes as long as the song's first word says; fails on a song whose second word says "bad".
+  Script(bin.path(), "lame",
+         "read wait what < \"$7\"\nsleep \"$wait\"\n"
+         "case \"$what\" in bad*) echo \"cannot read $what\" >&2; exit 1;; esac\n"
+         "printf 'encoded %s' \"$what\" > \"$8\"\n");
+  EnvGuard withLame("PATH", bin.path().string() + ":/usr/bin:/bin");
+  Song("a.mp3", "0.6 a");
+  Song("b.mp3", "0.4 bad-b");  // fails after d has failed
+  Song("c.mp3", "0 c");
+  Song("d.mp3", "0 bad-d");
+  const std::string gone = Song("e.mp3", "0 e");
+  fs::remove(gone);
+  Song("f.mp3", "0.2 f");
+  Song("again/a.mp3", "0 a-again");  // published as a.mp3 too: it replaces the first, done later
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, true);
+
+  struct Seen {
+    TRunStatus status;
+    std::vector<TOutputFile> files;
+    Names errors, warnings, result;
+    std::map<std::string, std::string> bytes;
+  };
+  std::optional<Seen> oneByOne;
+  for (const int jobs : {1, 2, 4}) {
+    SCOPED_TRACE("jobs " + std::to_string(jobs));
+    fs::remove_all(out.path());
+    fs::create_directory(out.path());
+    host = RecordingHost{};
+    makers = RecordingMovieMakers{};
+    const TPublishOutcome r = PublishRun(project, host, makers, jobs);
+    ASSERT_EQ(host.Results.size(), 1u);
+    Seen seen{r.Status, r.Files, host.Errors, host.Warnings, host.Results[0].Files, {}};
+    for (const std::string& name : OutFiles()) seen.bytes[name] = ReadText(out / name);
+    EXPECT_EQ(user.WorkEntries(), Names{});
+    EXPECT_EQ(r.EngineRuns, 6);
+    // Songs at work side by side each have their line, in song order; none is left for the
+    // player's files.
+    size_t most = 0;
+    for (const TProgressState& s : host.Progress) {
+      most = std::max(most, s.Running.size());
+      EXPECT_TRUE(std::is_sorted(s.Running.begin(), s.Running.end(),
+                                 [](const TSongProgress& x, const TSongProgress& y) {
+                                   return x.Number < y.Number;
+                                 }));
+      if (s.Files.starts_with("Generating")) {
+        EXPECT_TRUE(s.Running.empty());
+      }
+    }
+    EXPECT_GE(most, 1u);
+    EXPECT_LE(most, static_cast<size_t>(jobs));
+    if (jobs > 1) {
+      EXPECT_GE(most, 2u);
+    }
+    if (!oneByOne) {
+      oneByOne = seen;
+      EXPECT_EQ(seen.errors, (Names{"Error: lame failed on \"b.mp3\" (exit status 1): cannot read bad-b",
+                                    "Error: lame failed on \"d.mp3\" (exit status 1): cannot read bad-d",
+                                    "Error: Cannot open file \"" + gone + "\": No such file or directory"}));
+      EXPECT_EQ(seen.warnings.size(), 1u);
+      EXPECT_EQ(seen.bytes, (std::map<std::string, std::string>{{"a.mp3", "encoded a-again"},
+                                                                 {"b.mp3", "0.4 bad-b"},
+                                                                 {"c.mp3", "encoded c"},
+                                                                 {"d.mp3", "0 bad-d"},
+                                                                 {"f.mp3", "encoded f"},
+                                                                 {"player.html", ReadText(out / "player.html")},
+                                                                 {"player.swf", "stage movie\n"},
+                                                                 {"player.xml", ReadText(out / "player.xml")}}));
+      continue;
+    }
+    EXPECT_EQ(seen.status, oneByOne->status);
+    EXPECT_EQ(seen.files, oneByOne->files);
+    EXPECT_EQ(seen.errors, oneByOne->errors);
+    EXPECT_EQ(seen.warnings, oneByOne->warnings);
+    EXPECT_EQ(seen.result, oneByOne->result);
+    EXPECT_EQ(seen.bytes, oneByOne->bytes);
+  }
+}
+
+// Cancel while three songs are at work: every child is stopped (none is left by its process id),
+// the fourth song never starts, nothing half-made stays.
+TEST_F(PublishFixture, CancelStopsEverySongAtWork) {
+  TempDir bin, pids;
+  Script(bin.path(), "lame",
+         "touch \"" + pids.path().string() + "/$$\"\nwhile :; do sleep 0.05; done\n");
+  EnvGuard withLame("PATH", bin.path().string() + ":/usr/bin:/bin");
+  for (const char* s : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}) Song(s);
+  Options(TPublishOption::PlayerAndMusicFiles, TMusicFormat::MP3, true);
+  size_t most = 0;
+  host.OnMessages = [&](RecordingHost& h) {
+    if (!h.Progress.empty()) most = std::max(most, h.Progress.back().Running.size());
+    if (PidsIn(pids.path()).size() == 3) h.Cancel = true;
+  };
+  const TPublishOutcome r = PublishRun(project, host, makers, 3);
+  EXPECT_EQ(r.Status, TRunStatus::Cancelled);
+  const std::vector<pid_t> children = PidsIn(pids.path());
+  ASSERT_EQ(children.size(), 3u);
+  for (const pid_t child : children) EXPECT_TRUE(ProcessGone(child)) << child;
+  EXPECT_EQ(most, 3u);
+  EXPECT_TRUE(host.Results.empty());
+  EXPECT_FALSE(host.Progress.back().Visible);
+  EXPECT_EQ(OutFiles(), Names{});
+  EXPECT_EQ(user.WorkEntries(), Names{});
+  EXPECT_TRUE(makers.StageCalls.empty());
+}
+
+// A song whose step fails ends the run as it does one song after another: the songs at work
+// beside it are stopped, and the run's folder goes.
+TEST_F(PublishFixture, AFailingSongAmongSongsAtWorkEndsTheRun) {
+  struct FailingSecond : TMovieMakers {
+    std::atomic<bool> firstStarted{false}, firstStopped{false};
+    void BuildStageMovie(const TStageSettings&, const std::string&, bool,
+                         const TMusicFileList* music, const std::string&, bool,
+                         const TConvertOption&, TRunContext& ctx) override {
+      if (music && music->Position == 2) {
+        for (int i = 0; i < 500 && !firstStarted; ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        throw std::runtime_error("Template file is damaged");
+      }
+      firstStarted = true;
+      // The first song builds for long: until the run stops it.
+      for (int i = 0; i < 500 && !ctx.Cancelled(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      firstStopped = ctx.Cancelled();
+      ctx.Checkpoint();
+    }
+    bool WriteMusicMovieFile(const std::string&, const std::string&, const TConvertOption&, bool,
+                             TRunContext&) override {
+      return false;
+    }
+  } failing;
+  Song("a.mp3");
+  Song("b.mp3");
+  Options(TPublishOption::MusicFiles, TMusicFormat::MP3, false);
+  const TPublishOutcome r = PublishRun(project, host, failing, 2);
+  EXPECT_EQ(r.Status, TRunStatus::Failed);
+  EXPECT_EQ(host.Errors, Names{"Error: Template file is damaged"});
+  EXPECT_TRUE(failing.firstStopped);
+  EXPECT_TRUE(host.Results.empty());
+  EXPECT_FALSE(host.Progress.back().Visible);
+  EXPECT_EQ(OutFiles(), Names{});
+  EXPECT_EQ(user.WorkEntries(), Names{});
+}
+
+// A run killed before it could remove its working folder leaves it; the next run removes it, but
+// never the folder of a run that still lives, nor anything else of the working folder.
+TEST_F(PublishFixture, WorkingFoldersOfKilledRunsGoThoseOfLiveRunsStay) {
+  fs::create_directories(user.Work() + "run-k1ll3d/sub");
+  std::ofstream(user.Work() + "run-k1ll3d/sub/encode1.mp3") << "left behind";
+  std::ofstream(user.Work() + "run-notes") << "the user's";
+  fs::create_directories(user.Work() + "run-of-the-mill");
+  const TWorkFolder live(user.Work());
+  Song("a.mp3");
+  Options(TPublishOption::SinglePlayer, TMusicFormat::MP3, false);
+  ASSERT_EQ(Run().Status, TRunStatus::Finished);
+  Names kept = {fs::path(live.Path()).parent_path().filename().string(), "run-notes",
+                "run-of-the-mill"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(user.WorkEntries(), kept);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <map>
@@ -295,8 +297,9 @@ TEST_F(PublishCli, CtrlCIsCancelAndReachesTheRunNotTheEngine) {
   std::ofstream(dir / "a.mp3") << "quick";
   std::ofstream(dir / "b.mp3") << "slow";
   std::ofstream(dir / "c.mp3") << "quick";
+  // One song after another: c is not started while b waits.
   const pid_t pid = SpawnJob(
-      Command({"--format", "mp3", (dir / "a.mp3").string(), (dir / "b.mp3").string(),
+      Command({"--format", "mp3", "--jobs", "1", (dir / "a.mp3").string(), (dir / "b.mp3").string(),
                (dir / "c.mp3").string(), "--output-folder", out.string()},
               (dir / "bin").string() + ":/usr/bin:/bin"),
       dir / "stdout", dir / "stderr");
@@ -498,6 +501,190 @@ TEST_F(PublishCli, TwoRunsOfOneUserAtOnceKeepToTheirOwnFiles) {
   }
   // Each run's private working folder went with it.
   EXPECT_EQ(Entries(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// A stand-in encoder that copies a song holding "quick" at once and takes forever over any other,
+// noting its process id as a file of the folder pids.
+void WaitingLame(const fs::path& bin, const fs::path& pids) {
+  fs::create_directories(bin);
+  fs::create_directories(pids);
+  {
+    std::ofstream s(bin / "lame");
+    s << "#!/bin/sh\n"
+      << "if grep -q quick \"$7\"; then cp \"$7\" \"$8\"; exit 0; fi\n"
+      << "touch " << pids.string() << "/$$\n"
+      << "while :; do sleep 0.05; done\n";
+  }
+  fs::permissions(bin / "lame", fs::perms::owner_all);
+}
+
+std::vector<pid_t> Pids(const fs::path& folder) {
+  std::vector<pid_t> pids;
+  for (const auto& e : fs::directory_iterator(folder)) pids.push_back(std::stoi(e.path().filename()));
+  std::sort(pids.begin(), pids.end());
+  return pids;
+}
+
+// Waits up to ten seconds for the folder to name n processes.
+bool WaitForPids(const fs::path& folder, size_t n) {
+  for (int i = 0; i < 200 && Pids(folder).size() < n; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  return Pids(folder).size() >= n;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The JSON result without what differs from run to run: the engines' times, and the names of the
+// working folders in a message.
+std::string Comparable(const std::string& json) {
+  std::string text = std::regex_replace(json, std::regex("\"engines\": \\{[^}]*\\}"), "");
+  return std::regex_replace(text, std::regex("run-[A-Za-z0-9]{6}/"), "");
+}
+
+// Real songs (and one that is no song) re-encoded and converted side by side give the files, the
+// bytes, the result and the messages they give one after another.
+TEST_F(PublishCli, SongsAtWorkSideBySideGiveWhatOneAfterAnotherGives) {
+  std::vector<std::string> songs;
+  for (int i = 1; i <= 4; ++i) {
+    const fs::path wav = dir / ("song " + std::to_string(i) + ".wav");
+    auto r = RunCommand({"sox", "-n", "-r", "22050", "-c", "1", "-b", "16", wav.string(), "synth",
+                         std::to_string(0.5 * i), "sine", std::to_string(300 + 100 * i)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    songs.push_back(wav.string());
+  }
+  std::ofstream(dir / "broken.mp3") << "ID3 but no song at all, just words";
+  songs.insert(songs.begin() + 2, (dir / "broken.mp3").string());
+  const std::vector<std::vector<std::string>> cases = {
+      {"--option", "player-and-music", "--format", "swf"},
+      {"--option", "player-and-music", "--format", "flv"},
+      {"--option", "music-files", "--format", "swf"},
+  };
+  for (const auto& options : cases) {
+    SCOPED_TRACE(options[1] + " " + options[3]);
+    std::optional<CommandResult> oneByOne;
+    std::map<std::string, Bytes> oneByOneFiles;
+    for (const char* jobs : {"1", "2", "4"}) {
+      SCOPED_TRACE(std::string("--jobs ") + jobs);
+      fs::remove_all(out);
+      std::vector<std::string> args = options;
+      args.insert(args.end(), {"--reencode", "--json", "--jobs", jobs, "--output-folder", out.string()});
+      args.insert(args.end(), songs.begin(), songs.end());
+      const CommandResult r = RunCommand(Command(args));
+      // The broken song is reported, in its place among the songs.
+      EXPECT_TRUE(r.status == 0 || r.status == 2) << r.err;
+      EXPECT_NE(r.out.find("lame failed on \\\"broken.mp3\\\""), std::string::npos) << r.out;
+      EXPECT_EQ(Entries(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
+      if (!oneByOne) {
+        oneByOne = r;
+        oneByOneFiles = FolderBytes(out);
+        EXPECT_GE(oneByOneFiles.size(), 7u);
+        continue;
+      }
+      EXPECT_EQ(r.status, oneByOne->status);
+      EXPECT_EQ(Comparable(r.out), Comparable(oneByOne->out));
+      const std::map<std::string, Bytes> files = FolderBytes(out);
+      EXPECT_EQ(Names(files), Names(oneByOneFiles));
+      for (const auto& [name, bytes] : oneByOneFiles) {
+        const auto it = files.find(name);
+        EXPECT_TRUE(it != files.end() && it->second == bytes) << name << " differs";
+      }
+    }
+  }
+}
+
+TEST_F(PublishCli, JobsFromOneToSixtyFour) {
+  std::ofstream(dir / "a.mp3") << "mp3 bytes";
+  for (const char* jobs : {"0", "65", "two", "1.5", "", "007x"}) {
+    SCOPED_TRACE(jobs);
+    auto r = RunCommand(Command({"--jobs", jobs, "--format", "mp3", "--no-reencode",
+                                 (dir / "a.mp3").string(), "--output-folder", out.string()}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--jobs " + std::string(jobs) +
+                         ": give the number of songs at work at once, from 1 to 64"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Files(out), std::vector<std::string>{});
+  }
+  auto r = RunCommand(Command({"--jobs", "64", "--format", "mp3", "--no-reencode",
+                               (dir / "a.mp3").string(), "--output-folder", out.string()}));
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// Ctrl-C while three songs are at work stops every one of their children: none is left, by its
+// process id; the fourth song never starts; no song file, no working folder stays.
+TEST_F(PublishCli, CtrlCStopsEverySongAtWork) {
+  const fs::path pids = dir / "pids";
+  WaitingLame(dir / "bin", pids);
+  std::vector<std::string> args = {"--format", "mp3", "--jobs", "3", "--output-folder", out.string()};
+  for (const char* s : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}) {
+    std::ofstream(dir / s) << "slow";
+    args.push_back((dir / s).string());
+  }
+  const pid_t pid =
+      SpawnJob(Command(args, (dir / "bin").string() + ":/usr/bin:/bin"), dir / "stdout", dir / "stderr");
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(WaitForPids(pids, 3)) << Text(dir / "stderr");
+  ::kill(-pid, SIGINT);
+  EXPECT_EQ(Wait(pid), 1);
+  EXPECT_NE(Text(dir / "stderr").find("Cancelled."), std::string::npos) << Text(dir / "stderr");
+  const std::vector<pid_t> children = Pids(pids);
+  EXPECT_EQ(children.size(), 3u);
+  for (const pid_t child : children) EXPECT_TRUE(::kill(child, 0) == -1 && errno == ESRCH) << child;
+  EXPECT_EQ(ProcessesMentioning((dir / "bin").string()), 0);
+  EXPECT_EQ(Files(out), std::vector<std::string>{});
+  EXPECT_EQ(Entries(dir / "docs" / "Dovetek Software" / "Tunewright"), std::vector<std::string>{});
+}
+
+// A run killed (SIGKILL) while it works leaves its working folder; the next run removes it, and
+// keeps the folder of a run that still lives.
+TEST_F(PublishCli, AKilledRunsWorkingFolderGoesWithTheNextRun) {
+  const fs::path pids = dir / "pids";
+  const fs::path work = dir / "docs" / "Dovetek Software" / "Tunewright";
+  const std::string path = (dir / "bin").string() + ":/usr/bin:/bin";
+  WaitingLame(dir / "bin", pids);
+  std::ofstream(dir / "slow1.mp3") << "slow";
+  std::ofstream(dir / "slow2.mp3") << "slow";
+  std::ofstream(dir / "quick.mp3") << "quick";
+  auto publish = [&](const std::string& song, const std::string& name) {
+    return Command({"--format", "mp3", (dir / song).string(), "--output-folder", (dir / name).string()},
+                   path);
+  };
+
+  const pid_t killed = SpawnJob(publish("slow1.mp3", "out1"), dir / "killed.out", dir / "killed.err");
+  ASSERT_GT(killed, 0);
+  ASSERT_TRUE(WaitForPids(pids, 1)) << Text(dir / "killed.err");
+  ::kill(killed, SIGKILL);
+  EXPECT_EQ(Wait(killed), 128 + SIGKILL);
+  // Its encoder, left without its run, is ended here.
+  for (const pid_t orphan : Pids(pids)) ::kill(orphan, SIGKILL);
+  const std::vector<std::string> left = Entries(work);
+  ASSERT_EQ(left.size(), 1u);
+
+  const pid_t live = SpawnJob(publish("slow2.mp3", "out2"), dir / "live.out", dir / "live.err");
+  ASSERT_GT(live, 0);
+  ASSERT_TRUE(WaitForPids(pids, 2)) << Text(dir / "live.err");
+  std::vector<std::string> liveFolder = Entries(work);
+  std::erase(liveFolder, left[0]);
+  ASSERT_EQ(liveFolder.size(), 1u);
+
+  auto r = RunCommand(publish("quick.mp3", "out3"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Entries(work), liveFolder);
+
+  ::kill(-live, SIGINT);
+  EXPECT_EQ(Wait(live), 1);
+  EXPECT_EQ(Entries(work), std::vector<std::string>{});
+  EXPECT_EQ(ProcessesMentioning((dir / "bin").string()), 0);
 }
 
 }  // namespace

@@ -179,10 +179,12 @@ TMyMusicMovie::TMyMusicMovie(int32_t xMin, int32_t yMin, int32_t xMax, int32_t y
 }
 
 void TMyMusicMovie::OnBuildProgress(int percent, int kind) {
+  // A long song reports once per frame, tens of thousands of times, and a look at the window
+  // and at Cancel may cost a system call each: they are needed only when the figure changes.
+  if (kind == swf::pkBuilding && percent == FShownPercent) return;
   FContext->ProcessMessages();
   if (FContext->Cancelled()) throw EMovieCanceled();
-  // The window changes only when the figure does: a long song reports once per frame.
-  if (kind == swf::pkBuilding && percent != FShownPercent) {
+  if (kind == swf::pkBuilding) {
     FShownPercent = percent;
     FContext->Progress.SetSinglePercent(percent, std::to_string(percent) + "%");
   }

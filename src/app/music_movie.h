@@ -3,8 +3,10 @@
 // option writes one beside the player per song; the stage movie embeds one per song.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -25,12 +27,33 @@ class EMovieCanceled : public std::runtime_error {
   EMovieCanceled() : std::runtime_error(kMakeMovieCanceled) {}
 };
 
+// Where a movie goes while it is written as a stream: its bytes in order, and at the end the
+// file length of the header, which only the finished body tells, written over its place at
+// offset 4 (those bytes are never compressed).
+class TMovieOutput {
+ public:
+  virtual ~TMovieOutput() = default;
+  virtual void Write(std::span<const uint8_t> bytes) = 0;
+  virtual void PatchFileSize(uint32_t fileSize) = 0;
+};
+
 // A movie whose progress handler (when asked for, and given a run) shows the building of its
 // body in the progress window and ends the build with EMovieCanceled when Cancel is pressed.
 class TMyMusicMovie : public builder::TFlashMovie {
  public:
   TMyMusicMovie(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax, double fps,
                 swf::TSystemCoord coord, bool withProgress, TRunContext* ctx = nullptr);
+
+  // The body bytes a stream write gathers before it hands them on (or to the compressor).
+  static constexpr size_t kStreamPiece = 64 * 1024;
+
+  // Writes the whole movie as it is made, without BuildBody: the header first, then frame by
+  // frame the song's block read when its turn comes and the ShowFrame, deflated on the way when
+  // the movie is compressed, and at last the file length. So memory holds one piece of the body
+  // whatever the song's length. The bytes are those BuildBody and SaveToStream give; progress
+  // and Cancel come per object as in BuildBody. Only a movie of plain tags and its stream sound
+  // (a music movie) can be written so: anything else throws std::logic_error.
+  void SaveStreamed(TMovieOutput& out);
 
  private:
   void OnBuildProgress(int percent, int kind);

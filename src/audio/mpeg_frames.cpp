@@ -286,28 +286,33 @@ void TMPEGaudio::BuildFrameList(TSourceStream& stream) {
   // smallest frame allows), so that the list grows without copies in the usual case.
   const uint64_t estimate = (size - pos) / std::max<uint16_t>(FirstFrame.Size, 24) + 1;
   FrameList.reserve(static_cast<size_t>(std::min<uint64_t>(estimate, (size - pos) / 24 + 1)));
+  // Only the first bytes of each frame are looked at, where the read buffer holds them: the
+  // header, and the tag of an encoder's header frame just after the side information or at
+  // byte 36. Frames follow each other, so the buffer moves through the file once.
+  constexpr size_t kLook = 40;
+  uint8_t lastHead[4] = {};
+  uint16_t lastLength = 0;
   while (pos + ID3v1.TagSize < size) {
-    uint8_t head[4];
-    stream.Seek(pos);
-    if (stream.ReadZeroFilled(head, 4) < 4 || !IsUsableFrameHeader(head)) break;
-    TMPEGFrameHeader h;
-    h.Decode(head);
+    const std::span<const uint8_t> look = stream.Peek(pos, kLook);
+    if (look.size() < 4 || !IsUsableFrameHeader(look.data())) break;
+    const uint8_t* head = look.data();
     TMP3FrameInfo info;
     info.Position = pos;
-    info.Size = h.FrameLength();
     std::memcpy(info.Header.data(), head, 4);
-    // The header frames of encoders carry their tag at byte 36, or just after the side
-    // information (byte 21 or 13 in mono and MPEG 2 frames).
-    uint8_t tag[4];
-    stream.Seek(pos + 36);
-    stream.ReadZeroFilled(tag, 4);
-    info.IsAudio = !IsHeaderFrameTag(tag);
-    const uint16_t offset = VBRHeaderOffset(h.VersionCode, h.ChannelMode);
-    if (info.IsAudio && offset != 36) {
-      stream.Seek(pos + offset);
-      stream.ReadZeroFilled(tag, 4);
-      info.IsAudio = !IsHeaderFrameTag(tag);
+    // Nearly every frame repeats the header of the one before: its length is known then.
+    if (std::memcmp(head, lastHead, 4) != 0) {
+      TMPEGFrameHeader h;
+      h.Decode(head);
+      std::memcpy(lastHead, head, 4);
+      lastLength = h.FrameLength();
     }
+    info.Size = lastLength;
+    // Bytes beyond the end of the file read as zeros, which no tag matches.
+    auto tagAt = [&](size_t offset) {
+      return offset + 4 <= look.size() && IsHeaderFrameTag(look.data() + offset);
+    };
+    const uint16_t offset = VBRHeaderOffset((head[1] >> 3) & 3, head[3] >> 6);
+    info.IsAudio = !tagAt(36) && (offset == 36 || !tagAt(offset));
     if (info.IsAudio) ++AudioFrameCount;
     FrameList.push_back(info);
     pos += info.Size;

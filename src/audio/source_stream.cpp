@@ -81,6 +81,17 @@ size_t TSourceStream::ReadZeroFilled(void* dest, size_t count) {
   return n;
 }
 
+std::span<const uint8_t> TSourceStream::Peek(uint64_t position, size_t count) {
+  if (position >= FSize) return {};
+  count = static_cast<size_t>(std::min<uint64_t>({count, kPeekLimit, FSize - position}));
+  if (FIsMemory) return FMemory.subspan(static_cast<size_t>(position), count);
+  if (position < FBufferStart || position + count > FBufferStart + FBufferLength) {
+    Fill(position);
+    count = std::min(count, FBufferLength);
+  }
+  return {FBuffer.data() + (position - FBufferStart), count};
+}
+
 size_t TSourceStream::ReadFromFile(uint8_t* dest, size_t count) {
   size_t done = 0;
   while (done < count) {

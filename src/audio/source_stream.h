@@ -46,6 +46,12 @@ class TSourceStream {
   size_t Read(void* dest, size_t count);
   // Reads exactly count bytes, the missing ones beyond the end as zeros; returns the count read.
   size_t ReadZeroFilled(void* dest, size_t count);
+  // Up to count bytes (at most kPeekLimit) at position, where they lie in the buffer or in
+  // memory, without a copy and without moving the reading position; fewer only at the end of
+  // the file. They stay valid until the next call. A scan that looks at a few bytes here and
+  // there (the headers of MP3 frames) pays neither a copy nor a call per look.
+  std::span<const uint8_t> Peek(uint64_t position, size_t count);
+  static constexpr size_t kPeekLimit = 4096;
 
  private:
   size_t ReadFromFile(uint8_t* dest, size_t count);

@@ -2,6 +2,7 @@
 // headers, the frame list and its ends, and hostile input.
 #include "audio/mpeg_frames.h"
 
+#include <cstring>
 #include <random>
 
 #include "audio/audio_fixtures.h"
@@ -298,6 +299,57 @@ TEST(MpegFrames, ListEndsAndTags) {
     EXPECT_EQ(m.FirstFrameOffset(), 110u + 5120);
     EXPECT_EQ(m.FrameList.size(), 20u);
     EXPECT_EQ(m.FrameCount(), 20u);
+  }
+}
+
+// A song many times the read buffer: the list read from the file, whose buffer moves on at every
+// frame whose first bytes it does not hold whole, is the list of the bytes in memory, and both
+// are the frames written. Frames of two lengths shift the buffer's edges through every part of
+// a frame; header frames are scattered through it, mono ones among them with their tag just
+// after the side information; the last frame is cut short and an ID3v1 tag follows.
+TEST(MpegFrames, ListFromAFileLargerThanItsBufferIsTheListFromMemory) {
+  Bytes file;
+  std::vector<TMP3FrameInfo> written;
+  uint32_t audio = 0;
+  std::mt19937 random(17);
+  for (int i = 0; i < 6000; ++i) {
+    const HeaderCase& h = kHeaders[random() % 3];  // 417 or 418 bytes, stereo or mono
+    Bytes f = Frame(h.b1, h.b2, h.b3, h.length, static_cast<uint8_t>(random()));
+    const bool header = i % 97 == 5;
+    if (header) std::memcpy(f.data() + (h.b3 == 0xC0 && i % 2 ? 21 : 36), "Info", 4);
+    TMP3FrameInfo info;
+    info.Position = file.size();
+    info.Size = static_cast<uint16_t>(h.length);
+    info.IsAudio = !header;
+    audio += !header;
+    std::memcpy(info.Header.data(), f.data(), 4);
+    written.push_back(info);
+    file.insert(file.end(), f.begin(), f.end());
+  }
+  file.resize(file.size() - 100);
+  Bytes tag(128, 0);
+  tag[0] = 'T', tag[1] = 'A', tag[2] = 'G';
+  file.insert(file.end(), tag.begin(), tag.end());
+  ASSERT_GT(file.size(), 30 * 64 * 1024u);
+
+  TempDir dir;
+  WriteBytes(dir / "long.mp3", file);
+  TSourceStream stream = TSourceStream::OpenFile(dir / "long.mp3");
+  TMPEGaudio fromFile;
+  ASSERT_TRUE(fromFile.Analyze(stream));
+  const TMPEGaudio fromMemory = Analyse(file);
+  const TMPEGaudio* const lists[] = {&fromFile, &fromMemory};
+  for (const TMPEGaudio* m : lists) {
+    SCOPED_TRACE(m == &fromFile ? "file" : "memory");
+    ASSERT_EQ(m->FrameList.size(), written.size());
+    EXPECT_EQ(m->AudioFrameCount, audio);
+    for (size_t i = 0; i < written.size(); ++i) {
+      const TMP3FrameInfo& a = m->FrameList[i];
+      const TMP3FrameInfo& b = written[i];
+      ASSERT_TRUE(a.Position == b.Position && a.Size == b.Size && a.IsAudio == b.IsAudio &&
+                  a.Header == b.Header)
+          << "frame " << i;
+    }
   }
 }
 

@@ -179,12 +179,10 @@ TMyMusicMovie::TMyMusicMovie(int32_t xMin, int32_t yMin, int32_t xMax, int32_t y
 }
 
 void TMyMusicMovie::OnBuildProgress(int percent, int kind) {
-  // A long song reports once per frame, tens of thousands of times, and a look at the window
-  // and at Cancel may cost a system call each: they are needed only when the figure changes.
-  if (kind == swf::pkBuilding && percent == FShownPercent) return;
   FContext->ProcessMessages();
   if (FContext->Cancelled()) throw EMovieCanceled();
-  if (kind == swf::pkBuilding) {
+  // The window changes only when the figure does: a long song reports once per frame.
+  if (kind == swf::pkBuilding && percent != FShownPercent) {
     FShownPercent = percent;
     FContext->Progress.SetSinglePercent(percent, std::to_string(percent) + "%");
   }

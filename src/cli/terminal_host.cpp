@@ -63,10 +63,21 @@ void TTerminalHost::PollSignals() {
   while (::read(FSignalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) FCancel = true;
 }
 
-void TTerminalHost::ProcessMessages() { PollSignals(); }
+void TTerminalHost::PollSignalsNowAndThen() {
+  // A long song's movie looks at the host once per frame, tens of thousands of times; a read of
+  // the signal descriptor each time would cost the build as much as the build itself. Ctrl-C
+  // still counts within a few milliseconds.
+  const auto now = std::chrono::steady_clock::now();
+  if (FPolled && now - FLastPoll < std::chrono::milliseconds(5)) return;
+  FPolled = true;
+  FLastPoll = now;
+  PollSignals();
+}
+
+void TTerminalHost::ProcessMessages() { PollSignalsNowAndThen(); }
 
 bool TTerminalHost::CancelRequested() {
-  PollSignals();
+  PollSignalsNowAndThen();
   return FCancel;
 }
 

@@ -2,6 +2,8 @@
 // Ctrl-C (or SIGTERM) as the Cancel button.
 #pragma once
 
+#include <chrono>
+
 #include <signal.h>
 
 #include <string>
@@ -34,6 +36,9 @@ class TTerminalHost : public app::THost {
 
  private:
   void PollSignals();
+  void PollSignalsNowAndThen();
+  bool FPolled = false;
+  std::chrono::steady_clock::time_point FLastPoll;
   void Draw();
   void Erase();
   void Print(const std::string& text);

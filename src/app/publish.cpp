@@ -454,7 +454,9 @@ void PublishSongsSideBySide(const TConvertOption& o, int jobs, const TStageSetti
     size_t shown = 1;  // the first song whose messages may not all have been shown
     std::unique_lock lock(board.Mutex);
     for (;;) {
-      board.Wake.wait_for(lock, std::chrono::milliseconds(100), [&] { return board.Changed; });
+      // The window's queue runs at least every 20 ms while the songs work, as it did between the
+      // frames of a song built on its own thread: it repaints and takes a Cancel at once.
+      board.Wake.wait_for(lock, std::chrono::milliseconds(20), [&] { return board.Changed; });
       board.Changed = false;
       const bool finished = board.Workers == 0;
       // A song's messages wait for those of the songs before it.

@@ -224,6 +224,21 @@ void WindowE2E::publishTwoSongsThroughTheWindow() {
 
   // A second run, cancelled: the window's own thread never stalls while the run works, so the
   // Cancel button answers at once; the run stops at its next checkpoint and leaves no temporaries.
+  // A song of three minutes joins the list first, so that the run is still at its songs when the
+  // click comes: the two short ones, re-encoded side by side, are done within a few ticks.
+  const QString longSong = songs + "/long song.mp3";
+  QVERIFY(Run("sox", {"-n", "-r", "22050", "-c", "1", songs + "/long.wav", "synth", "180", "sine", "550"}));
+  QVERIFY(Run("lame", {"--quiet", "-b", "64", songs + "/long.wav", longSong}));
+  OnNextModal([&](QWidget* dialog) {
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(name);
+    name->setText(QStringLiteral("\"%1\"").arg(longSong));
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  ClickNav(window, 1);
+  QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("btnAddMp3")), Qt::LeftButton);
+  QTRY_COMPARE(window.lvMp3->topLevelItemCount(), 3);
+  ClickNav(window, 3);
   const QString cancelled = home.path() + "/out-cancelled";
   QDir().mkpath(cancelled);
   window.edtOutputFolder->selectAll();

@@ -77,7 +77,7 @@ class TBasedSWFStream {
 
   // The uncompressed header length.
   uint32_t HeaderSize() const;
-  // Part 0: the whole header; 1: the first 8 bytes; 2: frame size, rate and count.
+  // part 0 writes the whole header, 1 the first 8 bytes, 2 frame size, rate and count.
   void WriteHeader(TMemoryStream& stream, int part) const;
 
   // Writes the whole movie; FileSize is recomputed.

@@ -81,42 +81,42 @@ void WriteMp3(const fs::path& file) {
 // The player movie of a bundled skin (named `name`.swf in dir). Songs inside are exported
 // sprites named as the stage exports its music movies ("name.swf"); songs beside it are listed
 // in `name`.xml as publishing writes it.
-fs::path SkinPlayer(const fs::path& dir, const std::string& name, const Player& spec) {
+fs::path SkinPlayer(const fs::path& dir, const std::string& name, const Player& setup) {
   fs::create_directories(dir / "player");
-  fs::copy_file(ProgramDir() / "player" / spec.skin, dir / "player" / spec.skin,
+  fs::copy_file(ProgramDir() / "player" / setup.skin, dir / "player" / setup.skin,
                 fs::copy_options::overwrite_existing);
   const std::string folder = (dir / "player").string() + "/";
-  auto info = ReadTemplateInfo(folder + spec.skin);
-  if (!info) throw std::runtime_error(spec.skin + " has no parameters");
-  for (const auto& [param, value] : spec.params) {
+  auto info = ReadTemplateInfo(folder + setup.skin);
+  if (!info) throw std::runtime_error(setup.skin + " has no parameters");
+  for (const auto& [param, value] : setup.params) {
     TTemplateParam* p = info->FirstParam.get();
     while (p && p->Name != param) p = p->Next.get();
-    if (!p) throw std::runtime_error(spec.skin + " has no parameter " + param);
+    if (!p) throw std::runtime_error(setup.skin + " has no parameter " + param);
     p->Value = value;
   }
   TStageSettings settings;
-  settings.TemplateName = spec.skin;
+  settings.TemplateName = setup.skin;
   settings.Template = info.get();
   settings.FrameRate = 24;
-  settings.PlayPercent = spec.playPercent;
-  auto chain = Chain(spec.songs);
+  settings.PlayPercent = setup.playPercent;
+  auto chain = Chain(setup.songs);
   RecordingHost host;
-  auto movie = BuildPlayerMovie(settings, !spec.outer, chain.get(), spec.preview, host, folder);
+  auto movie = BuildPlayerMovie(settings, !setup.outer, chain.get(), setup.preview, host, folder);
   if (!movie) throw std::runtime_error("no player movie");
 
-  if (spec.outer) {
+  if (setup.outer) {
     TConvertOption options;
-    options.Music = Chain(spec.songs);
-    options.MusicFormat = spec.format;
+    options.Music = Chain(setup.songs);
+    options.MusicFormat = setup.format;
     WritePlaylistFile((dir / (name + ".xml")).string(), options, host);
     if (!host.Errors.empty()) throw std::runtime_error(host.Errors.front());
   }
   std::vector<std::unique_ptr<TBasedSWFObject>> front;
   uint16_t id = 2000;
-  for (const Song& s : spec.songs) {
-    const fs::path beside = dir / SongFileName(s.file, spec.format);
+  for (const Song& s : setup.songs) {
+    const fs::path beside = dir / SongFileName(s.file, setup.format);
     if (s.source == Source::Mp3) {
-      if (spec.format != TMusicFormat::MP3) throw std::runtime_error("only MP3 songs are made");
+      if (setup.format != TMusicFormat::MP3) throw std::runtime_error("only MP3 songs are made");
       WriteMp3(beside);
     }
     if (s.source == Source::Garbage) {
@@ -126,8 +126,8 @@ fs::path SkinPlayer(const fs::path& dir, const std::string& name, const Player& 
     if (s.source != Source::Sprite) continue;
     auto sprite = std::make_unique<TSWFDefineSprite>();
     sprite->SpriteID = id;
-    sprite->FrameCount = static_cast<uint16_t>(spec.frames);
-    for (int f = 0; f < spec.frames; ++f) sprite->ControlTags.push_back(std::make_unique<TSWFShowFrame>());
+    sprite->FrameCount = static_cast<uint16_t>(setup.frames);
+    for (int f = 0; f < setup.frames; ++f) sprite->ControlTags.push_back(std::make_unique<TSWFShowFrame>());
     sprite->ControlTags.push_back(std::make_unique<TSWFEnd>());
     auto exported = std::make_unique<TSWFExportAssets>();
     exported->AddAsset(s.file + ".swf", id++);
@@ -138,7 +138,7 @@ fs::path SkinPlayer(const fs::path& dir, const std::string& name, const Player& 
                            std::make_move_iterator(front.end()));
   movie->BuildBody();
   const fs::path file = dir / (name + ".swf");
-  if (!spec.staged) {
+  if (!setup.staged) {
     movie->SaveToFile(file);
     return file;
   }
